@@ -1,0 +1,98 @@
+# Build rules shared by every folder: compile flags, programs, tests and resources.
+
+option(HALVOR_SANITIZE "Build with address and undefined-behaviour sanitizers" OFF)
+option(HALVOR_WERROR "Treat warnings as errors" OFF)
+
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+find_program(HALVOR_CCACHE ccache)
+if(HALVOR_CCACHE)
+    set(CMAKE_CXX_COMPILER_LAUNCHER ${HALVOR_CCACHE})
+endif()
+
+add_library(halvor_config INTERFACE)
+target_compile_features(halvor_config INTERFACE cxx_std_20)
+target_compile_options(halvor_config INTERFACE -Wall -Wextra -Wpedantic $<$<BOOL:${HALVOR_WERROR}>:-Werror>)
+if(HALVOR_SANITIZE)
+    target_compile_options(halvor_config INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                                   -fno-sanitize-recover=undefined)
+    target_link_options(halvor_config INTERFACE -fsanitize=address,undefined)
+endif()
+
+# Folders the tests share: a private runtime folder (Qt insists on 0700), databases and screenshots.
+set(HALVOR_TEST_RUNTIME ${CMAKE_BINARY_DIR}/test-runtime)
+file(MAKE_DIRECTORY ${HALVOR_TEST_RUNTIME}/xdg ${HALVOR_TEST_RUNTIME}/db ${CMAKE_BINARY_DIR}/screenshots)
+file(CHMOD ${HALVOR_TEST_RUNTIME}/xdg DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+
+# halvor_add_library(<name> SOURCES ... [LIBS ...])  a static library with the shared flags.
+function(halvor_add_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC halvor_config ${ARG_LIBS})
+endfunction()
+
+# halvor_add_program(<name> SOURCES main.cpp LIBS ...)  one of the suite's executables, built into bin/.
+function(halvor_add_program name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE halvor_config ${ARG_LIBS})
+    install(TARGETS ${name} RUNTIME DESTINATION bin)
+endfunction()
+
+# halvor_add_test(<name> SOURCES ... LIBS ... [XVFB])
+# A Qt Test executable registered with CTest. Widget tests run on the offscreen platform; XVFB runs the
+# test under a real X server (for process tests driven with xdotool). Each test gets its own VUR_MDB.
+function(halvor_add_test name)
+    cmake_parse_arguments(ARG "XVFB" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE halvor_config Qt6::Test ${ARG_LIBS})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    if(ARG_XVFB)
+        add_test(NAME ${name} COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:${name}>)
+        set(platform xcb)
+    else()
+        add_test(NAME ${name} COMMAND ${name})
+        set(platform offscreen)
+    endif()
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT
+        "QT_QPA_PLATFORM=${platform};XDG_RUNTIME_DIR=${HALVOR_TEST_RUNTIME}/xdg;VUR_MDB=${HALVOR_TEST_RUNTIME}/db/${name}.mdb;HALVOR_SCREENSHOTS=${CMAKE_BINARY_DIR}/screenshots;HALVOR_BIN=${CMAKE_BINARY_DIR}/bin;ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1;QT_LOGGING_RULES=qt.multimedia*=false")
+endfunction()
+
+# halvor_add_resources(<target> <folder>)
+# Packs a program's artwork and sounds as Qt resources named by id:
+#   <folder>/bitmap/*.svg|png  -> :/bitmap/<file>      <folder>/cursor/*  -> :/cursor/<file>
+#   <folder>/icon/*            -> :/icon/<file>        <folder>/html/*    -> :/html/<file>
+#   <folder>/wave/<id>.notes   -> :/wave/<id>.wav, synthesised at build time by halvor-wavsynth
+#   <folder>/wave/<id>.wav     -> :/wave/<id>.wav as it is
+function(halvor_add_resources target folder)
+    set(files)
+    foreach(kind bitmap cursor icon html)
+        file(GLOB found CONFIGURE_DEPENDS ${folder}/${kind}/*)
+        foreach(f IN LISTS found)
+            get_filename_component(base ${f} NAME)
+            set_source_files_properties(${f} PROPERTIES QT_RESOURCE_ALIAS ${kind}/${base})
+            list(APPEND files ${f})
+        endforeach()
+    endforeach()
+    file(GLOB waves CONFIGURE_DEPENDS ${folder}/wave/*.wav)
+    foreach(f IN LISTS waves)
+        get_filename_component(base ${f} NAME)
+        set_source_files_properties(${f} PROPERTIES QT_RESOURCE_ALIAS wave/${base})
+        list(APPEND files ${f})
+    endforeach()
+    file(GLOB notes CONFIGURE_DEPENDS ${folder}/wave/*.notes)
+    foreach(f IN LISTS notes)
+        get_filename_component(id ${f} NAME_WE)
+        set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}-wave/${id}.wav)
+        add_custom_command(OUTPUT ${out}
+            COMMAND halvor-wavsynth ${f} ${out}
+            DEPENDS halvor-wavsynth ${f}
+            COMMENT "Synthesising ${id}.wav for ${target}" VERBATIM)
+        set_source_files_properties(${out} PROPERTIES QT_RESOURCE_ALIAS wave/${id}.wav GENERATED TRUE)
+        list(APPEND files ${out})
+    endforeach()
+    if(files)
+        qt_add_resources(${target} ${target}_resources PREFIX / FILES ${files})
+    endif()
+endfunction()

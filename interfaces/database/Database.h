@@ -1,0 +1,102 @@
+// The Database library: result rows of the drills in VUR.MDB (SQLite through Qt SQL).
+// Callers fill a record's fields and set each filled field's flag to 1; a field whose flag is 0 is stored
+// as NULL. One query per table is open at a time, held inside the library. The clauses and statements are
+// accepted in the drills' Jet dialect (#yyyy/mm/dd# dates, [bracketed] names) and rewritten in one place.
+// No function shows a dialog: failures are returned, and DB_LastError() says why.
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <cstdint>
+
+struct DB_T_DIGIT {
+    QDate Y4mmdd;
+    std::int32_t Y4mmddFlag = 0;
+    std::int16_t Pelvoran = 0; // drill number
+    std::int32_t PelvoranFlag = 0;
+    std::int16_t Round = 0; // run number of the day
+    std::int32_t RoundFlag = 0;
+    QString REM;
+    std::int32_t REMFlag = 0;
+    QString COND1;
+    std::int32_t COND1Flag = 0;
+    QString COND2;
+    std::int32_t COND2Flag = 0;
+    double Time = 0;
+    std::int32_t TimeFlag = 0;
+    double result1 = 0;
+    std::int32_t result1Flag = 0;
+    double result2 = 0;
+    std::int32_t result2Flag = 0;
+    double result3 = 0;
+    std::int32_t result3Flag = 0;
+    double result4 = 0;
+    std::int32_t result4Flag = 0;
+    double result5 = 0;
+    std::int32_t result5Flag = 0;
+    QString ERR1;
+    std::int32_t ERR1Flag = 0;
+};
+
+struct DB_T_KEY {
+    QDate Y4mmdd;
+    std::int32_t Y4mmddFlag = 0;
+    std::int16_t Tavrel = 0; // drill number
+    std::int32_t TavrelFlag = 0;
+    std::int16_t Round = 0; // run number of the day
+    std::int32_t RoundFlag = 0;
+    QString REM;
+    std::int32_t REMFlag = 0;
+    QString COND1;
+    std::int32_t COND1Flag = 0;
+    QString COND2;
+    std::int32_t COND2Flag = 0;
+    double Time = 0;
+    std::int32_t TimeFlag = 0;
+    double result1 = 0;
+    std::int32_t result1Flag = 0;
+    double result2 = 0;
+    std::int32_t result2Flag = 0;
+    double result3 = 0;
+    std::int32_t result3Flag = 0;
+    double result4 = 0;
+    std::int32_t result4Flag = 0;
+    double result5 = 0;
+    std::int32_t result5Flag = 0;
+    QString ERR1;
+    std::int32_t ERR1Flag = 0;
+    QString ERR2;
+    std::int32_t ERR2Flag = 0;
+    QString ERR3;
+    std::int32_t ERR3Flag = 0;
+};
+
+// T_Digit: the windmill drill's runs.
+int DB_OpenT_Digit(const QString& path, const QString& clause); // clause begins with " where"
+int DB_GetRecordT_Digit(DB_T_DIGIT* record);                     // 0 when no row is left
+int DB_CloseT_Digit();
+void DB_ClearStructT_Digit(DB_T_DIGIT* record);
+int DB_InsertT_Digit(const QString& path, const DB_T_DIGIT* record);
+
+// T_Key: the block and hiragana drills' runs.
+int DB_OpenT_Key(const QString& path, const QString& clause);
+int DB_GetRecordT_Key(DB_T_KEY* record);
+int DB_CloseT_Key();
+void DB_ClearStructT_Key(DB_T_KEY* record);
+int DB_InsertT_Key(const QString& path, const DB_T_KEY* record);
+
+// A whole select statement over T_Key in the Jet dialect ("select * from [T_Key] where ..."), for the
+// hiragana drill. Fills rows and returns non-zero on success.
+int DB_SelectT_Key(const QString& path, const QString& statement, QList<DB_T_KEY>& rows);
+
+// Why the last call of this thread failed; empty after a success.
+QString DB_LastError();
+
+// The Jet dialect rewritten for SQLite: #yyyy/mm/dd# becomes 'yyyy-mm-dd'; bracketed names stay.
+QString DB_TranslateJet(const QString& jet);
+
+// Where VUR.MDB lies: $VUR_MDB when set, else VUR.MDB in the suite's folder of the user's data.
+QString DB_DefaultPath();
+// Joins a folder and a file name with exactly one separator.
+QString DB_JoinPath(const QString& folder, const QString& file);
