@@ -74,7 +74,7 @@ struct DB_T_KEY {
 
 // T_Digit: the windmill drill's runs.
 int DB_OpenT_Digit(const QString& path, const QString& clause); // clause begins with " where"
-int DB_GetRecordT_Digit(DB_T_DIGIT* record);                     // 0 when no row is left
+int DB_GetRecordT_Digit(DB_T_DIGIT* record);                    // 0 when no row is left
 int DB_CloseT_Digit();
 void DB_ClearStructT_Digit(DB_T_DIGIT* record);
 int DB_InsertT_Digit(const QString& path, const DB_T_DIGIT* record);
