@@ -49,6 +49,13 @@ const std::vector<std::vector<QString>>& migrations() {
     return steps;
 }
 
+// A file marked read-only is respected even by a user whom the system would let write (such as root).
+bool writable(const QString& path) {
+    constexpr auto anyWrite =
+        QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return QFileInfo(path).isWritable() && (QFile::permissions(path) & anyWrite);
+}
+
 int schemaVersion() {
     return static_cast<int>(migrations().size());
 }
@@ -199,7 +206,7 @@ bool prepareFile(const QString& path) {
     }
     if (version >= schemaVersion())
         return true;
-    if (!QFileInfo(path).isWritable())
+    if (!writable(path))
         return fail(QStringLiteral("The results database %1 is read-only and lacks its tables.").arg(path));
     Connection c(path, false);
     if (!c.open())
@@ -436,7 +443,7 @@ template <typename Table> int insertRecord(const QString& path, const typename T
         return fail(QStringLiteral("No record was given to store in %1.").arg(Table::table()));
     if (!prepareFile(path))
         return 0;
-    if (!QFileInfo(path).isWritable())
+    if (!writable(path))
         return fail(
             QStringLiteral("The results database %1 is read-only; the result was not stored.").arg(path));
 
@@ -555,14 +562,13 @@ QString DB_JoinPath(const QString& folder, const QString& file) {
     if (file.isEmpty())
         return folder;
     const auto isSep = [](QChar c) { return c == QLatin1Char('/') || c == QLatin1Char('\\'); };
+    // Keep the folder's own separator when it has one ("C:\\", "/"), else add '/'.
     qsizetype end = folder.size();
-    while (end > 1 && isSep(folder[end - 1]))
+    while (end > 0 && isSep(folder[end - 1]))
         --end;
+    const QString head = end < folder.size() ? folder.left(end + 1) : folder + QLatin1Char('/');
     qsizetype start = 0;
     while (start < file.size() && isSep(file[start]))
         ++start;
-    const QString head = folder.left(end);
-    if (isSep(head.back()))
-        return head + file.mid(start);
-    return head + QLatin1Char('/') + file.mid(start);
+    return head + file.mid(start);
 }
