@@ -156,6 +156,8 @@ void CMN_DSReleaseDirectSound();
 // Tests force the set-up to fail, so a program's "close at once" road can be exercised.
 void CMN_DSForceInitFailure(bool fail);
 void CMN_DXForceInitFailure(bool fail);
+// The gain (0 silent .. 1 full) a buffer plays at after CMN_DSSetVolume; -1 for an unknown buffer.
+float CMN_DSGainOf(CMN_SoundBuffer* buffer);
 
 // ---- Picture buttons ----------------------------------------------------------------------------------------
 
