@@ -44,6 +44,15 @@ public:
     bool showsSample() const;
     // The value at a 1-based row and column, for tests and for drawing.
     double value(int row, int column) const;
+    // The label of a 1-based row or column without moving the current cell.
+    QString rowLabel(int row) const;
+    QString columnLabel(int column) const;
+    // Draws pending changes now. Changes are otherwise drawn together once control returns to the event
+    // loop (or when the widget is shown), so filling thousands of cells costs one redraw.
+    void refresh();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct Impl;

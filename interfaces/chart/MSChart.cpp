@@ -1,0 +1,466 @@
+#include "MSChart.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
+#include <QGraphicsLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QLoggingCategory>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+Q_LOGGING_CATEGORY(lcChart, "halvor.chart")
+
+namespace {
+
+const char* const kFontFace = "ＭＳ Ｐゴシック";
+const QColor kNavy(0x2b, 0x3a, 0x67);
+
+// Series colours: the suite's palette, darkened where a thin line on white would be too faint.
+QColor seriesColour(int column) {
+    static const QColor colours[] = {QColor(0x2f, 0x8a, 0xe6),
+                                     QColor(0xff, 0x7a, 0x6b),
+                                     QColor(0x4c, 0xa8, 0x2c),
+                                     QColor(0xe0, 0xa8, 0x00),
+                                     kNavy,
+                                     QColor(0x9b, 0x6b, 0xd6)};
+    return colours[column % std::size(colours)];
+}
+
+// Category labels that fit side by side under the chart ("2004/11/29_12" is about 90 pixels wide). Longer
+// charts label only every n-th row, so the labels neither overlap nor get cut.
+constexpr int kMaxAxisLabels = 6;
+
+// A row count that fits the 16-bit row index; negative counts mean none.
+int clampCount(int count) {
+    return std::clamp(count, 0, 32767);
+}
+
+QFont chartFont(double points, bool bold = false) {
+    QFont font(QString::fromUtf8(kFontFace));
+    font.setPixelSize(std::max(1, int(std::lround(points * 4.0 / 3.0))));
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+struct CMSChart::Impl {
+    CMSChart* q = nullptr;
+    int chartType = VtChChartType2dLine;
+    bool showLegend = true;
+    int columnCount = 1;
+    int rowCount = 0;
+    int row = 1;
+    int column = 1;
+    QVector<QVector<double>> values; // [row][column], 0-based
+    QStringList rowLabels;
+    QStringList columnLabels;
+    QString title;
+    QString footnote;
+    QString valueAxisTitle;
+    bool rowWritten = false;
+    bool dirty = true;
+    bool redrawPending = false;
+
+    QChart* chart = nullptr;
+    QChartView* view = nullptr;
+    QLabel* footnoteLabel = nullptr;
+
+    static QString defaultColumnLabel(int c) { return QStringLiteral("C%1").arg(c + 1); }
+    static QString defaultRowLabel(int r) { return QStringLiteral("R%1").arg(r + 1); }
+
+    bool rowValid() const { return row >= 1 && row <= rowCount; }
+    bool columnValid() const { return column >= 1 && column <= columnCount; }
+
+    // Changes are gathered and drawn once control is back in the event loop.
+    void changed() {
+        dirty = true;
+        if (redrawPending) {
+            return;
+        }
+        redrawPending = true;
+        QTimer::singleShot(0, q, [this] {
+            redrawPending = false;
+            redraw();
+        });
+    }
+
+    void resizeColumns(int count) {
+        columnCount = count;
+        while (columnLabels.size() < count) {
+            columnLabels.append(defaultColumnLabel(int(columnLabels.size())));
+        }
+        columnLabels.resize(count);
+        for (auto& cells : values) {
+            cells.resize(count, 0.0);
+        }
+    }
+
+    void resizeRows(int count) {
+        rowCount = count;
+        values.resize(count, QVector<double>(columnCount, 0.0));
+        while (rowLabels.size() < count) {
+            rowLabels.append(defaultRowLabel(int(rowLabels.size())));
+        }
+        rowLabels.resize(count);
+    }
+
+    // The sample shown while no row has been written: five made-up rows under the real series names.
+    void sampleData(QStringList& labels, QVector<QVector<double>>& cells) const {
+        static const double pattern[] = {60, 52, 55, 44, 38, 48, 40, 35, 31, 27, 45, 39, 33, 30, 24};
+        for (int r = 0; r < 5; ++r) {
+            labels.append(QStringLiteral("見本%1").arg(r + 1));
+            QVector<double> rowCells;
+            for (int c = 0; c < columnCount; ++c) {
+                rowCells.append(pattern[(c * 5 + r) % std::size(pattern)] - 3.0 * (c / 3));
+            }
+            cells.append(rowCells);
+        }
+    }
+
+    void redraw() {
+        if (!dirty) {
+            return;
+        }
+        dirty = false;
+
+        const bool sample = q->showsSample();
+        QStringList labels = rowLabels;
+        QVector<QVector<double>> cells = values;
+        if (sample) {
+            labels.clear();
+            cells.clear();
+            sampleData(labels, cells);
+        }
+        const int rows = int(cells.size());
+
+        chart->removeAllSeries();
+        for (QAbstractAxis* axis : chart->axes()) {
+            chart->removeAxis(axis);
+            delete axis;
+        }
+        chart->setTitle(title);
+        chart->legend()->setVisible(showLegend && columnCount > 0);
+        footnoteLabel->setText(footnote);
+        footnoteLabel->setVisible(!footnote.isEmpty());
+
+        double low = 0.0;
+        double high = 0.0;
+        for (const auto& cellsOfRow : cells) {
+            for (double v : cellsOfRow) {
+                low = std::min(low, v);
+                high = std::max(high, v);
+            }
+        }
+        if (high <= low) {
+            high = low + 10.0;
+        }
+
+        auto* valueAxis = new QValueAxis;
+        valueAxis->setRange(low, high);
+        valueAxis->applyNiceNumbers();
+        valueAxis->setTitleText(valueAxisTitle);
+        valueAxis->setTitleFont(chartFont(9));
+        valueAxis->setLabelFormat(QStringLiteral("%g"));
+        valueAxis->setLabelsColor(kNavy);
+        valueAxis->setTitleBrush(kNavy);
+        chart->addAxis(valueAxis, Qt::AlignLeft);
+
+        QAbstractAxis* categoryAxis = nullptr;
+        const bool bars = chartType == VtChChartType2dBar;
+        if (bars || rows <= kMaxAxisLabels) {
+            auto* axis = new QBarCategoryAxis;
+            // Category labels must be unique; a repeated label gets invisible padding.
+            QStringList unique;
+            for (const QString& label : labels) {
+                QString l = label;
+                while (unique.contains(l)) {
+                    l += QChar(0x200B);
+                }
+                unique.append(l);
+            }
+            axis->append(unique);
+            categoryAxis = axis;
+        } else {
+            // Many rows: a label on every n-th row keeps them readable, the line still shows every row.
+            auto* axis = new QCategoryAxis;
+            axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+            const int step = (rows + kMaxAxisLabels - 2) / (kMaxAxisLabels - 1);
+            QStringList used;
+            for (int r = 0; r < rows; r += step) {
+                QString l = labels.value(r);
+                while (used.contains(l)) {
+                    l += QChar(0x200B);
+                }
+                used.append(l);
+                axis->append(l, r);
+            }
+            axis->setRange(-0.5, rows - 0.5);
+            categoryAxis = axis;
+        }
+        categoryAxis->setTruncateLabels(false);
+        categoryAxis->setLabelsColor(kNavy);
+        categoryAxis->setLabelsFont(chartFont(8));
+        chart->addAxis(categoryAxis, Qt::AlignBottom);
+
+        if (bars) {
+            auto* series = new QBarSeries;
+            for (int c = 0; c < columnCount; ++c) {
+                auto* set = new QBarSet(columnLabels.value(c));
+                set->setColor(sample ? seriesColour(c).lighter(150) : seriesColour(c));
+                set->setBorderColor(seriesColour(c).darker(120));
+                QList<qreal> data;
+                data.reserve(rows);
+                for (const auto& cellsOfRow : cells) {
+                    data.append(cellsOfRow.value(c));
+                }
+                set->append(data);
+                series->append(set);
+            }
+            chart->addSeries(series);
+            series->attachAxis(categoryAxis);
+            series->attachAxis(valueAxis);
+        } else {
+            for (int c = 0; c < columnCount; ++c) {
+                auto* series = new QLineSeries;
+                series->setName(columnLabels.value(c));
+                QPen pen(seriesColour(c), 2.5);
+                if (sample) {
+                    pen.setStyle(Qt::DashLine);
+                }
+                series->setPen(pen);
+                // Markers help on short charts; on long ones they would hide the line.
+                series->setPointsVisible(rows <= 60);
+                QList<QPointF> points;
+                points.reserve(rows);
+                for (int r = 0; r < rows; ++r) {
+                    points.append(QPointF(r, cells[r].value(c)));
+                }
+                series->replace(points);
+                chart->addSeries(series);
+                series->attachAxis(categoryAxis);
+                series->attachAxis(valueAxis);
+            }
+        }
+    }
+};
+
+CMSChart::CMSChart(QWidget* parent) : QWidget(parent), d(new Impl) {
+    d->q = this;
+    d->resizeColumns(1);
+
+    d->chart = new QChart;
+    d->chart->setTitleFont(chartFont(14, true));
+    d->chart->setTitleBrush(kNavy);
+    d->chart->legend()->setAlignment(Qt::AlignRight);
+    d->chart->legend()->setFont(chartFont(9));
+    d->chart->legend()->setLabelColor(kNavy);
+    d->chart->setAnimationOptions(QChart::NoAnimation);
+    d->chart->setBackgroundRoundness(0);
+    d->chart->layout()->setContentsMargins(0, 0, 0, 0);
+
+    d->view = new QChartView(d->chart, this);
+    d->view->setObjectName(QStringLiteral("chartView"));
+    d->view->setRenderHint(QPainter::Antialiasing);
+    d->view->setFrameShape(QFrame::NoFrame);
+
+    d->footnoteLabel = new QLabel(this);
+    d->footnoteLabel->setObjectName(QStringLiteral("footnote"));
+    d->footnoteLabel->setFont(chartFont(9));
+    d->footnoteLabel->setWordWrap(true);
+    d->footnoteLabel->setStyleSheet(QStringLiteral("color: #2b3a67; background: white; padding: 2px 6px;"));
+    d->footnoteLabel->hide();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(d->view, 1);
+    layout->addWidget(d->footnoteLabel);
+
+    d->changed();
+}
+
+CMSChart::~CMSChart() {
+    delete d;
+}
+
+void CMSChart::SetChartType(int type) {
+    if (type != VtChChartType2dBar && type != VtChChartType2dLine) {
+        qCWarning(lcChart) << "unsupported chart type" << type << "- drawing lines";
+        type = VtChChartType2dLine;
+    }
+    d->chartType = type;
+    d->changed();
+}
+
+int CMSChart::GetChartType() const {
+    return d->chartType;
+}
+
+void CMSChart::SetShowLegend(bool show) {
+    d->showLegend = show;
+    d->changed();
+}
+
+bool CMSChart::GetShowLegend() const {
+    return d->showLegend;
+}
+
+void CMSChart::SetColumnCount(short count) {
+    d->resizeColumns(std::clamp(int(count), 1, 32767));
+    d->column = std::clamp(d->column, 1, d->columnCount);
+    d->changed();
+}
+
+short CMSChart::GetColumnCount() const {
+    return short(d->columnCount);
+}
+
+void CMSChart::SetRowCount(short count) {
+    d->resizeRows(clampCount(count));
+    if (d->rowCount == 0) {
+        d->rowWritten = false;
+    }
+    d->row = std::clamp(d->row, 1, std::max(1, d->rowCount));
+    d->changed();
+}
+
+short CMSChart::GetRowCount() const {
+    return short(d->rowCount);
+}
+
+void CMSChart::SetRow(short row) {
+    if (row < 1 || row > d->rowCount) {
+        qCWarning(lcChart) << "row" << row << "outside 1 ..." << d->rowCount << "- ignored";
+        return;
+    }
+    d->row = row;
+}
+
+short CMSChart::GetRow() const {
+    return short(d->row);
+}
+
+void CMSChart::SetColumn(short column) {
+    if (column < 1 || column > d->columnCount) {
+        qCWarning(lcChart) << "column" << column << "outside 1 ..." << d->columnCount << "- ignored";
+        return;
+    }
+    d->column = column;
+}
+
+short CMSChart::GetColumn() const {
+    return short(d->column);
+}
+
+void CMSChart::SetColumnLabel(const QString& label) {
+    if (!d->columnValid()) {
+        return;
+    }
+    d->columnLabels[d->column - 1] = label;
+    d->changed();
+}
+
+QString CMSChart::GetColumnLabel() const {
+    return columnLabel(d->column);
+}
+
+void CMSChart::SetRowLabel(const QString& label) {
+    if (!d->rowValid()) {
+        qCWarning(lcChart) << "row label without a row - ignored";
+        return;
+    }
+    d->rowLabels[d->row - 1] = label;
+    d->rowWritten = true;
+    d->changed();
+}
+
+QString CMSChart::GetRowLabel() const {
+    return rowLabel(d->row);
+}
+
+void CMSChart::SetData(const QString& value) {
+    if (!d->rowValid() || !d->columnValid()) {
+        qCWarning(lcChart) << "data without a cell - ignored";
+        return;
+    }
+    bool ok = false;
+    double number = value.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(number)) {
+        qCWarning(lcChart) << "not a number:" << value << "- drawn as 0";
+        number = 0.0;
+    }
+    d->values[d->row - 1][d->column - 1] = number;
+    d->rowWritten = true;
+    d->changed();
+}
+
+QString CMSChart::GetData() const {
+    if (!d->rowValid() || !d->columnValid()) {
+        return QStringLiteral("0");
+    }
+    return QString::number(d->values[d->row - 1][d->column - 1], 'g', 15);
+}
+
+void CMSChart::SetTitleText(const QString& text) {
+    d->title = text;
+    d->changed();
+}
+
+QString CMSChart::GetTitleText() const {
+    return d->title;
+}
+
+void CMSChart::SetFootnoteText(const QString& text) {
+    d->footnote = text;
+    d->changed();
+}
+
+QString CMSChart::GetFootnoteText() const {
+    return d->footnote;
+}
+
+void CMSChart::SetValueAxisTitle(const QString& text) {
+    d->valueAxisTitle = text;
+    d->changed();
+}
+
+QString CMSChart::GetValueAxisTitle() const {
+    return d->valueAxisTitle;
+}
+
+bool CMSChart::showsSample() const {
+    return !d->rowWritten || d->rowCount == 0;
+}
+
+double CMSChart::value(int row, int column) const {
+    if (row < 1 || row > d->rowCount || column < 1 || column > d->columnCount) {
+        return 0.0;
+    }
+    return d->values[row - 1][column - 1];
+}
+
+QString CMSChart::rowLabel(int row) const {
+    return row >= 1 && row <= d->rowCount ? d->rowLabels[row - 1] : QString();
+}
+
+QString CMSChart::columnLabel(int column) const {
+    return column >= 1 && column <= d->columnCount ? d->columnLabels[column - 1] : QString();
+}
+
+void CMSChart::refresh() {
+    d->redraw();
+}
+
+void CMSChart::showEvent(QShowEvent* event) {
+    d->redraw();
+    QWidget::showEvent(event);
+}
