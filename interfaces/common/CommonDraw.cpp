@@ -1,0 +1,500 @@
+// Drawing surfaces, sprites, textured squares and text: a premultiplied QImage back buffer per program,
+// shown by a child view of the drill's drawing frame.
+#include "Common.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+#include <QFontMetrics>
+#include <QHash>
+#include <QLoggingCategory>
+#include <QPainter>
+#include <QPointer>
+#include <QSvgRenderer>
+#include <QWidget>
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+Q_LOGGING_CATEGORY(lcDraw, "halvor.draw", QtInfoMsg)
+
+namespace cmn_detail {
+
+// Renders ":/<folder>/<stem>.svg" (or loads the .png) in premultiplied ARGB. The SVG's own width and height
+// give the size unless `size` is valid. A null image when there is no such picture.
+QImage loadPicture(const QString& folder, const QString& stem, QSize size = {}) {
+    const QString base = QStringLiteral(":/%1/%2").arg(folder, stem);
+    const QString svgPath = base + QStringLiteral(".svg");
+    if (QFile::exists(svgPath)) {
+        QSvgRenderer renderer(svgPath);
+        if (!renderer.isValid()) {
+            qCWarning(lcDraw) << svgPath << "is not a readable SVG";
+            return {};
+        }
+        const QSize target = size.isValid() ? size : renderer.defaultSize();
+        if (target.isEmpty() || target.width() > 8192 || target.height() > 8192) {
+            qCWarning(lcDraw) << svgPath << "has no usable width and height:" << target;
+            return {};
+        }
+        QImage image(target, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(target)));
+        return image;
+    }
+    const QString pngPath = base + QStringLiteral(".png");
+    QImage image(pngPath);
+    if (image.isNull())
+        return {};
+    if (size.isValid() && image.size() != size)
+        image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+} // namespace cmn_detail
+
+namespace {
+
+struct ColourKey {
+    bool set = false;
+    COLORREF low = 0xFF0000;
+    COLORREF high = 0xFF0000;
+};
+
+class FrontView;
+
+struct FontEntry {
+    QFont font;
+    int ascent = 0;
+    int height = 0;
+};
+
+struct DrawState {
+    CMN_Surface back;
+    QImage front;
+    QPointer<QWidget> frame;
+    QPointer<FrontView> view;
+    std::vector<std::unique_ptr<CMN_Surface>> surfaces;
+    std::vector<std::unique_ptr<CMN_Texture>> textures;
+    std::unique_ptr<tagSprite[]> sprites;
+    int spriteCount = 0;
+    CMN_Surface* d3Target = nullptr;
+    ColourKey defaultKey;
+    ColourKey lastKey{true, 0xFF0000, 0xFF0000};
+    std::function<void()> restore;
+    bool forceFailure = false;
+    QHash<QString, FontEntry> fonts;
+    // Whether a surface's current picture is fully opaque, by its image's cache key, so a background is a row
+    // copy rather than a blend.
+    std::unordered_map<const CMN_Surface*, std::pair<qint64, bool>> opaque;
+};
+
+DrawState& state() {
+    static DrawState s;
+    return s;
+}
+
+void requestRestore() {
+    // Queued: the view learns of a change inside its own paint or event handling, where reloading is unsafe.
+    QMetaObject::invokeMethod(
+        qApp,
+        [] {
+            if (auto restore = state().restore)
+                restore();
+        },
+        Qt::QueuedConnection);
+}
+
+// The child of the drawing frame that shows the front image.
+class FrontView : public QWidget {
+public:
+    explicit FrontView(QWidget* frame) : QWidget(frame) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setObjectName(QStringLiteral("halvorDrawView"));
+        setGeometry(frame->rect());
+        frame->installEventFilter(this);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const qreal ratio = devicePixelRatioF();
+        if (lastRatio_ > 0 && !qFuzzyCompare(ratio, lastRatio_))
+            requestRestore();
+        lastRatio_ = ratio;
+        const QImage& front = state().front;
+        if (front.isNull()) {
+            painter.fillRect(rect(), Qt::black);
+            return;
+        }
+        painter.drawImage(0, 0, front);
+        if (front.width() < width() || front.height() < height()) {
+            painter.fillRect(front.width(), 0, width() - front.width(), height(), Qt::black);
+            painter.fillRect(0, front.height(), front.width(), height() - front.height(), Qt::black);
+        }
+    }
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::ScreenChangeInternal)
+            requestRestore();
+        return QWidget::event(event);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent() && event->type() == QEvent::Resize)
+            setGeometry(parentWidget()->rect());
+        return false;
+    }
+
+private:
+    qreal lastRatio_ = 0;
+};
+
+bool keyMatches(QRgb pixel, const ColourKey& key) {
+    if (qAlpha(pixel) != 255)
+        return false;
+    const int r = qRed(pixel), g = qGreen(pixel), b = qBlue(pixel);
+    auto in = [](int v, int shift, COLORREF lo, COLORREF hi) {
+        const int l = int((lo >> shift) & 0xFFu), h = int((hi >> shift) & 0xFFu);
+        return v >= std::min(l, h) && v <= std::max(l, h);
+    };
+    return in(r, 0, key.low, key.high) && in(g, 8, key.low, key.high) && in(b, 16, key.low, key.high);
+}
+
+void applyKey(QImage& image, const ColourKey& key) {
+    if (image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (keyMatches(line[x], key))
+                line[x] = 0;
+        }
+    }
+}
+
+bool isOpaque(const CMN_Surface* surface) {
+    auto& cache = state().opaque;
+    const qint64 key = surface->image.cacheKey();
+    if (auto it = cache.find(surface); it != cache.end() && it->second.first == key)
+        return it->second.second;
+    bool opaque = true;
+    const QImage& image = surface->image;
+    if (image.hasAlphaChannel()) {
+        for (int y = 0; y < image.height() && opaque; ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (qAlpha(line[x]) != 255) {
+                    opaque = false;
+                    break;
+                }
+            }
+        }
+    }
+    cache[surface] = {key, opaque};
+    return opaque;
+}
+
+// x * a / 255 on all four channels at once.
+inline quint32 byteMul(quint32 x, quint32 a) {
+    quint32 t = (x & 0xff00ffu) * a;
+    t = (t + ((t >> 8) & 0xff00ffu) + 0x800080u) >> 8;
+    t &= 0xff00ffu;
+    x = ((x >> 8) & 0xff00ffu) * a;
+    x = x + ((x >> 8) & 0xff00ffu) + 0x800080u;
+    x &= 0xff00ff00u;
+    return x | t;
+}
+
+// Source-over copy of a clipped rectangle between premultiplied images.
+void blit(QImage& dest, QPoint at, const QImage& source, const QRect& from, bool opaque) {
+    uchar* destBits = dest.bits();
+    const qsizetype destStride = dest.bytesPerLine();
+    const uchar* sourceBits = source.constBits();
+    const qsizetype sourceStride = source.bytesPerLine();
+    for (int row = 0; row < from.height(); ++row) {
+        const auto* s =
+            reinterpret_cast<const quint32*>(sourceBits + (from.y() + row) * sourceStride) + from.x();
+        auto* d = reinterpret_cast<quint32*>(destBits + (at.y() + row) * destStride) + at.x();
+        if (opaque) {
+            std::memcpy(d, s, size_t(from.width()) * 4);
+            continue;
+        }
+        for (int i = 0; i < from.width(); ++i) {
+            const quint32 p = s[i];
+            const quint32 a = p >> 24;
+            if (a == 255)
+                d[i] = p;
+            else if (a != 0)
+                d[i] = p + byteMul(d[i], 255 - a);
+        }
+    }
+}
+
+CMN_Surface* ownSurface() {
+    auto& surfaces = state().surfaces;
+    surfaces.push_back(std::make_unique<CMN_Surface>());
+    return surfaces.back().get();
+}
+
+const FontEntry& fontFor(const QString& face, int size, bool bold) {
+    auto& fonts = state().fonts;
+    const QString key =
+        face + QLatin1Char('|') + QString::number(size) + (bold ? QStringLiteral("|b") : QString());
+    auto it = fonts.find(key);
+    if (it == fonts.end()) {
+        FontEntry entry;
+        entry.font = CMN_Font(face, size / 10.0, bold);
+        entry.font.setStyleStrategy(QFont::PreferAntialias);
+        const QFontMetrics metrics(entry.font);
+        entry.ascent = metrics.ascent();
+        entry.height = metrics.height();
+        it = fonts.insert(key, entry);
+    }
+    return it.value();
+}
+
+} // namespace
+
+CMN_Surface* CMN_DXInitDirectDraw7(QWidget* frame) {
+    DrawState& s = state();
+    if (s.forceFailure) {
+        qCWarning(lcDraw) << "drawing set-up failed on request";
+        return nullptr;
+    }
+    if (!frame || frame->width() <= 0 || frame->height() <= 0) {
+        qCWarning(lcDraw) << "drawing set-up needs a frame with a size";
+        return nullptr;
+    }
+    delete s.view.data();
+    s.frame = frame;
+    s.back.image = QImage(frame->size(), QImage::Format_ARGB32_Premultiplied);
+    s.back.image.fill(Qt::black);
+    s.back.resourceId = 0;
+    s.front = QImage(frame->size(), QImage::Format_ARGB32_Premultiplied);
+    s.front.fill(Qt::black);
+    s.view = new FrontView(frame);
+    s.view->show();
+    s.view->raise();
+    return &s.back;
+}
+
+CMN_Surface* CMN_DXCreateSurfaceFromBitmap(CMN_Surface* surface, int id) {
+    QImage image = cmn_detail::loadPicture(QStringLiteral("bitmap"), QString::number(id));
+    if (image.isNull()) {
+        qCWarning(lcDraw) << "bitmap" << id << "is missing";
+        return nullptr;
+    }
+    DrawState& s = state();
+    const bool keyed = s.defaultKey.set || (surface && surface->colourKeyed);
+    if (keyed)
+        applyKey(image, s.defaultKey.set ? s.defaultKey : s.lastKey);
+    CMN_Surface* target = surface ? surface : ownSurface();
+    target->image = std::move(image);
+    target->resourceId = id;
+    target->colourKeyed = keyed;
+    return target;
+}
+
+int CMN_DXSetColorKey(CMN_Surface* surface, COLORREF low, COLORREF high) {
+    DrawState& s = state();
+    const ColourKey key{true, low, high};
+    if (!surface) {
+        s.defaultKey = key;
+        return 1;
+    }
+    if (surface->image.isNull()) {
+        qCWarning(lcDraw) << "colour key on an empty surface";
+        return 0;
+    }
+    applyKey(surface->image, key);
+    surface->colourKeyed = true;
+    s.lastKey = key;
+    return 1;
+}
+
+int CMN_DXPutSurface(CMN_Surface* dest, int x, int y, CMN_Surface* source, const QRect* sourceRect) {
+    if (!dest || !source || dest->image.isNull() || source->image.isNull()) {
+        qCDebug(lcDraw) << "put with a missing surface";
+        return 0;
+    }
+    QRect from = sourceRect ? sourceRect->normalized() : source->image.rect();
+    // A source rectangle reaching outside its picture keeps its placement: the part that exists lands where
+    // it would have.
+    const QRect inside = from.intersected(source->image.rect());
+    x += inside.x() - from.x();
+    y += inside.y() - from.y();
+    from = inside;
+    const QRect placed = QRect(QPoint(x, y), from.size()).intersected(dest->image.rect());
+    if (placed.isEmpty())
+        return 1;
+    from = QRect(from.topLeft() + (placed.topLeft() - QPoint(x, y)), placed.size());
+    if (dest->image.format() == QImage::Format_ARGB32_Premultiplied &&
+        source->image.format() == QImage::Format_ARGB32_Premultiplied && &dest->image != &source->image) {
+        blit(dest->image, placed.topLeft(), source->image, from, isOpaque(source));
+    } else {
+        const QImage copy = source->image.copy(from); // also covers a surface put onto itself
+        QPainter painter(&dest->image);
+        painter.drawImage(placed.topLeft(), copy);
+    }
+    return 1;
+}
+
+int CMN_DXTextOut(CMN_Surface* surface, int x, int y, const QString& text, const QString& face, int size,
+                  COLORREF colour, COLORREF back, int mode, int bold, int, int) {
+    if (!surface || surface->image.isNull()) {
+        qCDebug(lcDraw) << "text on a missing surface";
+        return 0;
+    }
+    if (text.isEmpty())
+        return 1;
+    const FontEntry& entry = fontFor(face, size > 0 ? size : 90, bold != 0);
+    QPainter painter(&surface->image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setFont(entry.font);
+    if (mode == 2) {
+        const int width = QFontMetrics(entry.font).horizontalAdvance(text);
+        painter.fillRect(QRect(x, y, width, entry.height), CMN_ColorFromRef(back));
+    }
+    painter.setPen(CMN_ColorFromRef(colour));
+    painter.drawText(QPoint(x, y + entry.ascent), text);
+    return 1;
+}
+
+void CMN_DXFlip() {
+    DrawState& s = state();
+    if (s.back.image.isNull())
+        return;
+    // Copy into the standing front image rather than share: the back stays the drawn picture (drills draw
+    // over the last frame) and no frame allocates.
+    if (s.front.size() == s.back.image.size() && s.front.format() == s.back.image.format() &&
+        s.front.bytesPerLine() == s.back.image.bytesPerLine()) {
+        std::memcpy(s.front.bits(), s.back.image.constBits(), size_t(s.front.sizeInBytes()));
+    } else {
+        s.front = s.back.image.copy();
+    }
+    if (s.view)
+        s.view->update();
+}
+
+void CMN_DXSetRestoreCallbackFunc(std::function<void()> restore) {
+    state().restore = std::move(restore);
+}
+
+void CMN_DXReleaseDirectDraw7() {
+    DrawState& s = state();
+    CMN_DXReleaseSprite();
+    CMN_D3ReleaseDirect3D7();
+    delete s.view.data();
+    s.view = nullptr;
+    s.frame = nullptr;
+    s.back.image = QImage();
+    s.front = QImage();
+    s.surfaces.clear();
+    s.opaque.clear();
+    s.restore = nullptr;
+    s.defaultKey = ColourKey{};
+}
+
+void CMN_DXForceInitFailure(bool fail) {
+    state().forceFailure = fail;
+}
+
+// ---- Sprites ----------------------------------------------------------------------------------------------
+
+tagSprite* CMN_DXInitSprite(int count) {
+    DrawState& s = state();
+    if (count <= 0 || count > 100000) {
+        qCWarning(lcDraw) << "sprite list of" << count << "entries refused";
+        return nullptr;
+    }
+    s.sprites = std::make_unique<tagSprite[]>(size_t(count));
+    s.spriteCount = count;
+    return s.sprites.get();
+}
+
+void CMN_DXPutAllSprites() {
+    DrawState& s = state();
+    if (!s.sprites || s.back.image.isNull())
+        return;
+    for (int i = 0; i < s.spriteCount; ++i) {
+        const tagSprite& sprite = s.sprites[size_t(i)];
+        if (!sprite.visible || !sprite.surface)
+            continue;
+        // A sprite without a size shows its whole cell column from sourceY.
+        const int width = sprite.width > 0 ? sprite.width : sprite.surface->image.width();
+        const int height =
+            sprite.height > 0 ? sprite.height : sprite.surface->image.height() - sprite.sourceY;
+        const QRect cell(0, sprite.sourceY, width, height);
+        CMN_DXPutSurface(&s.back, sprite.x, sprite.y, sprite.surface, &cell);
+    }
+}
+
+void CMN_DXReleaseSprite() {
+    DrawState& s = state();
+    s.sprites.reset();
+    s.spriteCount = 0;
+}
+
+// ---- Textured squares
+// ---------------------------------------------------------------------------------------
+
+int CMN_D3InitDirect3D7(CMN_Surface* backSurface) {
+    DrawState& s = state();
+    if (s.forceFailure || !backSurface || backSurface->image.isNull()) {
+        qCWarning(lcDraw) << "textured squares need a back surface";
+        return 0;
+    }
+    s.d3Target = backSurface;
+    return 1;
+}
+
+CMN_Texture* CMN_D3CreateTextureFromBitmap(CMN_Texture* texture, int id) {
+    QImage image = cmn_detail::loadPicture(QStringLiteral("bitmap"), QString::number(id));
+    if (image.isNull()) {
+        qCWarning(lcDraw) << "texture bitmap" << id << "is missing";
+        return nullptr;
+    }
+    DrawState& s = state();
+    applyKey(image, s.defaultKey.set ? s.defaultKey : ColourKey{true, 0xFF0000, 0xFF0000});
+    if (!texture) {
+        s.textures.push_back(std::make_unique<CMN_Texture>());
+        texture = s.textures.back().get();
+    }
+    texture->image = std::move(image);
+    texture->resourceId = id;
+    return texture;
+}
+
+void CMN_D3TransRectToVertex(tagD3DPlain& plain, const QRect& rect) {
+    plain.rect = rect;
+}
+
+int CMN_D3PutD3DPlain(const tagD3DPlain& plain) {
+    DrawState& s = state();
+    CMN_Surface* target = s.d3Target ? s.d3Target : &s.back;
+    if (!plain.texture || plain.texture->image.isNull() || target->image.isNull() || plain.rect.isEmpty()) {
+        qCDebug(lcDraw) << "textured square without texture or target";
+        return 0;
+    }
+    const QImage& texture = plain.texture->image;
+    const int angle = ((plain.angle % 360) + 360) % 360;
+    if (angle == 0 && plain.rect.size() == texture.size()) {
+        CMN_Surface source{texture, 0, true};
+        return CMN_DXPutSurface(target, plain.rect.x(), plain.rect.y(), &source);
+    }
+    QPainter painter(&target->image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRectF rect(plain.rect);
+    painter.translate(rect.center());
+    painter.rotate(angle); // positive turns clockwise on screen, y pointing down
+    painter.drawImage(QRectF(-rect.width() / 2, -rect.height() / 2, rect.width(), rect.height()), texture);
+    return 1;
+}
+
+void CMN_D3ReleaseDirect3D7() {
+    DrawState& s = state();
+    s.textures.clear();
+    s.d3Target = nullptr;
+}

@@ -1,0 +1,109 @@
+// Picture buttons and the programs' cursors.
+#include "Common.h"
+
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QPainter>
+#include <QPointer>
+#include <QSvgRenderer>
+#include <vector>
+
+Q_DECLARE_LOGGING_CATEGORY(lcDraw)
+
+namespace cmn_detail {
+QImage loadPicture(const QString& folder, const QString& stem, QSize size = {});
+}
+
+namespace {
+
+struct ButtonState {
+    QCursor hand{Qt::PointingHandCursor};
+    std::vector<QPointer<CMN_PictureButton>> buttons;
+};
+
+ButtonState& state() {
+    static ButtonState s;
+    return s;
+}
+
+// The picture at its own size, drawn at the screen's pixel density so it stays sharp on a scaled screen.
+QPixmap face(const QString& name) {
+    const QImage plain = cmn_detail::loadPicture(QStringLiteral("bitmap"), name);
+    if (plain.isNull())
+        return {};
+    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    if (ratio <= 1.0)
+        return QPixmap::fromImage(plain);
+    QImage sharp = cmn_detail::loadPicture(QStringLiteral("bitmap"), name, plain.size() * ratio);
+    sharp.setDevicePixelRatio(ratio);
+    return QPixmap::fromImage(sharp);
+}
+
+} // namespace
+
+CMN_PictureButton::CMN_PictureButton(const QString& caption, QWidget* parent) : QAbstractButton(parent) {
+    setText(caption);
+    up_ = face(caption + QLatin1Char('U'));
+    down_ = face(caption + QLatin1Char('D'));
+    if (up_.isNull())
+        qCWarning(lcDraw) << "picture button" << caption << "has no picture" << caption + QLatin1Char('U');
+    if (down_.isNull())
+        down_ = up_;
+    setFixedSize(sizeHint());
+    setCursor(state().hand);
+    setFocusPolicy(Qt::StrongFocus);
+    auto& buttons = state().buttons;
+    std::erase_if(buttons, [](const QPointer<CMN_PictureButton>& b) { return b.isNull(); });
+    buttons.emplace_back(this);
+}
+
+QSize CMN_PictureButton::sizeHint() const {
+    if (!up_.isNull())
+        return up_.deviceIndependentSize().toSize();
+    // Without its picture the button still shows its caption and can be pressed.
+    const QFontMetrics metrics(font());
+    return QSize(std::max(80, metrics.horizontalAdvance(text()) + 24), std::max(30, metrics.height() + 12));
+}
+
+void CMN_PictureButton::setHandCursor(const QCursor& cursor) {
+    ButtonState& s = state();
+    s.hand = cursor;
+    for (const auto& button : s.buttons) {
+        if (button)
+            button->setCursor(cursor);
+    }
+}
+
+void CMN_PictureButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (!isEnabled())
+        painter.setOpacity(0.5);
+    const QPixmap& picture = isDown() ? down_ : up_;
+    if (!picture.isNull()) {
+        painter.drawPixmap(0, 0, picture);
+    } else {
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF box = QRectF(rect()).adjusted(1, 1, -1, -1);
+        painter.setPen(QPen(QColor(0x2b, 0x3a, 0x67), 2));
+        painter.setBrush(isDown() ? QColor(0xff, 0xd8, 0x4a) : QColor(Qt::white));
+        painter.drawRoundedRect(box, 8, 8);
+        painter.drawText(rect(), Qt::AlignCenter, text());
+    }
+    if (hasFocus()) {
+        painter.setOpacity(1.0);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(0x2b, 0x3a, 0x67), 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(2.5, 2.5, -2.5, -2.5), 6, 6);
+    }
+}
+
+QCursor CMN_LoadCursor(int id, int hotX, int hotY) {
+    const QImage image =
+        cmn_detail::loadPicture(QStringLiteral("cursor"), QString::number(id), QSize(32, 32));
+    if (image.isNull()) {
+        qCWarning(lcDraw) << "cursor" << id << "is missing; the arrow stands in";
+        return QCursor(Qt::ArrowCursor);
+    }
+    return QCursor(QPixmap::fromImage(image), std::clamp(hotX, 0, 31), std::clamp(hotY, 0, 31));
+}

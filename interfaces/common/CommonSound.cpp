@@ -1,0 +1,273 @@
+// Sound buffers on QSoundEffect (WAV only). Whether a buffer is playing is kept by the library from the
+// WAV's own length, so "play if not playing" behaves the same with speakers, without them, or while Qt is
+// still loading the file.
+#include "Common.h"
+
+#include <QAudioDevice>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QMediaDevices>
+#include <QSoundEffect>
+#include <QUrl>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+Q_LOGGING_CATEGORY(lcSound, "halvor.sound", QtInfoMsg)
+
+struct CMN_SoundBuffer {
+    int id = 0;
+    bool primary = false;
+    qint64 durationMs = 0;
+    bool playing = false;
+    bool looping = false;
+    QElapsedTimer started;
+    float gain = 1.0f;
+    std::unique_ptr<QSoundEffect> effect; // none without an audio device
+    bool reportedError = false;
+};
+
+namespace {
+
+struct SoundState {
+    bool initialised = false;
+    bool forceFailure = false;
+    CMN_SoundBuffer primary;
+    std::vector<std::unique_ptr<CMN_SoundBuffer>> buffers;
+    std::function<void()> restore;
+    std::unique_ptr<QMediaDevices> devices;
+    bool hasOutput = false;
+};
+
+SoundState& state() {
+    static SoundState s;
+    return s;
+}
+
+// Length in milliseconds of a PCM WAV held in `data`; -1 when it is not one.
+qint64 wavDurationMs(const QByteArray& data) {
+    auto u32 = [&](qsizetype at) {
+        return quint32(uchar(data[at])) | quint32(uchar(data[at + 1])) << 8 |
+               quint32(uchar(data[at + 2])) << 16 | quint32(uchar(data[at + 3])) << 24;
+    };
+    if (data.size() < 12 || !data.startsWith("RIFF") || data.mid(8, 4) != "WAVE")
+        return -1;
+    quint32 byteRate = 0;
+    qsizetype at = 12;
+    while (at + 8 <= data.size()) {
+        const QByteArray tag = data.mid(at, 4);
+        const quint32 size = u32(at + 4);
+        const qsizetype body = at + 8;
+        if (tag == "fmt " && size >= 16 && body + 16 <= data.size()) {
+            byteRate = u32(body + 8);
+        } else if (tag == "data") {
+            if (byteRate == 0)
+                return -1;
+            // A header may claim more than the file holds; the file is what plays.
+            const qint64 bytes = std::min<qint64>(size, data.size() - body);
+            return bytes * 1000 / byteRate;
+        }
+        at = body + qsizetype(size) + (size & 1);
+    }
+    return -1;
+}
+
+bool isPlaying(CMN_SoundBuffer* buffer) {
+    if (!buffer->playing)
+        return false;
+    if (!buffer->looping && buffer->started.elapsed() >= buffer->durationMs)
+        buffer->playing = false;
+    return buffer->playing;
+}
+
+void makeEffect(CMN_SoundBuffer* buffer) {
+    buffer->effect.reset();
+    if (!state().hasOutput || buffer->primary || buffer->id == 0)
+        return;
+    auto effect = std::make_unique<QSoundEffect>();
+    effect->setSource(QUrl(QStringLiteral("qrc:/wave/%1.wav").arg(buffer->id)));
+    effect->setVolume(buffer->gain);
+    // A file the device cannot play is reported once and the buffer goes on silently.
+    QObject::connect(effect.get(), &QSoundEffect::statusChanged, effect.get(), [buffer] {
+        if (buffer->effect && buffer->effect->status() == QSoundEffect::Error && !buffer->reportedError) {
+            buffer->reportedError = true;
+            qCWarning(lcSound) << "wave" << buffer->id << "cannot be played here; it stays silent";
+        }
+    });
+    buffer->effect = std::move(effect);
+}
+
+void startEffect(CMN_SoundBuffer* buffer) {
+    if (!buffer->effect || buffer->effect->status() == QSoundEffect::Error)
+        return;
+    buffer->effect->setLoopCount(buffer->looping ? int(QSoundEffect::Infinite) : 1);
+    buffer->effect->play();
+}
+
+void outputsChanged() {
+    SoundState& s = state();
+    const bool hasOutput = !QMediaDevices::audioOutputs().isEmpty();
+    if (hasOutput == s.hasOutput)
+        return;
+    s.hasOutput = hasOutput;
+    qCInfo(lcSound) << (hasOutput ? "an audio output appeared" : "the audio output went away");
+    for (auto& buffer : s.buffers) {
+        makeEffect(buffer.get());
+        if (isPlaying(buffer.get()) && buffer->looping)
+            startEffect(buffer.get());
+    }
+    if (s.restore)
+        s.restore();
+}
+
+bool known(CMN_SoundBuffer* buffer) {
+    if (!buffer)
+        return false;
+    SoundState& s = state();
+    if (buffer == &s.primary)
+        return s.initialised;
+    for (const auto& b : s.buffers) {
+        if (b.get() == buffer)
+            return true;
+    }
+    qCWarning(lcSound) << "a sound buffer that was released or never made";
+    return false;
+}
+
+} // namespace
+
+CMN_SoundBuffer* CMN_DSInitDirectSound(QWidget*) {
+    SoundState& s = state();
+    if (s.forceFailure) {
+        qCWarning(lcSound) << "sound set-up failed on request";
+        return nullptr;
+    }
+    if (!s.initialised) {
+        s.devices = std::make_unique<QMediaDevices>();
+        QObject::connect(s.devices.get(), &QMediaDevices::audioOutputsChanged, s.devices.get(),
+                         outputsChanged);
+        s.hasOutput = !QMediaDevices::audioOutputs().isEmpty();
+        if (!s.hasOutput)
+            qCInfo(lcSound) << "no audio output: sounds play silently";
+        s.initialised = true;
+    }
+    s.primary = {};
+    s.primary.primary = true;
+    return &s.primary;
+}
+
+CMN_SoundBuffer* CMN_DSCreateBufferFromWave(CMN_SoundBuffer* buffer, int id) {
+    SoundState& s = state();
+    if (!s.initialised) {
+        qCWarning(lcSound) << "wave" << id << "asked for before the sound set-up";
+        return nullptr;
+    }
+    if (buffer && (buffer->primary || !known(buffer)))
+        return nullptr;
+    QFile file(QStringLiteral(":/wave/%1.wav").arg(id));
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcSound) << "wave" << id << "is missing";
+        return nullptr;
+    }
+    const qint64 duration = wavDurationMs(file.readAll());
+    if (duration < 0) {
+        qCWarning(lcSound) << "wave" << id << "is not a PCM WAV file";
+        return nullptr;
+    }
+    if (!buffer) {
+        s.buffers.push_back(std::make_unique<CMN_SoundBuffer>());
+        buffer = s.buffers.back().get();
+    } else if (buffer->effect) {
+        buffer->effect->stop();
+    }
+    buffer->id = id;
+    buffer->durationMs = duration;
+    buffer->playing = false;
+    buffer->looping = false;
+    buffer->reportedError = false;
+    makeEffect(buffer);
+    return buffer;
+}
+
+int CMN_DSPlaySound(CMN_SoundBuffer* buffer, int loop) {
+    if (!known(buffer))
+        return 0;
+    const bool wasPlaying = isPlaying(buffer);
+    // A buffer that is already sounding goes on where it is, as the drills expect of "play".
+    if (wasPlaying && buffer->looping == (loop != 0))
+        return 1;
+    buffer->looping = loop != 0;
+    buffer->playing = true;
+    if (!wasPlaying)
+        buffer->started.start();
+    startEffect(buffer);
+    return 1;
+}
+
+int CMN_DSStopSound(CMN_SoundBuffer* buffer) {
+    if (!known(buffer))
+        return 0;
+    buffer->playing = false;
+    if (buffer->effect)
+        buffer->effect->stop();
+    return 1;
+}
+
+int CMN_DSIsPlayingSound(CMN_SoundBuffer* buffer) {
+    if (!known(buffer))
+        return 0;
+    return isPlaying(buffer) ? 1 : 0;
+}
+
+int CMN_DSSetVolume(CMN_SoundBuffer* buffer, int hundredthsOfDecibel) {
+    if (!known(buffer))
+        return 0;
+    const int level = std::clamp(hundredthsOfDecibel, -10000, 0);
+    buffer->gain = level <= -10000 ? 0.0f : float(std::pow(10.0, level / 2000.0));
+    if (buffer->effect)
+        buffer->effect->setVolume(buffer->gain);
+    return 1;
+}
+
+int CMN_DSSetCurrentPosition(CMN_SoundBuffer* buffer, int position) {
+    if (!known(buffer))
+        return 0;
+    if (position != 0)
+        qCDebug(lcSound) << "sound position" << position << "taken as the start";
+    // The effect cannot seek; starting over is the only position it has.
+    if (isPlaying(buffer)) {
+        buffer->started.start();
+        if (buffer->effect) {
+            buffer->effect->stop();
+            startEffect(buffer);
+        }
+    }
+    return 1;
+}
+
+void CMN_DSSetRestoreCallbackFunc(std::function<void()> restore) {
+    state().restore = std::move(restore);
+}
+
+void CMN_DSReleaseDirectSound() {
+    SoundState& s = state();
+    for (auto& buffer : s.buffers) {
+        if (buffer->effect)
+            buffer->effect->stop();
+    }
+    s.buffers.clear();
+    s.primary = {};
+    s.restore = nullptr;
+    s.devices.reset();
+    s.initialised = false;
+}
+
+void CMN_DSForceInitFailure(bool fail) {
+    state().forceFailure = fail;
+}
+
+// For tests: the gain a buffer plays at (0..1); -1 for an unknown buffer.
+float CMN_DSGainOf(CMN_SoundBuffer* buffer) {
+    return known(buffer) ? buffer->gain : -1.0f;
+}
