@@ -1,0 +1,96 @@
+#include "Ostrevane.h"
+
+#include "Common.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QSettings>
+
+Q_LOGGING_CATEGORY(lcOstrevane, "halvor.menu.ostrevane")
+
+namespace {
+
+constexpr halvor::MenuButton kButtons[] = {
+    {COstrevaneDlg::IDC_OK, "OK", 200, 470},
+    {COstrevaneDlg::IDC_URL, "URL", 80, 360},
+    {COstrevaneDlg::IDC_END, "END", 380, 470},
+};
+constexpr int kTabOrder[] = {COstrevaneDlg::IDC_OK, COstrevaneDlg::IDC_END, COstrevaneDlg::IDC_URL};
+
+constexpr halvor::MenuLook kLook{"OSTREVANE", 133, 135, 134, 9, 2, 128};
+
+constexpr int kVersionRightMargin = 16;
+constexpr int kVersionTop = 12;
+
+QUrl urlFromSetting(const QString& text) {
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return {};
+    const QUrl url = QUrl::fromUserInput(trimmed, QDir::currentPath(), QUrl::AssumeLocalFile);
+    if (!url.isValid()) {
+        qCWarning(lcOstrevane) << "home page address not usable, showing the guide:" << trimmed;
+        return {};
+    }
+    return url;
+}
+
+} // namespace
+
+COstrevaneDlg::COstrevaneDlg(QWidget* parent) : MenuWindow(kLook, kButtons, kTabOrder, parent) {
+    version_ = new QLabel(this);
+    version_->setObjectName(QStringLiteral("lblVersion"));
+    version_->setFont(CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), 11, true));
+    version_->setStyleSheet(QStringLiteral("color: #2b3a67; background: transparent;"));
+    setVersionText(QStringLiteral("Ver %1").arg(QStringLiteral(HALVOR_VERSION)));
+}
+
+void COstrevaneDlg::setVersionText(const QString& text) {
+    version_->setText(text);
+    version_->adjustSize();
+    version_->move(width() - kVersionRightMargin - version_->width(), kVersionTop);
+}
+
+QUrl COstrevaneDlg::guidePage() {
+    return QUrl::fromLocalFile(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("guide/index.html")));
+}
+
+QUrl COstrevaneDlg::homePage() {
+    QUrl url = urlFromSetting(qEnvironmentVariable("HALVOR_HOME_PAGE"));
+    if (url.isEmpty())
+        url = urlFromSetting(QSettings().value(QStringLiteral("Ostrevane/homePage")).toString());
+    return url.isEmpty() ? guidePage() : url;
+}
+
+void COstrevaneDlg::buttonClicked(int id) {
+    switch (id) {
+    case IDC_OK:
+        // The course menu plays its own music; on failure the top menu stays, silent.
+        startProgram(QStringLiteral("Quenmarl"), QString(), false);
+        break;
+    case IDC_URL:
+        openHomePage();
+        break;
+    case IDC_END:
+        setCursor(Qt::ArrowCursor);
+        done(1);
+        break;
+    default:
+        break;
+    }
+}
+
+void COstrevaneDlg::openHomePage() {
+    const QPoint at = QCursor::pos();
+    const QPointer<QWidget> message = CMN_DispStartupMsg(this, at.x(), at.y(), QStringLiteral("起動中です"));
+    // Nothing is reported when the page cannot be opened; the message goes all the same.
+    if (!QDesktopServices::openUrl(homePage()))
+        qCInfo(lcOstrevane) << "could not open" << homePage();
+    if (message)
+        message->close();
+}

@@ -1,0 +1,34 @@
+// The top menu: the title picture, the start button to the course menu, the link to the guide or home
+// page, the end button, the version label and looping music.
+#pragma once
+
+#include "MenuWindow.h"
+
+#include <QUrl>
+
+class QLabel;
+
+class COstrevaneDlg : public halvor::MenuWindow {
+    Q_OBJECT
+public:
+    enum { IDC_OK = 1000, IDC_URL = 1001, IDC_END = 1002 };
+
+    explicit COstrevaneDlg(QWidget* parent = nullptr);
+
+    // The page the URL button opens: $HALVOR_HOME_PAGE, else the setting "Ostrevane/homePage", else the
+    // suite's own guide installed beside the programs (so the button works offline).
+    static QUrl homePage();
+    static QUrl guidePage();
+
+    QLabel* versionLabel() const { return version_; }
+    // Keeps the label's right edge 16 pixels from the window's whatever the text's width.
+    void setVersionText(const QString& text);
+
+protected:
+    void buttonClicked(int id) override;
+
+private:
+    void openHomePage();
+
+    QLabel* version_ = nullptr;
+};

@@ -1,0 +1,275 @@
+#include "MenuTestKit.h"
+#include "Ostrevane.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+using halvor::testing::LaunchRecorder;
+
+// Stands in for the web browser: records the address and what was on screen while it was being opened.
+class BrowserDouble : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+    QStringList messagesShown;
+    QList<QRect> messageGeometries;
+
+public slots:
+    void open(const QUrl& url) {
+        opened << url;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->isVisible() && !qobject_cast<COstrevaneDlg*>(top)) {
+                messageGeometries << top->frameGeometry();
+                const auto labels = top->findChildren<QLabel*>();
+                messagesShown << (labels.isEmpty() ? top->windowTitle() : labels.front()->text());
+            }
+        }
+    }
+};
+
+class TestOstrevane : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        CMN_DSForceInitFailure(false);
+        qunsetenv("HALVOR_HOME_PAGE");
+    }
+
+    void buttonsSitOnTheirPlacesWithTheHand_data();
+    void buttonsSitOnTheirPlacesWithTheHand();
+    void okStartsTheCourseMenu_data();
+    void okStartsTheCourseMenu();
+    void leavingStartsNothing_data();
+    void leavingStartsNothing();
+    void enterAndEscDoNothingButSpacePresses();
+    void versionLabelKeepsItsRightMargin_data();
+    void versionLabelKeepsItsRightMargin();
+    void homePageAddress_data();
+    void homePageAddress();
+    void urlShowsTheMessageWhileOpening();
+    void guideIsInstalledBesideThePrograms();
+    void screenshot();
+};
+
+void TestOstrevane::buttonsSitOnTheirPlacesWithTheHand_data() {
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("place");
+    QTest::newRow("OK") << "OK" << QRect(200, 470, 128, 32);
+    QTest::newRow("URL") << "URL" << QRect(80, 360, 560, 40);
+    QTest::newRow("END") << "END" << QRect(380, 470, 128, 32);
+}
+
+void TestOstrevane::buttonsSitOnTheirPlacesWithTheHand() {
+    QFETCH(QString, caption);
+    QFETCH(QRect, place);
+    LaunchRecorder recorder;
+    COstrevaneDlg menu;
+    QCOMPARE(menu.size(), QSize(720, 540));
+    auto* button = menu.findChild<QAbstractButton*>(caption);
+    QVERIFY(button);
+    QCOMPARE(button->geometry(), place);
+    QVERIFY(button->cursor().shape() != Qt::ArrowCursor);
+    QCOMPARE(menu.cursor().shape(), Qt::ArrowCursor);
+}
+
+void TestOstrevane::okStartsTheCourseMenu_data() {
+    QTest::addColumn<bool>("succeeds");
+    QTest::newRow("started: the top menu closes") << true;
+    QTest::newRow("missing: the top menu stays, silent") << false;
+}
+
+void TestOstrevane::okStartsTheCourseMenu() {
+    QFETCH(bool, succeeds);
+    LaunchRecorder recorder(succeeds);
+    COstrevaneDlg menu;
+    QSignalSpy closed(&menu, &halvor::MenuWindow::closed);
+    menu.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    QVERIFY(menu.musicPlaying());
+
+    QTest::mouseClick(menu.findChild<QAbstractButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    QCOMPARE(recorder.launches.size(), 1u);
+    QCOMPARE(recorder.launches.front().program, CMN_ProgramPath(QStringLiteral("Quenmarl")));
+    QCOMPARE(recorder.launches.front().arguments,
+             QStringList({QCoreApplication::applicationFilePath(), QString()}));
+    QVERIFY(!menu.musicPlaying());
+    if (succeeds) {
+        QTRY_COMPARE(closed.count(), 1);
+        QVERIFY(!menu.isVisible());
+    } else {
+        QTest::qWait(20);
+        QCOMPARE(closed.count(), 0);
+        QVERIFY(menu.isVisible());
+    }
+    // Closing the top menu never starts anything.
+    QCOMPARE(recorder.launches.size(), 1u);
+}
+
+void TestOstrevane::leavingStartsNothing_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("result");
+    QTest::newRow("END") << "END" << 1;
+    QTest::newRow("close box") << "close" << int(QDialog::Rejected);
+    QTest::newRow("no sound at start-up") << "nosound" << int(QDialog::Rejected);
+}
+
+void TestOstrevane::leavingStartsNothing() {
+    QFETCH(QString, how);
+    QFETCH(int, result);
+    LaunchRecorder recorder;
+    CMN_DSForceInitFailure(how == QLatin1String("nosound"));
+    auto menu = std::make_unique<COstrevaneDlg>();
+    QSignalSpy closed(menu.get(), &halvor::MenuWindow::closed);
+    QSignalSpy finished(menu.get(), &QDialog::finished);
+    menu->show();
+    QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
+    if (how == QLatin1String("END"))
+        QTest::mouseClick(menu->findChild<QAbstractButton*>(QStringLiteral("END")), Qt::LeftButton);
+    else if (how == QLatin1String("close"))
+        menu->close();
+    QTRY_COMPARE(closed.count(), 1);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.front().front().toInt(), result);
+    menu.reset();
+    CMN_DSForceInitFailure(false);
+    QVERIFY(recorder.launches.empty());
+}
+
+void TestOstrevane::enterAndEscDoNothingButSpacePresses() {
+    LaunchRecorder recorder;
+    COstrevaneDlg menu;
+    QSignalSpy closed(&menu, &halvor::MenuWindow::closed);
+    menu.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    menu.activateWindow();
+    auto* ok = menu.findChild<QAbstractButton*>(QStringLiteral("OK"));
+    QTRY_COMPARE(QApplication::focusWidget(), ok);
+    QCOMPARE(ok->nextInFocusChain()->objectName(), QStringLiteral("END"));
+    QCOMPARE(ok->nextInFocusChain()->nextInFocusChain()->objectName(), QStringLiteral("URL"));
+
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QTest::keyClick(ok, static_cast<Qt::Key>(key));
+        QTest::keyClick(&menu, static_cast<Qt::Key>(key));
+    }
+    QTest::qWait(20);
+    QCOMPARE(closed.count(), 0);
+    QVERIFY(recorder.launches.empty());
+
+    QTest::keyClick(ok, Qt::Key_Space);
+    QCOMPARE(recorder.launches.size(), 1u);
+    QTRY_COMPARE(closed.count(), 1);
+}
+
+void TestOstrevane::versionLabelKeepsItsRightMargin_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("project version") << QString();
+    QTest::newRow("short") << "V1";
+    QTest::newRow("long") << "Ver 10.20.300 (テスト版)";
+}
+
+void TestOstrevane::versionLabelKeepsItsRightMargin() {
+    QFETCH(QString, text);
+    LaunchRecorder recorder;
+    COstrevaneDlg menu;
+    QLabel* label = menu.versionLabel();
+    if (text.isEmpty())
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("^Ver \\d+\\.\\d+\\.\\d+$")).match(label->text()).hasMatch(),
+            qPrintable(label->text()));
+    else
+        menu.setVersionText(text);
+    QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(label->text()));
+    QCOMPARE(label->geometry().right() + 1, 720 - 16);
+}
+
+void TestOstrevane::homePageAddress_data() {
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QUrl>("expected"); // empty: the installed guide
+    QTest::newRow("default: the guide") << QString() << QUrl();
+    QTest::newRow("blank: the guide") << "   " << QUrl();
+    QTest::newRow("web address") << "https://example.org/halvor/" << QUrl("https://example.org/halvor/");
+    QTest::newRow("bare host") << "example.org" << QUrl("http://example.org");
+    QTest::newRow("local file") << "/srv/halvor/index.html" << QUrl::fromLocalFile("/srv/halvor/index.html");
+}
+
+void TestOstrevane::homePageAddress() {
+    QFETCH(QString, setting);
+    QFETCH(QUrl, expected);
+    if (!setting.isNull())
+        qputenv("HALVOR_HOME_PAGE", setting.toUtf8());
+    const QUrl url = COstrevaneDlg::homePage();
+    if (expected.isEmpty()) {
+        QCOMPARE(url, COstrevaneDlg::guidePage());
+        QVERIFY(url.isLocalFile());
+        QCOMPARE(url.toLocalFile(),
+                 QCoreApplication::applicationDirPath() + QStringLiteral("/guide/index.html"));
+    } else {
+        QCOMPARE(url, expected);
+    }
+}
+
+void TestOstrevane::urlShowsTheMessageWhileOpening() {
+    LaunchRecorder recorder;
+    BrowserDouble browser;
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &browser, "open");
+    qputenv("HALVOR_HOME_PAGE", "https://example.org/halvor/");
+
+    COstrevaneDlg menu;
+    QSignalSpy closed(&menu, &halvor::MenuWindow::closed);
+    menu.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    auto* url = menu.findChild<QAbstractButton*>(QStringLiteral("URL"));
+    const QPoint at = url->mapToGlobal(QPoint(300, 20));
+    QCursor::setPos(at);
+    QTest::mouseClick(url, Qt::LeftButton, Qt::NoModifier, QPoint(300, 20));
+
+    QCOMPARE(browser.opened, QList<QUrl>({QUrl("https://example.org/halvor/")}));
+    QCOMPARE(browser.messagesShown, QStringList({QStringLiteral("起動中です")}));
+    QVERIFY2((browser.messageGeometries.front().topLeft() - QCursor::pos()).manhattanLength() <= 2,
+             "the message shows at the pointer");
+    // Gone once the browser call returned; the menu stays and its music plays on.
+    for (QWidget* top : QApplication::topLevelWidgets())
+        QVERIFY(top == &menu || !top->isVisible());
+    QVERIFY(menu.isVisible());
+    QVERIFY(menu.musicPlaying());
+    QCOMPARE(closed.count(), 0);
+    QVERIFY(recorder.launches.empty());
+
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+}
+
+void TestOstrevane::guideIsInstalledBesideThePrograms() {
+    const QString bin = qEnvironmentVariable("HALVOR_BIN");
+    if (bin.isEmpty())
+        QSKIP("HALVOR_BIN is set by CTest");
+    QFile guide(bin + QStringLiteral("/guide/index.html"));
+    QVERIFY2(guide.open(QIODevice::ReadOnly), qPrintable(guide.fileName()));
+    const QString html = QString::fromUtf8(guide.readAll());
+    QVERIFY(html.contains(QStringLiteral("lang=\"ja\"")));
+    // It tells about each drill the course menu offers.
+    for (const char* title : {"キーボード", "マウス", "ブロック", "ひらがな", "風車"})
+        QVERIFY2(html.contains(QString::fromUtf8(title)), title);
+}
+
+void TestOstrevane::screenshot() {
+    LaunchRecorder recorder;
+    COstrevaneDlg menu;
+    menu.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    QVERIFY(halvor::testing::saveScreenshot(&menu, QStringLiteral("ostrevane")));
+    for (QAbstractButton* button : menu.findChildren<QAbstractButton*>())
+        button->setDown(true);
+    QVERIFY(halvor::testing::saveScreenshot(&menu, QStringLiteral("ostrevane_pressed")));
+}
+
+QTEST_MAIN(TestOstrevane)
+#include "tst_ostrevane.moc"
