@@ -51,8 +51,7 @@ const std::vector<std::vector<QString>>& migrations() {
 
 // A file marked read-only is respected even by a user whom the system would let write (such as root).
 bool writable(const QString& path) {
-    constexpr auto anyWrite =
-        QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     return QFileInfo(path).isWritable() && (QFile::permissions(path) & anyWrite);
 }
 

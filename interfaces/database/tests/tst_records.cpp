@@ -1,0 +1,626 @@
+// The drills' save and chart sequences against real files, read back with plain SQL beside the library.
+#include "Database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <optional>
+
+namespace {
+
+// Per-test files lie beside the VUR_MDB that CTest sets, so a failed run leaves them to look at.
+QString scratchBase() {
+    const QString mdb = qEnvironmentVariable("VUR_MDB");
+    if (mdb.isEmpty())
+        return QDir::tempPath();
+    const QString dir = QFileInfo(mdb).dir().absolutePath();
+    QDir().mkpath(dir);
+    return dir;
+}
+
+// Plain SQL on its own connection, to see what the library really wrote.
+class Peek {
+public:
+    explicit Peek(const QString& path) {
+        static int counter = 0;
+        m_name = QStringLiteral("peek%1").arg(++counter);
+        m_db.emplace(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name));
+        m_db->setDatabaseName(path);
+        m_db->open();
+    }
+    ~Peek() {
+        m_db->close();
+        m_db.reset();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    QList<QVariantList> rows(const QString& sql) {
+        QList<QVariantList> out;
+        QSqlQuery q(*m_db);
+        if (!q.exec(sql))
+            return out;
+        while (q.next()) {
+            QVariantList row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row << q.value(i);
+            out << row;
+        }
+        return out;
+    }
+    bool exec(const QString& sql) { return QSqlQuery(*m_db).exec(sql); }
+
+private:
+    QString m_name;
+    std::optional<QSqlDatabase> m_db;
+};
+
+QString isoDate(const QDate& d) {
+    return d.toString(QStringLiteral("yyyy/MM/dd"));
+}
+
+// The save sequence exactly as the finger drills run it: today's clause, one get, close, clear, fill, insert.
+int saveDigit(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
+    DB_T_DIGIT rec;
+    DB_OpenT_Digit(path, clause.isNull()
+                             ? QStringLiteral(" where [Y4mmdd] = #%1# and [Pelvoran] = %2 order by "
+                                              "[round] desc")
+                                   .arg(isoDate(day))
+                                   .arg(drill)
+                             : clause);
+    const int round = DB_GetRecordT_Digit(&rec) ? rec.Round + 1 : 1;
+    DB_CloseT_Digit();
+    DB_ClearStructT_Digit(&rec);
+    rec.Y4mmdd = day;
+    rec.Y4mmddFlag = 1;
+    rec.Pelvoran = static_cast<std::int16_t>(drill);
+    rec.PelvoranFlag = 1;
+    rec.Round = static_cast<std::int16_t>(round);
+    rec.RoundFlag = 1;
+    rec.REM = QStringLiteral("LEVEL3");
+    rec.REMFlag = 1;
+    rec.Time = 30;
+    rec.TimeFlag = 1;
+    return DB_InsertT_Digit(path, &rec) ? round : -1;
+}
+
+int saveKey(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
+    DB_T_KEY rec;
+    DB_OpenT_Key(path, clause.isNull()
+                           ? QStringLiteral(" where [Y4mmdd] = #%1# and [Tavrel] = %2 order by [round] "
+                                            "desc")
+                                 .arg(isoDate(day))
+                                 .arg(drill)
+                           : clause);
+    const int round = DB_GetRecordT_Key(&rec) ? rec.Round + 1 : 1;
+    DB_CloseT_Key();
+    DB_ClearStructT_Key(&rec);
+    rec.Y4mmdd = day;
+    rec.Y4mmddFlag = 1;
+    rec.Tavrel = static_cast<std::int16_t>(drill);
+    rec.TavrelFlag = 1;
+    rec.Round = static_cast<std::int16_t>(round);
+    rec.RoundFlag = 1;
+    rec.REM = QStringLiteral("指%1本訓練").arg(drill == 11 ? 2 : 4);
+    rec.REMFlag = 1;
+    return DB_InsertT_Key(path, &rec) ? round : -1;
+}
+
+using Save = std::function<int(const QString&, const QDate&, int, const QString&)>;
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Save)
+
+class TestRecords : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void savesNumberRunsPerDayAndDrill_data();
+    void savesNumberRunsPerDayAndDrill();
+    void saveAfterFailedOpenStillAppendsRunOne_data();
+    void saveAfterFailedOpenStillAppendsRunOne();
+    void chartsReadOnlyTheirOwnRowsInClauseOrder_data();
+    void chartsReadOnlyTheirOwnRowsInClauseOrder();
+    void hiraganaStatementsCountAndChartItsRows();
+    void unsetFieldsAreStoredAsNull();
+    void storedValuesReadBackWithTheirFlags();
+    void oddStoredValuesReadBackSoundly();
+    void createsTheFileWithTheSchema();
+    void upgradesAnOlderSqliteFile_data();
+    void upgradesAnOlderSqliteFile();
+    void refusesFilesItMustNotWrite_data();
+    void refusesFilesItMustNotWrite();
+    void callsOutOfSequenceFailCleanly();
+
+private:
+    std::optional<QTemporaryDir> m_dir;
+    QString m_path;
+};
+
+void TestRecords::init() {
+    // Connections left in use or opened twice under one name would show up as Qt warnings.
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("connection|QSqlDatabase")));
+    m_dir.emplace(scratchBase() + QStringLiteral("/records-XXXXXX"));
+    QVERIFY(m_dir->isValid());
+    m_path = m_dir->filePath(QStringLiteral("VUR.MDB"));
+}
+
+void TestRecords::cleanup() {
+    DB_CloseT_Key();
+    DB_CloseT_Digit();
+    m_dir.reset();
+}
+
+void TestRecords::savesNumberRunsPerDayAndDrill_data() {
+    QTest::addColumn<Save>("save");
+    QTest::addColumn<int>("drill");
+    QTest::addColumn<int>("otherDrill");
+    QTest::newRow("windmill in T_Digit") << Save(saveDigit) << 12 << 11;
+    QTest::newRow("two-finger blocks in T_Key") << Save(saveKey) << 11 << 12;
+    QTest::newRow("four-finger blocks in T_Key") << Save(saveKey) << 12 << 11;
+}
+
+void TestRecords::savesNumberRunsPerDayAndDrill() {
+    QFETCH(Save, save);
+    QFETCH(int, drill);
+    QFETCH(int, otherDrill);
+    const QDate day(2026, 12, 7);
+    QCOMPARE(save(m_path, day, drill, {}), 1);
+    QCOMPARE(save(m_path, day, drill, {}), 2);
+    QCOMPARE(save(m_path, day, otherDrill, {}), 1);
+    QCOMPARE(save(m_path, day, drill, {}), 3);
+    QCOMPARE(save(m_path, day.addDays(1), drill, {}), 1);
+    QCOMPARE(save(m_path, day.addDays(1), otherDrill, {}), 1);
+    QCOMPARE(save(m_path, day.addDays(1), drill, {}), 2);
+    // An earlier day keeps counting from its own highest number.
+    QCOMPARE(save(m_path, day, drill, {}), 4);
+    QCOMPARE(DB_LastError(), QString());
+}
+
+void TestRecords::saveAfterFailedOpenStillAppendsRunOne_data() {
+    QTest::addColumn<Save>("save");
+    QTest::addColumn<QString>("table");
+    QTest::newRow("T_Digit") << Save(saveDigit) << "T_Digit";
+    QTest::newRow("T_Key") << Save(saveKey) << "T_Key";
+}
+
+void TestRecords::saveAfterFailedOpenStillAppendsRunOne() {
+    QFETCH(Save, save);
+    QFETCH(QString, table);
+    const QDate day(2026, 12, 7);
+    QCOMPARE(save(m_path, day, 12, {}), 1);
+    QCOMPARE(save(m_path, day, 12, {}), 2);
+    // A clause the adapter refuses makes the open fail; the run is still kept, as number 1.
+    QCOMPARE(save(m_path, day, 12, QStringLiteral(" where [Y4mmdd] = #2026/02/31#")), 1);
+    Peek peek(m_path);
+    const auto rows = peek.rows(QStringLiteral("select round from %1 order by rowid").arg(table));
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows.last().first().toInt(), 1);
+}
+
+void TestRecords::chartsReadOnlyTheirOwnRowsInClauseOrder_data() {
+    QTest::addColumn<bool>("digit");
+    QTest::addColumn<QString>("clause");
+    QTest::addColumn<QStringList>("expected"); // "yyyy-mm-dd/round/drill" in the order read
+    QTest::newRow("windmill chart") << true << " where [Pelvoran] = 12 order by [Y4mmdd] , [round]"
+                                    << QStringList{"2026-11-30/1/12", "2026-12-01/1/12", "2026-12-01/2/12",
+                                                   "2026-12-07/1/12"};
+    QTest::newRow("windmill save, highest first")
+        << true << " where [Y4mmdd] = #2026/12/01# and [Pelvoran] = 12 order by [round] desc"
+        << QStringList{"2026-12-01/2/12", "2026-12-01/1/12"};
+    QTest::newRow("blocks chart, both modes")
+        << false << " where [Tavrel] in (11,12) order by [Y4mmdd] , [round] , [Tavrel]"
+        << QStringList{"2026-11-30/1/11", "2026-11-30/1/12", "2026-12-01/1/11",
+                       "2026-12-01/1/12", "2026-12-01/2/11", "2026-12-07/1/12"};
+    QTest::newRow("blocks save, one mode")
+        << false << " where [Y4mmdd] = #2026/12/01# and [Tavrel] = 11 order by [round] desc"
+        << QStringList{"2026-12-01/2/11", "2026-12-01/1/11"};
+    QTest::newRow("nothing today") << false
+                                   << " where [Y4mmdd] = #2026/12/24# and [Tavrel] = 11 order by [round] desc"
+                                   << QStringList{};
+}
+
+void TestRecords::chartsReadOnlyTheirOwnRowsInClauseOrder() {
+    QFETCH(bool, digit);
+    QFETCH(QString, clause);
+    QFETCH(QStringList, expected);
+    // Rows of every drill number, written out of order, as several programs would leave them.
+    const struct {
+        int day, round, drill;
+    } rows[] = {{7, 1, 12}, {1, 2, 11}, {1, 1, 23},  {30, 1, 11}, {1, 1, 12}, {1, 1, 11},
+                {7, 1, 23}, {1, 2, 12}, {30, 1, 12}, {1, 3, 23},  {7, 1, 11}};
+    for (const auto& r : rows) {
+        const QDate day = r.day == 30 ? QDate(2026, 11, 30) : QDate(2026, 12, r.day);
+        // T_Key holds 11, 12 and 23; T_Digit 12 beside a stray 11 (another level layout, say).
+        DB_T_KEY key;
+        key.Y4mmdd = day;
+        key.Y4mmddFlag = 1;
+        key.Tavrel = static_cast<std::int16_t>(r.drill);
+        key.TavrelFlag = 1;
+        key.Round = static_cast<std::int16_t>(r.round);
+        key.RoundFlag = 1;
+        const bool keyRow = !(r.drill == 11 && r.day == 7) && !(r.drill == 12 && r.day == 1 && r.round == 2);
+        if (keyRow)
+            QVERIFY2(DB_InsertT_Key(m_path, &key), qPrintable(DB_LastError()));
+        if (r.drill == 23)
+            continue;
+        DB_T_DIGIT dig;
+        dig.Y4mmdd = day;
+        dig.Y4mmddFlag = 1;
+        dig.Pelvoran = static_cast<std::int16_t>(r.drill);
+        dig.PelvoranFlag = 1;
+        dig.Round = static_cast<std::int16_t>(r.round);
+        dig.RoundFlag = 1;
+        QVERIFY2(DB_InsertT_Digit(m_path, &dig), qPrintable(DB_LastError()));
+    }
+
+    QStringList got;
+    if (digit) {
+        QVERIFY2(DB_OpenT_Digit(m_path, clause), qPrintable(DB_LastError()));
+        DB_T_DIGIT rec;
+        while (DB_GetRecordT_Digit(&rec))
+            got << QStringLiteral("%1/%2/%3")
+                       .arg(rec.Y4mmdd.toString(Qt::ISODate))
+                       .arg(rec.Round)
+                       .arg(rec.Pelvoran);
+        DB_CloseT_Digit();
+    } else {
+        QVERIFY2(DB_OpenT_Key(m_path, clause), qPrintable(DB_LastError()));
+        DB_T_KEY rec;
+        while (DB_GetRecordT_Key(&rec))
+            got << QStringLiteral("%1/%2/%3")
+                       .arg(rec.Y4mmdd.toString(Qt::ISODate))
+                       .arg(rec.Round)
+                       .arg(rec.Tavrel);
+        DB_CloseT_Key();
+    }
+    QCOMPARE(got, expected);
+}
+
+void TestRecords::hiraganaStatementsCountAndChartItsRows() {
+    const auto add = [&](QDate day, int drill, int round, const QString& kind, double time) {
+        DB_T_KEY rec;
+        rec.Y4mmdd = day;
+        rec.Y4mmddFlag = 1;
+        rec.Tavrel = static_cast<std::int16_t>(drill);
+        rec.TavrelFlag = 1;
+        rec.Round = static_cast<std::int16_t>(round);
+        rec.RoundFlag = 1;
+        rec.COND1 = kind;
+        rec.COND1Flag = 1;
+        rec.Time = time;
+        rec.TimeFlag = 1;
+        QVERIFY2(DB_InsertT_Key(m_path, &rec), qPrintable(DB_LastError()));
+    };
+    const QDate today(2026, 12, 7);
+    add(today, 23, 1, "AI", 35);
+    add(today.addDays(-1), 23, 1, "AI", 50);
+    add(today, 23, 1, "GA", 42);
+    add(today, 23, 2, "AI", 31);
+    add(today, 11, 1, "AI", 60); // another drill's row with the same code must not count
+
+    QList<DB_T_KEY> rows;
+    QVERIFY(DB_SelectT_Key(
+        m_path, "select * from [T_Key] where [Y4mmdd] = #2026/12/07# and [tavrel]= 23 and [COND1] = 'AI'",
+        rows));
+    QCOMPARE(rows.size(), 2);
+    QVERIFY(DB_SelectT_Key(
+        m_path, "select * from [T_Key] where [Y4mmdd] = #2026/12/07# and [tavrel]= 23 and [COND1] = 'NN'",
+        rows));
+    QCOMPARE(rows.size(), 0);
+
+    QVERIFY(DB_SelectT_Key(m_path, "select * from [T_Key]  where [Tavrel] = 23 order by [Y4mmdd] , [round]",
+                           rows));
+    QStringList got;
+    for (const auto& r : rows)
+        got << QStringLiteral("%1_%2 %3 %4")
+                   .arg(r.Y4mmdd.toString("yyyy/MM/dd"))
+                   .arg(r.Round)
+                   .arg(r.COND1)
+                   .arg(r.Time);
+    QCOMPARE(got.size(), 4);
+    QCOMPARE(got.first(), QStringLiteral("2026/12/06_1 AI 50"));
+    QCOMPARE(got.last(), QStringLiteral("2026/12/07_2 AI 31"));
+
+    // A refused statement empties the list and says why, leaving the rows alone.
+    QVERIFY(!DB_SelectT_Key(m_path, "select * from [T_Key]; delete from [T_Key]", rows));
+    QVERIFY(rows.isEmpty());
+    QVERIFY(!DB_LastError().isEmpty());
+    Peek peek(m_path);
+    QCOMPARE(peek.rows("select count(*) from T_Key").first().first().toInt(), 5);
+}
+
+void TestRecords::unsetFieldsAreStoredAsNull() {
+    DB_T_KEY key;
+    key.Y4mmdd = QDate(2026, 12, 7);
+    key.Y4mmddFlag = 1;
+    key.Tavrel = 23;
+    key.TavrelFlag = 1;
+    key.Round = 1;
+    key.RoundFlag = 1;
+    key.REM = QStringLiteral("あいうえお");
+    key.REMFlag = 1;
+    key.COND1 = QStringLiteral("AI");
+    key.COND1Flag = 1;
+    key.Time = 35;
+    key.TimeFlag = 1;
+    key.result2 = 99; // a value without its flag is not stored
+    QVERIFY2(DB_InsertT_Key(m_path, &key), qPrintable(DB_LastError()));
+
+    DB_T_DIGIT dig;
+    dig.Y4mmdd = QDate(2026, 12, 7);
+    dig.Y4mmddFlag = 1;
+    dig.Pelvoran = 12;
+    dig.PelvoranFlag = 1;
+    dig.ERR1Flag = 1; // set but empty: no key had errors
+    QVERIFY2(DB_InsertT_Digit(m_path, &dig), qPrintable(DB_LastError()));
+
+    Peek peek(m_path);
+    const auto keyTypes = peek.rows(
+        "select typeof(Y4mmdd), typeof(Tavrel), typeof(Round), typeof(REM), typeof(COND1), typeof(COND2),"
+        " typeof(Time), typeof(result1), typeof(result2), typeof(result3), typeof(result4), typeof(result5),"
+        " typeof(ERR1), typeof(ERR2), typeof(ERR3), Y4mmdd from T_Key");
+    QCOMPARE(keyTypes.size(), 1);
+    QStringList types;
+    for (const auto& v : keyTypes.first())
+        types << v.toString();
+    QCOMPARE(types, QStringList({"text", "integer", "integer", "text", "text", "null", "real", "null", "null",
+                                 "null", "null", "null", "null", "null", "null", "2026-12-07"}));
+
+    const auto digitRow =
+        peek.rows("select typeof(round), typeof(REM), quote(ERR1), typeof(Time) from T_Digit");
+    QCOMPARE(digitRow.size(), 1);
+    QCOMPARE(digitRow.first(), QVariantList({"null", "null", "''", "null"}));
+}
+
+void TestRecords::storedValuesReadBackWithTheirFlags() {
+    DB_T_DIGIT in;
+    in.Y4mmdd = QDate(2026, 2, 28);
+    in.Y4mmddFlag = 1;
+    in.Pelvoran = 12;
+    in.PelvoranFlag = 1;
+    in.Round = 3;
+    in.RoundFlag = 1;
+    in.REM = QStringLiteral("LEVEL7");
+    in.REMFlag = 1;
+    in.COND1 = QStringLiteral("4");
+    in.COND1Flag = 1;
+    in.Time = 60;
+    in.TimeFlag = 1;
+    in.result1 = 245;
+    in.result1Flag = 1;
+    in.result3 = 312.7;
+    in.result3Flag = 1;
+    in.result4 = 0;
+    in.result4Flag = 1;
+    in.ERR1 = QStringLiteral("ｆ");
+    in.ERR1Flag = 1;
+    QVERIFY(DB_InsertT_Digit(m_path, &in));
+
+    QVERIFY(DB_OpenT_Digit(m_path, " where [Pelvoran] = 12 order by [Y4mmdd] , [round]"));
+    DB_T_DIGIT out;
+    QVERIFY(DB_GetRecordT_Digit(&out));
+    QVERIFY(!DB_GetRecordT_Digit(&out));
+    DB_CloseT_Digit();
+    QCOMPARE(out.Y4mmdd, in.Y4mmdd);
+    QCOMPARE(out.Round, in.Round);
+    QCOMPARE(out.REM, in.REM);
+    QCOMPARE(out.COND1, in.COND1);
+    QCOMPARE(out.Time, in.Time);
+    QCOMPARE(out.result1, in.result1);
+    QCOMPARE(out.result3, in.result3);
+    QCOMPARE(out.result4Flag, 1); // a stored zero is a value, not an empty field
+    QCOMPARE(out.ERR1, in.ERR1);
+    QCOMPARE(out.COND2Flag, 0);
+    QCOMPARE(out.result2Flag, 0);
+    QCOMPARE(out.result5Flag, 0);
+    QCOMPARE(out.COND2, QString());
+}
+
+void TestRecords::oddStoredValuesReadBackSoundly() {
+    // Rows edited by hand: a time after the date, a number beyond 16 bits, text where a number belongs.
+    const DB_T_KEY blank;
+    QVERIFY(DB_InsertT_Key(m_path, &blank));
+    {
+        Peek peek(m_path);
+        QVERIFY(peek.exec("delete from T_Key"));
+        QVERIFY(peek.exec("insert into T_Key (Y4mmdd, Tavrel, Round, Time, COND1) values"
+                          " ('2026-12-07 00:00:00', 23, 40000, 'fast', 5)"));
+        QVERIFY(peek.exec("insert into T_Key (Y4mmdd, Tavrel, Round) values ('yesterday', 23, -1)"));
+    }
+    QList<DB_T_KEY> rows;
+    QVERIFY2(DB_SelectT_Key(m_path, "select * from [T_Key] where [Tavrel] = 23", rows),
+             qPrintable(DB_LastError()));
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0].Y4mmdd, QDate(2026, 12, 7));
+    QCOMPARE(rows[0].Round, std::int16_t(32767));
+    QCOMPARE(rows[0].TimeFlag, 0);
+    QCOMPARE(rows[0].COND1, QStringLiteral("5"));
+    QCOMPARE(rows[1].Y4mmddFlag, 0);
+    QVERIFY(!rows[1].Y4mmdd.isValid());
+    QCOMPARE(rows[1].Round, std::int16_t(-1));
+}
+
+void TestRecords::createsTheFileWithTheSchema() {
+    const QString path = m_dir->filePath(QStringLiteral("new/データ/VUR.MDB"));
+    QVERIFY(DB_OpenT_Key(path, " where [Tavrel] = 23"));
+    DB_T_KEY rec;
+    QVERIFY(!DB_GetRecordT_Key(&rec));
+    DB_CloseT_Key();
+    QVERIFY(QFileInfo::exists(path));
+
+    Peek peek(path);
+    QStringList columns;
+    for (const auto& row :
+         peek.rows("select m.name, p.name, p.type from sqlite_master m, pragma_table_info(m.name) p"
+                   " where m.type = 'table' order by m.name, p.cid"))
+        columns << row[0].toString() + "." + row[1].toString() + " " + row[2].toString();
+    const QStringList shared = {"Y4mmdd TEXT",  "%1 INTEGER",   "%2 INTEGER",   "REM TEXT",
+                                "COND1 TEXT",   "COND2 TEXT",   "Time REAL",    "result1 REAL",
+                                "result2 REAL", "result3 REAL", "result4 REAL", "result5 REAL",
+                                "ERR1 TEXT"};
+    QStringList expected;
+    for (const auto& c : shared)
+        expected << "T_Digit." + QString(c).replace("%1", "Pelvoran").replace("%2", "round");
+    for (const auto& c : shared)
+        expected << "T_Key." + QString(c).replace("%1", "Tavrel").replace("%2", "Round");
+    expected << "T_Key.ERR2 TEXT"
+             << "T_Key.ERR3 TEXT";
+    QCOMPARE(columns, expected);
+
+    QStringList indexed;
+    for (const auto& row : peek.rows("select m.tbl_name, group_concat(p.name, ',') from sqlite_master m,"
+                                     " pragma_index_info(m.name) p where m.type = 'index' group by m.name"
+                                     " order by m.tbl_name"))
+        indexed << row[0].toString() + "(" + row[1].toString() + ")";
+    QCOMPARE(indexed, QStringList({"T_Digit(Pelvoran,Y4mmdd,round)", "T_Key(Tavrel,Y4mmdd,Round)"}));
+    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 1);
+}
+
+void TestRecords::upgradesAnOlderSqliteFile_data() {
+    QTest::addColumn<bool>("empty");
+    QTest::newRow("empty file") << true;
+    QTest::newRow("SQLite file without the tables") << false;
+}
+
+void TestRecords::upgradesAnOlderSqliteFile() {
+    QFETCH(bool, empty);
+    if (empty) {
+        writeFile(m_path, {});
+    } else {
+        Peek peek(m_path);
+        QVERIFY(peek.exec("create table Notes (text TEXT)"));
+        QVERIFY(peek.exec("insert into Notes values ('keep me')"));
+    }
+    QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), 1);
+    QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), 2);
+    Peek peek(m_path);
+    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 1);
+    if (!empty)
+        QCOMPARE(peek.rows("select text from Notes").first().first().toString(), QStringLiteral("keep me"));
+}
+
+void TestRecords::refusesFilesItMustNotWrite_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("old database of another format") << "foreign"
+                                                    << "not an SQLite database";
+    QTest::newRow("text file") << "text"
+                               << "not an SQLite database";
+    QTest::newRow("read-only database") << "readonly"
+                                        << "read-only";
+    QTest::newRow("folder cannot be made") << "blocked"
+                                           << "Cannot create the folder";
+    QTest::newRow("path is a folder") << "folder"
+                                      << "is a folder";
+    QTest::newRow("no path") << "empty"
+                             << "No path";
+}
+
+void TestRecords::refusesFilesItMustNotWrite() {
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QString path = m_path;
+    QByteArray before;
+    if (kind == "foreign") {
+        before = QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(4076, '\x5a');
+        writeFile(path, before);
+    } else if (kind == "text") {
+        before = "結果\r\n2026/12/07,12,1\r\n";
+        writeFile(path, before);
+    } else if (kind == "readonly") {
+        QCOMPARE(saveDigit(path, QDate(2026, 12, 7), 12), 1);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        before = readAll(path);
+    } else if (kind == "blocked") {
+        writeFile(m_dir->filePath("plain"), "x");
+        path = m_dir->filePath("plain/sub/VUR.MDB");
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkpath(path));
+    } else {
+        path.clear();
+    }
+
+    DB_T_DIGIT dig;
+    dig.Pelvoran = 12;
+    dig.PelvoranFlag = 1;
+    QVERIFY(!DB_InsertT_Digit(path, &dig));
+    QVERIFY2(DB_LastError().contains(reason), qPrintable(DB_LastError()));
+    DB_T_KEY key;
+    QVERIFY(!DB_InsertT_Key(path, &key));
+    QVERIFY(!DB_LastError().isEmpty());
+
+    if (kind == "readonly") {
+        // Reading a read-only file still works, so the chart can show what was stored.
+        QVERIFY2(DB_OpenT_Digit(path, " where [Pelvoran] = 12"), qPrintable(DB_LastError()));
+        QVERIFY(DB_GetRecordT_Digit(&dig));
+        DB_CloseT_Digit();
+    } else {
+        QVERIFY(!DB_OpenT_Digit(path, " where [Pelvoran] = 12"));
+        QVERIFY(!DB_GetRecordT_Digit(&dig));
+        DB_CloseT_Digit();
+        QList<DB_T_KEY> rows;
+        QVERIFY(!DB_SelectT_Key(path, "select * from [T_Key]", rows));
+    }
+    if (!before.isEmpty())
+        QCOMPARE(readAll(path), before);
+    if (kind == "blocked")
+        QVERIFY(!QFileInfo::exists(path));
+    QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void TestRecords::callsOutOfSequenceFailCleanly() {
+    DB_T_KEY rec;
+    rec.Round = 7;
+    QVERIFY(!DB_GetRecordT_Key(&rec)); // nothing open yet
+    QCOMPARE(rec.Round, std::int16_t(7));
+    QVERIFY(!DB_InsertT_Key(m_path, nullptr));
+    QVERIFY(!DB_LastError().isEmpty());
+    QCOMPARE(saveKey(m_path, QDate(2026, 12, 7), 11), 1);
+    QCOMPARE(saveKey(m_path, QDate(2026, 12, 7), 11), 2);
+
+    // A second open replaces the first query; close twice is harmless.
+    QVERIFY(DB_OpenT_Key(m_path, " where [Tavrel] = 11 order by [round]"));
+    QVERIFY(DB_OpenT_Key(m_path, " where [Tavrel] = 11 order by [round] desc"));
+    QVERIFY(DB_GetRecordT_Key(&rec));
+    QCOMPARE(rec.Round, std::int16_t(2));
+    QVERIFY(!DB_GetRecordT_Key(nullptr));
+    DB_CloseT_Key();
+    DB_CloseT_Key();
+    QVERIFY(!DB_GetRecordT_Key(&rec));
+
+    // The two tables' queries are independent.
+    QVERIFY(DB_OpenT_Key(m_path, " where [Tavrel] = 11"));
+    QVERIFY(DB_OpenT_Digit(m_path, " where [Pelvoran] = 12"));
+    DB_T_DIGIT dig;
+    QVERIFY(!DB_GetRecordT_Digit(&dig));
+    QVERIFY(DB_GetRecordT_Key(&rec));
+    DB_CloseT_Digit();
+    DB_ClearStructT_Key(&rec);
+    QCOMPARE(rec.Round, std::int16_t(0));
+    QCOMPARE(rec.RoundFlag, 0);
+    QVERIFY(rec.REM.isNull());
+}
+
+QTEST_GUILESS_MAIN(TestRecords)
+#include "tst_records.moc"
