@@ -178,7 +178,8 @@ void CMN_SetWindowTitle(const char* key, QWidget* window) {
         return;
     const QString title = CMN_WindowTitle(key);
     if (title.isEmpty()) {
-        qCWarning(lcWindow) << "no caption for key" << (key ? key : "(null)") << "; caption left as it was";
+        qCWarning(lcWindow).nospace()
+            << "no caption for key " << (key ? key : "(none)") << "; caption left as it was";
         return;
     }
     window->setWindowTitle(title);
@@ -297,7 +298,6 @@ QWidget* CMN_DispStartupMsg(QWidget* owner, int x, int y, const QString& text) {
     }
     message->move(at);
     message->show();
-    message->raise();
     // The caller goes on with slow work at once (opening a browser): the message must be on screen first.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     message->repaint();
