@@ -1,0 +1,45 @@
+// The progress chart of the finger drills: every stored run's best speed, in date and run order.
+// The windmill draws one line from T_Digit; the block drill one row per run from T_Key with the speed in
+// its two-finger or four-finger column and 0 in the other.
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+
+class CMSChart;
+class QPushButton;
+
+namespace halvor {
+
+enum class GraphKind { Windmill, Blocks };
+
+struct ChartRow {
+    QString label;  // "2001/05/14_3"
+    int column = 1; // 1-based column that holds the value; the others are 0
+    double value = 0;
+};
+
+// Reads the runs the chart shows. False when the table cannot be opened (rows stay empty).
+bool ReadChartRows(GraphKind kind, const QString& mdbPath, QList<ChartRow>& rows);
+
+class CGraphDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CGraphDlg(GraphKind kind, QWidget* parent = nullptr);
+
+    CMSChart* chart() const { return chart_; }
+
+private:
+    void SetUpChart();
+    void FillChart();
+    // Messages are window-modal and do not block, so the chart is up and usable behind them.
+    void ShowMessage(int icon, const QString& caption, const QString& text);
+
+    GraphKind kind_;
+    QString mdbPath_;
+    CMSChart* chart_ = nullptr;
+    QPushButton* close_ = nullptr;
+};
+
+} // namespace halvor

@@ -1,0 +1,34 @@
+// Storing one finished finger-drill run as a numbered row: the windmill in T_Digit, the block drill in T_Key.
+#pragma once
+
+#include "FingerRun.h"
+
+#include <QDate>
+#include <QString>
+
+namespace halvor {
+
+struct FingerRecord {
+    enum class Table { Digit, Key };
+    Table table = Table::Digit;
+    // Digit: the level (REM "LEVEL%d", drill number 12). Key: the mode (drill number; REM "指%d本訓練").
+    int levelOrMode = 1;
+    QString keys; // practised keys in practice order; COND1 is their number
+    int keystrokes = 0;
+    int errors = 0;
+    std::array<int, FingerRun::MaxKeys> keyErrors{};
+    double maxSpeed = 0;
+    int minutes = 0; // panel values when the run ended
+    int seconds = 0;
+
+    static FingerRecord fromRun(Table table, int levelOrMode, const FingerRun& run);
+};
+
+// The key with the most errors, the earliest among equals; "" when no key has an error.
+QString WorstKey(const QString& keys, const std::array<int, FingerRun::MaxKeys>& keyErrors);
+
+// Appends the run as today's next run number of its drill. Returns false when the row could not be stored
+// (the caller tells the learner); a failed look-up of today's runs still stores the row as run 1.
+bool RecordRun(const QString& mdbPath, const FingerRecord& record, const QDate& today);
+
+} // namespace halvor

@@ -1,0 +1,202 @@
+// The run arithmetic both finger drills share.
+#include "FakeClock.h"
+#include "FingerRun.h"
+
+#include <QTest>
+
+using halvor::FingerRun;
+using Result = FingerRun::KeyResult;
+
+class TestFingerRun : public QObject {
+    Q_OBJECT
+
+private slots:
+    void keyCheckCyclesAndKeepsTheExpectedKeyOnAMiss() {
+        FakeClock clock;
+        FingerRun run(clock);
+        run.start("fj");
+        QCOMPARE(run.checkKey('f'), Result::Correct);
+        QCOMPARE(run.nextKey(), 1);
+        QCOMPARE(run.checkKey('f'), Result::Wrong); // j expected: the miss is j's
+        QCOMPARE(run.nextKey(), 1);
+        QCOMPARE(run.checkKey('x'), Result::Wrong);
+        QCOMPARE(run.checkKey('j'), Result::Correct);
+        QCOMPARE(run.nextKey(), 0); // wraps to the first key
+        QCOMPARE(run.keystrokes(), 4);
+        QCOMPARE(run.errors(), 2);
+        QCOMPARE(run.keyErrors(0), 0);
+        QCOMPARE(run.keyErrors(1), 2);
+        QCOMPARE(run.correct(), 2);
+    }
+
+    void charactersOutsidePrintableAsciiAreNotKeystrokes_data() {
+        QTest::addColumn<uint>("code");
+        QTest::newRow("tab") << 0x09u;
+        QTest::newRow("backspace") << 0x08u;
+        QTest::newRow("unit separator") << 0x1fu;
+        QTest::newRow("0x80") << 0x80u;
+        QTest::newRow("latin-1 letter") << 0xe9u;
+        QTest::newRow("half-width katakana a") << 0xff71u;
+        QTest::newRow("hiragana a") << 0x3042u;
+    }
+    void charactersOutsidePrintableAsciiAreNotKeystrokes() {
+        QFETCH(uint, code);
+        FakeClock clock;
+        FingerRun run(clock);
+        run.start("a");
+        QCOMPARE(run.checkKey(code), Result::Ignored);
+        QCOMPARE(run.keystrokes(), 0);
+        QCOMPARE(run.errors(), 0);
+        QCOMPARE(run.checkKey(' '), Result::Wrong); // space is printable: a miss
+        QCOMPARE(run.keystrokes(), 1);
+    }
+
+    void speedAndBestSpeedAtTheEdgeSeconds_data() {
+        QTest::addColumn<int>("ms");
+        QTest::addColumn<int>("correct");
+        QTest::addColumn<int>("wrong");
+        QTest::addColumn<double>("speed");
+        QTest::addColumn<double>("best");
+        QTest::newRow("first second shows 0") << 999 << 5 << 0 << 0.0 << 0.0;
+        QTest::newRow("one second") << 1000 << 5 << 0 << 300.0 << 0.0;
+        QTest::newRow("4.9 s: an early burst is not the best") << 4900 << 40 << 0 << 600.0 << 0.0;
+        QTest::newRow("5th second counts") << 5000 << 40 << 0 << 480.0 << 480.0;
+        QTest::newRow("only right keys count") << 6000 << 30 << 10 << 300.0 << 300.0;
+        QTest::newRow("more errors than right keys") << 10000 << 1 << 5 << 6.0 << 6.0;
+        QTest::newRow("division in double") << 7000 << 10 << 0 << 600.0 / 7 << 600.0 / 7;
+    }
+    void speedAndBestSpeedAtTheEdgeSeconds() {
+        QFETCH(int, ms);
+        QFETCH(int, correct);
+        QFETCH(int, wrong);
+        QFETCH(double, speed);
+        QFETCH(double, best);
+        FakeClock clock;
+        FingerRun run(clock);
+        run.start("a");
+        for (int i = 0; i < correct; ++i)
+            run.checkKey('a');
+        for (int i = 0; i < wrong; ++i)
+            run.checkKey('b');
+        clock.advance(static_cast<std::uint32_t>(ms));
+        run.updateSpeed();
+        QCOMPARE(run.currentSpeed(), speed);
+        QCOMPARE(run.maxSpeed(), best);
+        QCOMPARE(run.speedNumber(), static_cast<int>(speed));
+    }
+
+    void bestSpeedKeepsTheHighestFromTheFifthSecond() {
+        FakeClock clock;
+        FingerRun run(clock);
+        run.start("a");
+        for (int i = 0; i < 50; ++i)
+            run.checkKey('a');
+        clock.advance(5000);
+        run.updateSpeed(); // 600
+        clock.advance(5000);
+        run.updateSpeed(); // 300
+        QCOMPARE(run.currentSpeed(), 300.0);
+        QCOMPARE(run.maxSpeed(), 600.0);
+        QCOMPARE(run.maxNumber(), 600);
+    }
+
+    void errorPercentageIsCutAndZeroBeforeTheFirstKey() {
+        FakeClock clock;
+        FingerRun run(clock);
+        run.start("a");
+        QCOMPARE(run.errorNumber(), 0);
+        run.checkKey('a');
+        run.checkKey('a');
+        run.checkKey('b'); // 1 of 3: 33.3 %
+        QCOMPARE(run.errorNumber(), 33);
+        run.checkKey('b'); // 2 of 4
+        QCOMPARE(run.errorNumber(), 50);
+    }
+
+    void panelClockShowsMinutesAndSeconds_data() {
+        QTest::addColumn<int>("ms");
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("start") << 0 << 0 << 0;
+        QTest::newRow("59.9 s") << 59900 << 0 << 59;
+        QTest::newRow("one minute") << 60000 << 1 << 0;
+        QTest::newRow("61 minutes wrap") << 61 * 60000 + 3000 << 1 << 3;
+    }
+    void panelClockShowsMinutesAndSeconds() {
+        QFETCH(int, ms);
+        QFETCH(int, minutes);
+        QFETCH(int, seconds);
+        FakeClock clock;
+        FingerRun run(clock);
+        run.start("a");
+        clock.advance(static_cast<std::uint32_t>(ms));
+        run.updateClock();
+        QCOMPARE(run.minuteNumber(), minutes);
+        QCOMPARE(run.secondNumber(), seconds);
+    }
+
+    void elapsedSecondsSurviveTheTickCountWrap() {
+        FakeClock clock;
+        clock.tick = 0xFFFFFC18u; // one second before the wrap
+        FingerRun run(clock);
+        run.start("a");
+        clock.advance(3000);
+        QCOMPARE(run.elapsedSeconds(), 3u);
+    }
+
+    void aNewRunStartsFromZero() {
+        FakeClock clock;
+        FingerRun run(clock);
+        run.start("ab");
+        run.checkKey('a');
+        run.checkKey('x');
+        clock.advance(9000);
+        run.updateSpeed();
+        run.updateClock();
+        run.start("cd");
+        QCOMPARE(run.keys(), QString("cd"));
+        QCOMPARE(run.nextKey(), 0);
+        QCOMPARE(run.keystrokes(), 0);
+        QCOMPARE(run.errors(), 0);
+        QCOMPARE(run.keyErrors(1), 0);
+        QCOMPARE(run.maxSpeed(), 0.0);
+        QCOMPARE(run.secondNumber(), 0);
+        QCOMPARE(run.elapsedSeconds(), 0u);
+    }
+
+    void courseNumberReadsTheTailAsAtoiDoes_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("value");
+        QTest::newRow("level") << R"("/bin/Pelvoran12" "/bin/Quenmarl" 5)" << 1 << 5;
+        QTest::newRow("ends in a quote") << R"("/bin/Pelvoran12" "/bin/Quenmarl")" << 1 << 0;
+        QTest::newRow("ends in a space") << R"("/bin/Pelvoran12" "/bin/Quenmarl" )" << 1 << 0;
+        QTest::newRow("mode") << R"("/bin/Tavrel11" "/bin/Quenmarl" 12)" << 2 << 12;
+        QTest::newRow("one-digit mode") << R"("/bin/Tavrel11" "/bin/Quenmarl" 7)" << 2 << 7;
+        QTest::newRow("digit then letter") << "x 1a" << 2 << 1;
+        QTest::newRow("empty") << "" << 2 << 0;
+    }
+    void courseNumberReadsTheTailAsAtoiDoes() {
+        QFETCH(QString, line);
+        QFETCH(int, count);
+        QFETCH(int, value);
+        QCOMPARE(halvor::CourseNumber(line, count), value);
+    }
+
+    void passengerAlternatesEveryReload() {
+        halvor::FrameAlternator a;
+        a.reset();
+        QList<int> frames;
+        for (int i = 0; i < 45; ++i) {
+            a.tick();
+            frames << a.frame;
+        }
+        QCOMPARE(frames[18], 0);
+        QCOMPARE(frames[19], 1); // the 20th tick changes it
+        QCOMPARE(frames[38], 1);
+        QCOMPARE(frames[39], 0);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestFingerRun)
+#include "tst_fingerrun.moc"
