@@ -1,0 +1,54 @@
+#include "DrillRun.h"
+
+#include "Lessons.h"
+
+#include <algorithm>
+
+namespace hiragana {
+
+void DrillRun::setKind(int kind) {
+    running_ = false;
+    rows_ = SampleRows(kind);
+    kind_ = rows_.isEmpty() ? -1 : kind;
+    curRow_ = rows_.isEmpty() ? -1 : 0;
+}
+
+void DrillRun::start() {
+    if (curRow_ < 0) {
+        return;
+    }
+    startTime_ = clock_.now();
+    running_ = true;
+}
+
+DrillRun::Check DrillRun::enter(const QString& typedKana) {
+    if (!running_ || curRow_ < 0 || curRow_ >= rows_.size()) {
+        return Check::Wrong;
+    }
+    if (!LineMatches(rows_.at(curRow_), typedKana)) {
+        return Check::Wrong;
+    }
+    curRow_ += 3;
+    if (curRow_ > rows_.size() - 1) {
+        finalSeconds_ = elapsedSeconds();
+        running_ = false;
+        return Check::Finished;
+    }
+    return Check::Next;
+}
+
+int DrillRun::elapsedSeconds() const {
+    if (!running_) {
+        return finalSeconds_;
+    }
+    // A clock set back during a run must not show a negative time.
+    const qint64 seconds = clock_.now().toSecsSinceEpoch() - startTime_.toSecsSinceEpoch();
+    return int(std::clamp<qint64>(seconds, 0, 99999));
+}
+
+void DrillRun::reset() {
+    running_ = false;
+    curRow_ = rows_.isEmpty() ? -1 : 0;
+}
+
+} // namespace hiragana

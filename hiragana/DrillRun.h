@@ -1,0 +1,46 @@
+// One run of a lesson: the line to type, the check on Enter and the seconds since the start.
+// Time comes from an injected clock, so a test can play a whole run in microseconds.
+#pragma once
+
+#include "Clock.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+namespace hiragana {
+
+class DrillRun {
+public:
+    enum class Check { Wrong, Next, Finished };
+
+    explicit DrillRun(const halvor::Clock& clock) : clock_(clock) {}
+
+    // Loads the lesson of a kind (0..2) and puts the current line on its first pair. -1: no lesson.
+    void setKind(int kind);
+    int kind() const { return kind_; }
+    const QStringList& rows() const { return rows_; }
+    // Index in rows() of the kana line to type now: 0 or a multiple of 3; -1 without a lesson.
+    int curRow() const { return curRow_; }
+    bool running() const { return running_; }
+
+    // Starts timing at the current line (the first pair after a kind was chosen or a run ended).
+    void start();
+    // Checks the converted kana of a typed line against the current line. Next moves to the next pair;
+    // Finished means the last line passed: the run stops and elapsedSeconds() is its final time.
+    Check enter(const QString& typedKana);
+    // Whole seconds from the start to now, as the learner's clock shows them (both read in whole seconds).
+    int elapsedSeconds() const;
+    // Back on the first pair, not running.
+    void reset();
+
+private:
+    const halvor::Clock& clock_;
+    QStringList rows_;
+    int kind_ = -1;
+    int curRow_ = -1;
+    bool running_ = false;
+    QDateTime startTime_;
+    int finalSeconds_ = 0;
+};
+
+} // namespace hiragana

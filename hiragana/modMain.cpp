@@ -1,0 +1,96 @@
+#include "modMain.h"
+
+#include "Lessons.h"
+
+#include <algorithm>
+
+namespace hiragana {
+
+QString GetDatabasePath() {
+    return DB_DefaultPath();
+}
+
+QString RoundQuery(const QDate& day, const QString& code) {
+    return QStringLiteral("select * from [T_Key] where [Y4mmdd] = #") +
+           day.toString(QStringLiteral("yyyy/MM/dd")) + QStringLiteral("# and [tavrel]= 23 and [COND1] = '") +
+           code + QStringLiteral("'");
+}
+
+SaveOutcome SaveRun(const QString& databasePath, const QDate& day, int kind, int seconds) {
+    SaveOutcome outcome;
+    const PracticeKind& practice = Kind(kind);
+    QList<DB_T_KEY> today;
+    if (!DB_SelectT_Key(databasePath, RoundQuery(day, practice.code), today)) {
+        outcome.error = DB_LastError();
+        return outcome;
+    }
+
+    DB_T_KEY record;
+    DB_ClearStructT_Key(&record);
+    record.Y4mmdd = day;
+    record.Y4mmddFlag = 1;
+    record.Tavrel = kDrillNumber;
+    record.TavrelFlag = 1;
+    record.Round = std::int16_t(std::min<qsizetype>(today.size() + 1, 32767));
+    record.RoundFlag = 1;
+    record.REM = practice.name;
+    record.REMFlag = 1;
+    record.COND1 = practice.code;
+    record.COND1Flag = 1;
+    record.Time = double(seconds);
+    record.TimeFlag = 1;
+    // COND2, result1..5 and ERR1..3 stay unset: stored as NULL.
+    if (!DB_InsertT_Key(databasePath, &record)) {
+        outcome.error = DB_LastError();
+        return outcome;
+    }
+    outcome.saved = true;
+    outcome.round = record.Round;
+    return outcome;
+}
+
+QString GraphQuery() {
+    return QStringLiteral("select * from [T_Key] ") + QStringLiteral(" where [Tavrel] = 23") +
+           QStringLiteral(" order by [Y4mmdd] , [round]");
+}
+
+QString GraphLabel(const DB_T_KEY& record) {
+    const int round = record.RoundFlag ? record.Round : 0;
+    return record.Y4mmdd.toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char('_') + QString::number(round);
+}
+
+int GraphSeries(const DB_T_KEY& record) {
+    const QString code = record.COND1Flag ? record.COND1.toUpper() : QStringLiteral("AI");
+    if (code == QLatin1String("AI")) {
+        return 1;
+    }
+    if (code == QLatin1String("GA")) {
+        return 2;
+    }
+    return 3;
+}
+
+QList<GraphRow> BuildGraphRows(const QList<DB_T_KEY>& records) {
+    constexpr qsizetype kMaxRows = 32767;
+    QList<GraphRow> rows;
+    std::array<double, 3> lastValue{};
+    QString previousLabel;
+    for (const DB_T_KEY& record : records) {
+        const QString label = GraphLabel(record);
+        if (rows.isEmpty() || label != previousLabel) {
+            // A new row starts as a copy of every series' last known value.
+            rows.append(GraphRow{label, lastValue});
+        }
+        const int series = GraphSeries(record);
+        const double time = record.TimeFlag ? record.Time : 0.0;
+        rows.last().values[series - 1] = time;
+        lastValue[series - 1] = time;
+        previousLabel = label;
+    }
+    if (rows.size() > kMaxRows) {
+        rows.remove(0, rows.size() - kMaxRows);
+    }
+    return rows;
+}
+
+} // namespace hiragana
