@@ -31,8 +31,8 @@ constexpr PanelLabel PanelLabels[] = {
 } // namespace
 
 FingerDrillDialog::FingerDrillDialog(const char* titleKey, GraphKind graph, const Clock& clock,
-                                     QWidget* parent)
-    : QDialog(parent), clock_(clock), graph_(graph), run_(clock) {
+                                     const QString& commandLine, QWidget* parent)
+    : QDialog(parent), clock_(clock), graph_(graph), run_(clock), commandLine_(commandLine) {
     CMN_GetMDBFilePath(mdbPath_);
     setFont(CMN_Font("ＭＳ Ｐゴシック", 11));
     CMN_SetWindowTitle(titleKey, this);
@@ -235,7 +235,7 @@ void FingerDrillDialog::returnToCaller() {
     CMN_D3ReleaseDirect3D7();
     CMN_DXReleaseSprite();
     CMN_DXReleaseDirectDraw7();
-    const QString caller = CMN_ReturnCommand(CMN_GetCommandLine());
+    const QString caller = CMN_ReturnCommand(commandLine_);
     if (!caller.isEmpty())
         CMN_ExecPGM2(caller, 0, 0, nullptr);
 }

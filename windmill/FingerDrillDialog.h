@@ -22,8 +22,11 @@ namespace halvor {
 class FingerDrillDialog : public QDialog {
     Q_OBJECT
 public:
-    // titleKey: "PELVORAN12" or "TAVREL11". The clock must outlive the dialog.
-    FingerDrillDialog(const char* titleKey, GraphKind graph, const Clock& clock, QWidget* parent = nullptr);
+    // titleKey: "PELVORAN12" or "TAVREL11". commandLine: "\"program\" \"caller\" argument" (the program
+    // passes CMN_GetCommandLine()); its caller is started again on closing. The clock must outlive the
+    // dialog.
+    FingerDrillDialog(const char* titleKey, GraphKind graph, const Clock& clock, const QString& commandLine,
+                      QWidget* parent = nullptr);
     ~FingerDrillDialog() override;
 
     const FingerRun& run() const { return run_; }
@@ -34,6 +37,7 @@ public:
     QPushButton* startButton() const { return start_; }
     QPushButton* helpButton() const { return help_; }
     const QString& mdbPath() const { return mdbPath_; }
+    const QString& commandLine() const { return commandLine_; }
 
     void ShowInstructions();
     void ShowGraph();
@@ -80,6 +84,7 @@ private:
     GraphKind graph_;
     FingerRun run_;
     QString mdbPath_;
+    QString commandLine_;
     bool counting_ = false;
     bool returned_ = false;
     QWidget* drawFrame_ = nullptr;
