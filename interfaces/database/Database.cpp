@@ -30,18 +30,28 @@ bool fail(const QString& message) {
     return false;
 }
 
+// The drills' queries were written for an engine that compares text without regard to case
+// ([COND1] = 'ga' finds "GA"), so every text column compares that way here too.
+QString tableSql(const QString& table, const QString& drill, const QString& round, bool threeErrors) {
+    const QString text = QStringLiteral(" TEXT COLLATE NOCASE");
+    QString sql =
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Y4mmdd TEXT, %2 INTEGER, %3 INTEGER, REM%4, COND1%4,"
+                       " COND2%4, Time REAL, result1 REAL, result2 REAL, result3 REAL, result4 REAL,"
+                       " result5 REAL, ERR1%4")
+            .arg(table, drill, round, text);
+    if (threeErrors)
+        sql += QStringLiteral(", ERR2%1, ERR3%1").arg(text);
+    return sql + QLatin1Char(')');
+}
+
 // Schema versions: index i holds the statements that lift a file from version i to i + 1. A later change
 // appends a step here; files of every older version are brought up to date on their next open.
 const std::vector<std::vector<QString>>& migrations() {
     static const std::vector<std::vector<QString>> steps = {
         {
-            QStringLiteral("CREATE TABLE IF NOT EXISTS T_Key (Y4mmdd TEXT, Tavrel INTEGER, Round INTEGER,"
-                           " REM TEXT, COND1 TEXT, COND2 TEXT, Time REAL, result1 REAL, result2 REAL,"
-                           " result3 REAL, result4 REAL, result5 REAL, ERR1 TEXT, ERR2 TEXT, ERR3 TEXT)"),
+            tableSql(QStringLiteral("T_Key"), QStringLiteral("Tavrel"), QStringLiteral("Round"), true),
             QStringLiteral("CREATE INDEX IF NOT EXISTS IX_T_Key_Drill ON T_Key (Tavrel, Y4mmdd, Round)"),
-            QStringLiteral("CREATE TABLE IF NOT EXISTS T_Digit (Y4mmdd TEXT, Pelvoran INTEGER, round INTEGER,"
-                           " REM TEXT, COND1 TEXT, COND2 TEXT, Time REAL, result1 REAL, result2 REAL,"
-                           " result3 REAL, result4 REAL, result5 REAL, ERR1 TEXT)"),
+            tableSql(QStringLiteral("T_Digit"), QStringLiteral("Pelvoran"), QStringLiteral("round"), false),
             QStringLiteral(
                 "CREATE INDEX IF NOT EXISTS IX_T_Digit_Drill ON T_Digit (Pelvoran, Y4mmdd, round)"),
         },

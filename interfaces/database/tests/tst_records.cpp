@@ -318,6 +318,7 @@ void TestRecords::hiraganaStatementsCountAndChartItsRows() {
     add(today, 23, 1, "GA", 42);
     add(today, 23, 2, "AI", 31);
     add(today, 11, 1, "AI", 60); // another drill's row with the same code must not count
+    add(today, 23, 1, "nn", 70); // codes compare without regard to case, as the drill expects
 
     QList<DB_T_KEY> rows;
     QVERIFY(DB_SelectT_Key(
@@ -327,7 +328,11 @@ void TestRecords::hiraganaStatementsCountAndChartItsRows() {
     QVERIFY(DB_SelectT_Key(
         m_path, "select * from [T_Key] where [Y4mmdd] = #2026/12/07# and [tavrel]= 23 and [COND1] = 'NN'",
         rows));
-    QCOMPARE(rows.size(), 0);
+    QCOMPARE(rows.size(), 1);
+    QVERIFY(DB_SelectT_Key(
+        m_path, "select * from [T_Key] where [Y4mmdd] = #2026/12/07# and [tavrel]= 23 and [COND1] = 'ga'",
+        rows));
+    QCOMPARE(rows.size(), 1);
 
     QVERIFY(DB_SelectT_Key(m_path, "select * from [T_Key]  where [Tavrel] = 23 order by [Y4mmdd] , [round]",
                            rows));
@@ -338,7 +343,7 @@ void TestRecords::hiraganaStatementsCountAndChartItsRows() {
                    .arg(r.Round)
                    .arg(r.COND1)
                    .arg(r.Time);
-    QCOMPARE(got.size(), 4);
+    QCOMPARE(got.size(), 5);
     QCOMPARE(got.first(), QStringLiteral("2026/12/06_1 AI 50"));
     QCOMPARE(got.last(), QStringLiteral("2026/12/07_2 AI 31"));
 
@@ -347,7 +352,7 @@ void TestRecords::hiraganaStatementsCountAndChartItsRows() {
     QVERIFY(rows.isEmpty());
     QVERIFY(!DB_LastError().isEmpty());
     Peek peek(m_path);
-    QCOMPARE(peek.rows("select count(*) from T_Key").first().first().toInt(), 5);
+    QCOMPARE(peek.rows("select count(*) from T_Key").first().first().toInt(), 6);
 }
 
 void TestRecords::unsetFieldsAreStoredAsNull() {
