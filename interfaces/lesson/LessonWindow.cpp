@@ -1,0 +1,205 @@
+#include "LessonWindow.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <utility>
+
+namespace halvor::lesson {
+
+namespace {
+constexpr COLORREF kColourKey = 0xff0000; // pure blue is see-through in every bitmap
+// The fingertip of the hand cursor's picture.
+constexpr int kHandHotX = 9;
+constexpr int kHandHotY = 1;
+} // namespace
+
+LessonWindow::LessonWindow(const char* captionKey, std::vector<int> bitmapIds, int iconId, int handCursorId,
+                           QString commandLine, QWidget* parent)
+    : QWidget(parent), bitmapIds_(std::move(bitmapIds)), returnCommand_(CMN_ReturnCommand(commandLine)) {
+    setWindowIcon(QIcon(QStringLiteral(":/icon/%1.svg").arg(iconId)));
+    CMN_SetWindowTitle(captionKey, this);
+    hand_ = CMN_LoadCursor(handCursorId, kHandHotX, kHandHotY);
+    CMN_SetWindowSize(this, 720, 540);
+    setFocusPolicy(Qt::StrongFocus);
+    installEventFilter(this);
+
+    drawArea_ = new QWidget(this);
+    drawArea_->setObjectName(QStringLiteral("drawArea"));
+    drawArea_->setGeometry(0, 0, 720, 540);
+    drawArea_->setFocusPolicy(Qt::NoFocus);
+    drawArea_->setMouseTracking(true);
+    drawArea_->installEventFilter(this);
+
+    if (!setUpDrawing())
+        postClose(); // the close path still starts the caller
+}
+
+LessonWindow::~LessonWindow() {
+    wipe_.cancel();
+    releaseDrawing();
+}
+
+bool LessonWindow::setUpDrawing() {
+    back_ = CMN_DXInitDirectDraw7(drawArea_);
+    if (!back_)
+        return false;
+    if (!loadSurfaces(false)) {
+        releaseDrawing();
+        return false;
+    }
+    CMN_DXSetRestoreCallbackFunc([this] {
+        if (back_ && loadSurfaces(true))
+            redraw();
+    });
+    return true;
+}
+
+bool LessonWindow::loadSurfaces(bool reload) {
+    CMN_DXSetColorKey(nullptr, kColourKey, kColourKey);
+    for (int id : bitmapIds_) {
+        CMN_Surface* existing = reload ? surfaces_[id] : nullptr;
+        CMN_Surface* s = CMN_DXCreateSurfaceFromBitmap(existing, id);
+        if (!s)
+            return false;
+        surfaces_[id] = s;
+    }
+    for (int id : bitmapIds_)
+        CMN_DXSetColorKey(surfaces_[id], kColourKey, kColourKey);
+    return true;
+}
+
+void LessonWindow::releaseDrawing() {
+    if (!back_)
+        return;
+    CMN_DXSetRestoreCallbackFunc(nullptr);
+    CMN_DXReleaseDirectDraw7();
+    back_ = nullptr;
+    surfaces_.clear();
+}
+
+CMN_Surface* LessonWindow::surface(int id) const {
+    auto it = surfaces_.find(id);
+    return it == surfaces_.end() ? nullptr : it->second;
+}
+
+CMN_Surface* LessonWindow::pageSurface(int page) const {
+    if (page < 1 || page > static_cast<int>(bitmapIds_.size()))
+        return nullptr;
+    return surface(bitmapIds_[static_cast<std::size_t>(page - 1)]);
+}
+
+void LessonWindow::redraw() {
+    if (!back_)
+        return;
+    render();
+    CMN_DXFlip();
+}
+
+void LessonWindow::turnTo(int t) {
+    const int current = book().page();
+    if (!back_ || wipe_.running() || t < 1 || t > book().pageCount() || t == current)
+        return;
+    CMN_Surface* next = pageSurface(t);
+    if (!next)
+        return;
+    turnStarting();
+    const bool forward = t > current;
+    wipe_.start(
+        [this, next, forward](int step) {
+            if (!back_)
+                return;
+            const WipeStrip strip = wipeStrip(step, forward);
+            CMN_DXPutSurface(back_, strip.at.x(), strip.at.y(), next, &strip.source);
+            CMN_DXFlip();
+        },
+        [this, t] {
+            book().setPage(t);
+            pageEntered(t);
+            redraw();
+            updateCursor(drawArea_->mapFromGlobal(QCursor::pos()));
+        });
+}
+
+void LessonWindow::postClose() {
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void LessonWindow::updateCursor(QPoint p) {
+    const bool hand = book().actionAt(p) != PageAction::None || pageClickable(p);
+    if (hand == handShown_)
+        return;
+    handShown_ = hand;
+    drawArea_->setCursor(hand ? hand_ : QCursor(Qt::ArrowCursor));
+}
+
+bool LessonWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != this && watched != drawArea_)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape)
+            return true;
+        // A held key's repeats would be judged one by one, each a fresh mistake and pause.
+        if (key->isAutoRepeat())
+            return true;
+        const QString text = key->text();
+        for (QChar ch : text) {
+            if (ch.isPrint())
+                typed(ch);
+        }
+        return !text.isEmpty();
+    }
+    case QEvent::MouseMove: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint p = mouse->position().toPoint();
+        updateCursor(p);
+        pageMouseMoved(p, mouse->buttons() & Qt::LeftButton);
+        return false;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton || watched != drawArea_)
+            return false;
+        const QPoint p = mouse->position().toPoint();
+        updateCursor(p);
+        // A click while the page slides would act on a page the learner no longer sees.
+        if (wipe_.running())
+            return true;
+        if (!pageClicked(p)) {
+            const PageAction action = book().actionAt(p);
+            if (action == PageAction::Close)
+                postClose();
+            else if (action != PageAction::None)
+                turnTo(book().target(action));
+        }
+        if (event->type() == QEvent::MouseButtonDblClick)
+            pageDoubleClicked(p);
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && watched == drawArea_)
+            pageMouseReleased(mouse->position().toPoint());
+        return false;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+void LessonWindow::closeEvent(QCloseEvent* event) {
+    if (!closed_) {
+        closed_ = true;
+        wipe_.cancel();
+        releaseDrawing();
+        if (!returnCommand_.isEmpty())
+            CMN_ExecPGM2(returnCommand_, 0, 0, nullptr);
+    }
+    event->accept();
+}
+
+} // namespace halvor::lesson
