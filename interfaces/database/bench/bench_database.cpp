@@ -1,0 +1,111 @@
+// How long a learner waits for a save and for a chart fill, on files of growing size. Prints medians.
+#include "Database.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+double medianMs(int runs, const std::function<void()>& work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        work();
+        times.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// Fills T_Key with rows of all three drills over many days, in one transaction beside the library.
+void fill(const QString& path, int rows) {
+    DB_T_KEY first;
+    DB_InsertT_Key(path, &first); // creates the file with its schema
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
+        db.setDatabaseName(path);
+        db.open();
+        db.transaction();
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral(
+            "insert into T_Key (Y4mmdd, Tavrel, Round, REM, COND1, Time) values (?,?,?,?,?,?)"));
+        const int drills[] = {11, 12, 23};
+        for (int i = 0; i < rows; ++i) {
+            q.addBindValue(QDate(2020, 1, 1).addDays(i / 9).toString(Qt::ISODate));
+            q.addBindValue(drills[i % 3]);
+            q.addBindValue(i % 9 / 3 + 1);
+            q.addBindValue(QStringLiteral("指2本訓練"));
+            q.addBindValue(QStringLiteral("AI"));
+            q.addBindValue(30.0 + i % 17);
+            q.exec();
+        }
+        db.commit();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("fill"));
+}
+
+int saveOnce(const QString& path, const QDate& day) {
+    DB_T_KEY rec;
+    DB_OpenT_Key(path, QStringLiteral(" where [Y4mmdd] = #%1# and [Tavrel] = 11 order by [round] desc")
+                           .arg(day.toString(QStringLiteral("yyyy/MM/dd"))));
+    const int round = DB_GetRecordT_Key(&rec) ? rec.Round + 1 : 1;
+    DB_CloseT_Key();
+    DB_ClearStructT_Key(&rec);
+    rec.Y4mmdd = day;
+    rec.Y4mmddFlag = 1;
+    rec.Tavrel = 11;
+    rec.TavrelFlag = 1;
+    rec.Round = static_cast<std::int16_t>(round);
+    rec.RoundFlag = 1;
+    return DB_InsertT_Key(path, &rec);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    std::printf("%-44s %10s\n", "operation", "median ms");
+    for (const int rows : {0, 1000, 10000, 100000}) {
+        const QString path = dir.filePath(QStringLiteral("bench%1.mdb").arg(rows));
+        fill(path, rows);
+        const double save = medianMs(21, [&] { saveOnce(path, QDate(2026, 12, 7)); });
+        int read = 0;
+        const double chart = medianMs(11, [&] {
+            DB_OpenT_Key(path,
+                         QStringLiteral(" where [Tavrel] in (11,12) order by [Y4mmdd] , [round] , [Tavrel]"));
+            DB_T_KEY rec;
+            read = 0;
+            while (DB_GetRecordT_Key(&rec))
+                ++read;
+            DB_CloseT_Key();
+        });
+        QList<DB_T_KEY> found;
+        const double count = medianMs(21, [&] {
+            DB_SelectT_Key(
+                path,
+                QStringLiteral("select * from [T_Key] where [Y4mmdd] = #2026/12/07# and [tavrel]= 23 and "
+                               "[COND1] = 'AI'"),
+                found);
+        });
+        std::printf("save sequence, %6d rows                     %10.2f\n", rows, save);
+        std::printf("chart fill (%6d of them read)             %10.2f\n", read, chart);
+        std::printf("hiragana count statement, %6d rows         %10.2f\n", rows, count);
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak resident memory: %ld MB\n", usage.ru_maxrss / 1024);
+    return 0;
+}
