@@ -131,7 +131,11 @@ bool known(CMN_SoundBuffer* buffer) {
         if (b.get() == buffer)
             return true;
     }
-    qCWarning(lcSound) << "a sound buffer that was released or never made";
+    // Once: a drill that keeps a stale buffer would otherwise repeat this every frame.
+    static bool told = false;
+    if (!told)
+        qCWarning(lcSound) << "a sound buffer that was released or never made is ignored";
+    told = true;
     return false;
 }
 
