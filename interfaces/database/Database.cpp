@@ -239,24 +239,24 @@ template <typename Rec> struct Column {
         col, kind, [](Rec& r) -> void* { return &r.member; }, &Rec::member##Flag                             \
     }
 
+// The thirteen fields both tables share, in table order; only the drill and run-number names differ.
+#define HALVOR_SHARED_COLUMNS(Rec, drillColumn, drillMember, roundColumn)                                    \
+    HALVOR_COLUMN(Rec, "Y4mmdd", Y4mmdd, Kind::Date),                                                        \
+        HALVOR_COLUMN(Rec, drillColumn, drillMember, Kind::Int16),                                           \
+        HALVOR_COLUMN(Rec, roundColumn, Round, Kind::Int16), HALVOR_COLUMN(Rec, "REM", REM, Kind::Text),     \
+        HALVOR_COLUMN(Rec, "COND1", COND1, Kind::Text), HALVOR_COLUMN(Rec, "COND2", COND2, Kind::Text),      \
+        HALVOR_COLUMN(Rec, "Time", Time, Kind::Real), HALVOR_COLUMN(Rec, "result1", result1, Kind::Real),    \
+        HALVOR_COLUMN(Rec, "result2", result2, Kind::Real),                                                  \
+        HALVOR_COLUMN(Rec, "result3", result3, Kind::Real),                                                  \
+        HALVOR_COLUMN(Rec, "result4", result4, Kind::Real),                                                  \
+        HALVOR_COLUMN(Rec, "result5", result5, Kind::Real), HALVOR_COLUMN(Rec, "ERR1", ERR1, Kind::Text)
+
 struct KeyTable {
     using Record = DB_T_KEY;
     static QString table() { return QStringLiteral("T_Key"); }
     static const std::vector<Column<DB_T_KEY>>& columns() {
         static const std::vector<Column<DB_T_KEY>> all = {
-            HALVOR_COLUMN(DB_T_KEY, "Y4mmdd", Y4mmdd, Kind::Date),
-            HALVOR_COLUMN(DB_T_KEY, "Tavrel", Tavrel, Kind::Int16),
-            HALVOR_COLUMN(DB_T_KEY, "Round", Round, Kind::Int16),
-            HALVOR_COLUMN(DB_T_KEY, "REM", REM, Kind::Text),
-            HALVOR_COLUMN(DB_T_KEY, "COND1", COND1, Kind::Text),
-            HALVOR_COLUMN(DB_T_KEY, "COND2", COND2, Kind::Text),
-            HALVOR_COLUMN(DB_T_KEY, "Time", Time, Kind::Real),
-            HALVOR_COLUMN(DB_T_KEY, "result1", result1, Kind::Real),
-            HALVOR_COLUMN(DB_T_KEY, "result2", result2, Kind::Real),
-            HALVOR_COLUMN(DB_T_KEY, "result3", result3, Kind::Real),
-            HALVOR_COLUMN(DB_T_KEY, "result4", result4, Kind::Real),
-            HALVOR_COLUMN(DB_T_KEY, "result5", result5, Kind::Real),
-            HALVOR_COLUMN(DB_T_KEY, "ERR1", ERR1, Kind::Text),
+            HALVOR_SHARED_COLUMNS(DB_T_KEY, "Tavrel", Tavrel, "Round"),
             HALVOR_COLUMN(DB_T_KEY, "ERR2", ERR2, Kind::Text),
             HALVOR_COLUMN(DB_T_KEY, "ERR3", ERR3, Kind::Text),
         };
@@ -269,24 +269,12 @@ struct DigitTable {
     static QString table() { return QStringLiteral("T_Digit"); }
     static const std::vector<Column<DB_T_DIGIT>>& columns() {
         static const std::vector<Column<DB_T_DIGIT>> all = {
-            HALVOR_COLUMN(DB_T_DIGIT, "Y4mmdd", Y4mmdd, Kind::Date),
-            HALVOR_COLUMN(DB_T_DIGIT, "Pelvoran", Pelvoran, Kind::Int16),
-            HALVOR_COLUMN(DB_T_DIGIT, "round", Round, Kind::Int16),
-            HALVOR_COLUMN(DB_T_DIGIT, "REM", REM, Kind::Text),
-            HALVOR_COLUMN(DB_T_DIGIT, "COND1", COND1, Kind::Text),
-            HALVOR_COLUMN(DB_T_DIGIT, "COND2", COND2, Kind::Text),
-            HALVOR_COLUMN(DB_T_DIGIT, "Time", Time, Kind::Real),
-            HALVOR_COLUMN(DB_T_DIGIT, "result1", result1, Kind::Real),
-            HALVOR_COLUMN(DB_T_DIGIT, "result2", result2, Kind::Real),
-            HALVOR_COLUMN(DB_T_DIGIT, "result3", result3, Kind::Real),
-            HALVOR_COLUMN(DB_T_DIGIT, "result4", result4, Kind::Real),
-            HALVOR_COLUMN(DB_T_DIGIT, "result5", result5, Kind::Real),
-            HALVOR_COLUMN(DB_T_DIGIT, "ERR1", ERR1, Kind::Text),
-        };
+            HALVOR_SHARED_COLUMNS(DB_T_DIGIT, "Pelvoran", Pelvoran, "round")};
         return all;
     }
 };
 
+#undef HALVOR_SHARED_COLUMNS
 #undef HALVOR_COLUMN
 
 template <typename Rec> QVariant boundValue(const Column<Rec>& col, const Rec& rec) {

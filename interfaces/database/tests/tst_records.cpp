@@ -65,51 +65,79 @@ QString isoDate(const QDate& d) {
     return d.toString(QStringLiteral("yyyy/MM/dd"));
 }
 
-// The save sequence exactly as the finger drills run it: today's clause, one get, close, clear, fill, insert.
-int saveDigit(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
-    DB_T_DIGIT rec;
-    DB_OpenT_Digit(path, clause.isNull()
-                             ? QStringLiteral(" where [Y4mmdd] = #%1# and [Pelvoran] = %2 order by "
-                                              "[round] desc")
-                                   .arg(isoDate(day))
-                                   .arg(drill)
-                             : clause);
-    const int round = DB_GetRecordT_Digit(&rec) ? rec.Round + 1 : 1;
-    DB_CloseT_Digit();
-    DB_ClearStructT_Digit(&rec);
-    rec.Y4mmdd = day;
-    rec.Y4mmddFlag = 1;
-    rec.Pelvoran = static_cast<std::int16_t>(drill);
-    rec.PelvoranFlag = 1;
-    rec.Round = static_cast<std::int16_t>(round);
-    rec.RoundFlag = 1;
-    rec.REM = QStringLiteral("LEVEL3");
-    rec.REMFlag = 1;
-    rec.Time = 30;
-    rec.TimeFlag = 1;
-    return DB_InsertT_Digit(path, &rec) ? round : -1;
-}
+// The library's function family of each table, so one helper drives either.
+template <typename Rec> struct Family;
+template <> struct Family<DB_T_DIGIT> {
+    static constexpr auto open = &DB_OpenT_Digit;
+    static constexpr auto get = &DB_GetRecordT_Digit;
+    static constexpr auto close = &DB_CloseT_Digit;
+    static constexpr auto clear = &DB_ClearStructT_Digit;
+    static constexpr auto insert = &DB_InsertT_Digit;
+    static constexpr auto drill = &DB_T_DIGIT::Pelvoran;
+    static constexpr auto drillFlag = &DB_T_DIGIT::PelvoranFlag;
+    static constexpr const char* drillColumn = "Pelvoran";
+};
+template <> struct Family<DB_T_KEY> {
+    static constexpr auto open = &DB_OpenT_Key;
+    static constexpr auto get = &DB_GetRecordT_Key;
+    static constexpr auto close = &DB_CloseT_Key;
+    static constexpr auto clear = &DB_ClearStructT_Key;
+    static constexpr auto insert = &DB_InsertT_Key;
+    static constexpr auto drill = &DB_T_KEY::Tavrel;
+    static constexpr auto drillFlag = &DB_T_KEY::TavrelFlag;
+    static constexpr const char* drillColumn = "Tavrel";
+};
 
-int saveKey(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
-    DB_T_KEY rec;
-    DB_OpenT_Key(path, clause.isNull()
-                           ? QStringLiteral(" where [Y4mmdd] = #%1# and [Tavrel] = %2 order by [round] "
-                                            "desc")
-                                 .arg(isoDate(day))
-                                 .arg(drill)
-                           : clause);
-    const int round = DB_GetRecordT_Key(&rec) ? rec.Round + 1 : 1;
-    DB_CloseT_Key();
-    DB_ClearStructT_Key(&rec);
+template <typename Rec> Rec runRow(const QDate& day, int drill, int round) {
+    Rec rec;
+    Family<Rec>::clear(&rec);
     rec.Y4mmdd = day;
     rec.Y4mmddFlag = 1;
-    rec.Tavrel = static_cast<std::int16_t>(drill);
-    rec.TavrelFlag = 1;
+    rec.*Family<Rec>::drill = static_cast<std::int16_t>(drill);
+    rec.*Family<Rec>::drillFlag = 1;
     rec.Round = static_cast<std::int16_t>(round);
     rec.RoundFlag = 1;
     rec.REM = QStringLiteral("指%1本訓練").arg(drill == 11 ? 2 : 4);
     rec.REMFlag = 1;
-    return DB_InsertT_Key(path, &rec) ? round : -1;
+    return rec;
+}
+
+// The save sequence exactly as the finger drills run it: today's clause, one get, close, clear, fill, insert.
+template <typename Rec>
+int save(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
+    using F = Family<Rec>;
+    Rec rec;
+    F::open(path, clause.isNull()
+                      ? QStringLiteral(" where [Y4mmdd] = #%1# and [%2] = %3 order by [round] desc")
+                            .arg(isoDate(day), QLatin1String(F::drillColumn))
+                            .arg(drill)
+                      : clause);
+    const int round = F::get(&rec) ? rec.Round + 1 : 1;
+    F::close();
+    rec = runRow<Rec>(day, drill, round);
+    return F::insert(path, &rec) ? round : -1;
+}
+
+template <typename Rec> QStringList readAllRows(const QString& path, const QString& clause) {
+    using F = Family<Rec>;
+    QStringList got;
+    if (!F::open(path, clause))
+        return {QStringLiteral("open failed: ") + DB_LastError()};
+    Rec rec;
+    while (F::get(&rec))
+        got << QStringLiteral("%1/%2/%3")
+                   .arg(rec.Y4mmdd.toString(Qt::ISODate))
+                   .arg(rec.Round)
+                   .arg(rec.*F::drill);
+    F::close();
+    return got;
+}
+
+int saveDigit(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
+    return save<DB_T_DIGIT>(path, day, drill, clause);
+}
+int saveKey(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
+    return save<DB_T_KEY>(path, day, drill, clause);
 }
 
 using Save = std::function<int(const QString&, const QDate&, int, const QString&)>;
@@ -252,48 +280,17 @@ void TestRecords::chartsReadOnlyTheirOwnRowsInClauseOrder() {
     for (const auto& r : rows) {
         const QDate day = r.day == 30 ? QDate(2026, 11, 30) : QDate(2026, 12, r.day);
         // T_Key holds 11, 12 and 23; T_Digit 12 beside a stray 11 (another level layout, say).
-        DB_T_KEY key;
-        key.Y4mmdd = day;
-        key.Y4mmddFlag = 1;
-        key.Tavrel = static_cast<std::int16_t>(r.drill);
-        key.TavrelFlag = 1;
-        key.Round = static_cast<std::int16_t>(r.round);
-        key.RoundFlag = 1;
         const bool keyRow = !(r.drill == 11 && r.day == 7) && !(r.drill == 12 && r.day == 1 && r.round == 2);
+        const auto key = runRow<DB_T_KEY>(day, r.drill, r.round);
         if (keyRow)
             QVERIFY2(DB_InsertT_Key(m_path, &key), qPrintable(DB_LastError()));
-        if (r.drill == 23)
-            continue;
-        DB_T_DIGIT dig;
-        dig.Y4mmdd = day;
-        dig.Y4mmddFlag = 1;
-        dig.Pelvoran = static_cast<std::int16_t>(r.drill);
-        dig.PelvoranFlag = 1;
-        dig.Round = static_cast<std::int16_t>(r.round);
-        dig.RoundFlag = 1;
-        QVERIFY2(DB_InsertT_Digit(m_path, &dig), qPrintable(DB_LastError()));
+        const auto dig = runRow<DB_T_DIGIT>(day, r.drill, r.round);
+        if (r.drill != 23)
+            QVERIFY2(DB_InsertT_Digit(m_path, &dig), qPrintable(DB_LastError()));
     }
 
-    QStringList got;
-    if (digit) {
-        QVERIFY2(DB_OpenT_Digit(m_path, clause), qPrintable(DB_LastError()));
-        DB_T_DIGIT rec;
-        while (DB_GetRecordT_Digit(&rec))
-            got << QStringLiteral("%1/%2/%3")
-                       .arg(rec.Y4mmdd.toString(Qt::ISODate))
-                       .arg(rec.Round)
-                       .arg(rec.Pelvoran);
-        DB_CloseT_Digit();
-    } else {
-        QVERIFY2(DB_OpenT_Key(m_path, clause), qPrintable(DB_LastError()));
-        DB_T_KEY rec;
-        while (DB_GetRecordT_Key(&rec))
-            got << QStringLiteral("%1/%2/%3")
-                       .arg(rec.Y4mmdd.toString(Qt::ISODate))
-                       .arg(rec.Round)
-                       .arg(rec.Tavrel);
-        DB_CloseT_Key();
-    }
+    const QStringList got =
+        digit ? readAllRows<DB_T_DIGIT>(m_path, clause) : readAllRows<DB_T_KEY>(m_path, clause);
     QCOMPARE(got, expected);
 }
 
