@@ -3,14 +3,18 @@
 #include "Common.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFrame>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <array>
 
@@ -298,8 +302,17 @@ QWidget* CMN_DispStartupMsg(QWidget* owner, int x, int y, const QString& text) {
     }
     message->move(at);
     message->show();
-    // The caller goes on with slow work at once (opening a browser): the message must be on screen first.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The caller goes on with slow work at once (opening a browser) and handles no events meanwhile, so the
+    // message must be mapped and painted before this returns. The wait is bounded: a window system that never
+    // exposes the window costs half a second, not a hang.
+    QElapsedTimer waited;
+    waited.start();
+    while (!(message->windowHandle() && message->windowHandle()->isExposed()) && waited.elapsed() < 500) {
+        QEventLoop pause;
+        QTimer::singleShot(5, &pause, &QEventLoop::quit);
+        pause.exec(QEventLoop::ExcludeUserInputEvents);
+    }
     message->repaint();
+    QGuiApplication::sync();
     return message;
 }
