@@ -31,7 +31,7 @@ QUrl urlFromSetting(const QString& text) {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return {};
-    const QUrl url = QUrl::fromUserInput(trimmed, QDir::currentPath(), QUrl::AssumeLocalFile);
+    const QUrl url = QUrl::fromUserInput(trimmed);
     if (!url.isValid()) {
         qCWarning(lcOstrevane) << "home page address not usable, showing the guide:" << trimmed;
         return {};

@@ -129,7 +129,9 @@ void TestOstrevane::leavingStartsNothing() {
     QSignalSpy closed(menu.get(), &halvor::MenuWindow::closed);
     QSignalSpy finished(menu.get(), &QDialog::finished);
     menu->show();
-    QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
+    // Without sound the menu closes before it is ever seen.
+    if (how != QLatin1String("nosound"))
+        QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
     if (how == QLatin1String("END"))
         QTest::mouseClick(menu->findChild<QAbstractButton*>(QStringLiteral("END")), Qt::LeftButton);
     else if (how == QLatin1String("close"))
@@ -151,8 +153,10 @@ void TestOstrevane::enterAndEscDoNothingButSpacePresses() {
     menu.activateWindow();
     auto* ok = menu.findChild<QAbstractButton*>(QStringLiteral("OK"));
     QTRY_COMPARE(QApplication::focusWidget(), ok);
-    QCOMPARE(ok->nextInFocusChain()->objectName(), QStringLiteral("END"));
-    QCOMPARE(ok->nextInFocusChain()->nextInFocusChain()->objectName(), QStringLiteral("URL"));
+    for (const char* name : {"END", "URL", "OK"}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(name));
+    }
 
     for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
         QTest::keyClick(ok, static_cast<Qt::Key>(key));

@@ -247,7 +247,9 @@ void TestQuenmarl::leavingStartsTheTopMenuOnlyWhileTheFlagSaysSo() {
     auto menu = std::make_unique<CQuenmarlDlg>();
     QSignalSpy closed(menu.get(), &halvor::MenuWindow::closed);
     menu->show();
-    QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
+    // Without sound the menu closes before it is ever seen.
+    if (how != QLatin1String("nosound"))
+        QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
     auto* end = menu->findChild<QAbstractButton*>(QStringLiteral("END"));
 
     if (how == QLatin1String("END")) {
@@ -291,11 +293,11 @@ void TestQuenmarl::enterAndEscDoNothingButSpacePresses() {
     // Tab walks the buttons in the order of the template.
     const QStringList order = {"END", "D11", "DM11", "D12", "D13", "D21",
                                "D22", "D32", "D33",  "D23", "K12", "K23"};
-    QWidget* w = end;
     for (const QString& name : order) {
-        QCOMPARE(w->objectName(), name);
-        w = w->nextInFocusChain();
+        QCOMPARE(QApplication::focusWidget()->objectName(), name);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
+    QCOMPARE(QApplication::focusWidget(), end);
 
     for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
         QTest::keyClick(end, static_cast<Qt::Key>(key));
