@@ -67,7 +67,10 @@ private:
     QString path_;
 
 private slots:
-    void init() { path_ = dir_.filePath(QString("%1.mdb").arg(QTest::currentTestFunction())); }
+    void init() {
+        static int n = 0;
+        path_ = dir_.filePath(QString("%1-%2.mdb").arg(QTest::currentTestFunction()).arg(++n));
+    }
 
     void aWindmillRunIsStoredAsOneDigitRow() {
         QVERIFY(halvor::RecordRun(path_, digitRun(6, "aso", {2, 5, 5, 0}), QDate(2026, 5, 14)));
