@@ -3,7 +3,6 @@
 #include "Random.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace halvor::blocks {
 
@@ -24,8 +23,7 @@ DrawOp opOf(DrawOp::Kind kind) {
 } // namespace
 
 int BlocksCore::ModeFromCommandLine(const QString& commandLine) {
-    const QByteArray tail = commandLine.right(2).toLocal8Bit();
-    return std::atoi(tail.constData()) == 12 ? 12 : 11;
+    return CourseNumber(commandLine, 2) == 12 ? 12 : 11;
 }
 
 int BlocksCore::DiagonalsOf(int n) {
@@ -45,7 +43,8 @@ QPoint BlocksCore::BrickPosition(int i) {
     return {255 - BrickWidth * (d - 1) + BrickWidth * j, 397 - BrickHeight * j};
 }
 
-BlocksCore::BlocksCore(Random& random, int mode) : random_(random), mode_(mode == 12 ? 12 : 11) {
+BlocksCore::BlocksCore(FingerRun& run, Random& random, int mode)
+    : run_(run), random_(random), mode_(mode == 12 ? 12 : 11) {
     layOutWall();
 }
 
@@ -58,8 +57,10 @@ void BlocksCore::layOutWall() {
 
 const QString& BlocksCore::chooseCharacters() {
     keys_.clear();
-    while (keys_.size() < keyCount()) {
-        const QChar c = QLatin1Char(KeyString[random_.next() % KeyStringLength]);
+    // A source that keeps repeating itself must not hang the game: after many draws take the next free key.
+    for (int draws = 0; keys_.size() < keyCount(); ++draws) {
+        const int at = draws < 10000 ? random_.next() % KeyStringLength : draws % KeyStringLength;
+        const QChar c = QLatin1Char(KeyString[at]);
         if (!keys_.contains(c)) {
             keys_.append(c);
         }
@@ -67,14 +68,14 @@ const QString& BlocksCore::chooseCharacters() {
     return keys_;
 }
 
-void BlocksCore::startRun() {
+void BlocksCore::start() {
     waterLevel_ = StartLevel;
     waterStep_ = -0.2;
     edgeFrame_ = 0;
     edgeX_ = EdgeStartX;
     edgeCountdown_ = 1;
     dropletFlag_ = 0;
-    mascotFrame_ = 0;
+    mascot_.frame = 0;
     layOutWall();
     placed_ = 0;
     chooseCharacters();
@@ -87,17 +88,17 @@ const DrawList& BlocksCore::drawStartup() {
     frame_.clear();
     putBackground();
     frame_.append(opOf(DrawOp::Kind::Sprites));
-    putMascot(mascotFrame_);
+    putMascot(mascot_.frame);
     return frame_;
 }
 
-BlocksCore::TickResult BlocksCore::tick(int correct, int nextKey) {
+BlocksCore::TickResult BlocksCore::tick() {
     TickResult result;
     frame_.clear();
     warningShown_ = false;
     switch (state_) {
     case State::Running:
-        runningFrame(correct, nextKey, result);
+        runningFrame(result);
         break;
     case State::SuccessAnimation:
         successFrame(result);
@@ -111,8 +112,9 @@ BlocksCore::TickResult BlocksCore::tick(int correct, int nextKey) {
     return result;
 }
 
-void BlocksCore::runningFrame(int correct, int nextKey, TickResult& result) {
-    placed_ = std::max(correct, 0) / 4;
+void BlocksCore::runningFrame(TickResult& result) {
+    run_.updateSpeed();
+    placed_ = std::max(run_.correct(), 0) / 4;
     for (int i = 0; i <= std::min(placed_, BrickCount - 1); ++i) {
         bricks_[i].visible = true;
     }
@@ -121,17 +123,14 @@ void BlocksCore::runningFrame(int correct, int nextKey, TickResult& result) {
     putWaterEdge();
     putWaterBody();
     frame_.append(opOf(DrawOp::Kind::Sprites));
-    if (--mascotCountdown_ <= 0) {
-        mascotCountdown_ = MascotReload;
-        mascotFrame_ = 1 - mascotFrame_;
-    }
-    putMascot(mascotFrame_);
+    mascot_.tick();
+    putMascot(mascot_.frame);
     for (int i = 0; i < keys_.size(); ++i) {
         DrawOp text = opOf(DrawOp::Kind::Text);
         text.at = {200 + 140 * i, 50};
         text.text = keys_.at(i);
         text.size = 260;
-        text.colour = i == nextKey ? 0x0A0AF0 : 0;
+        text.colour = i == run_.nextKey() ? 0x0A0AF0 : 0;
         text.bold = true;
         frame_.append(text);
     }

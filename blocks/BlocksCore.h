@@ -1,7 +1,10 @@
 // The embankment-block game's world: the wall, the water, the mascot and the two endings, advanced one
-// frame (100 ms) at a time. It knows no widget: each frame is a list of drawing steps that the dialog
-// carries out through Common, so tests can check a whole game without pixels.
+// frame (100 ms) at a time over the run arithmetic both finger drills share. It knows no widget: each frame
+// is a list of drawing steps that the dialog carries out through Common, so tests can check a whole game
+// without pixels.
 #pragma once
+
+#include "FingerRun.h"
 
 #include <QList>
 #include <QPoint>
@@ -74,7 +77,6 @@ public:
     static constexpr double TopLevel = 218.0;
     static constexpr int EdgeStartX = 660;
     static constexpr int BasinLeft = 283;
-    static constexpr int MascotReload = 20;
     static constexpr int EdgeReload = 10;
 
     // The mode from the last two characters of the command line: 12 practises four characters, every
@@ -86,7 +88,8 @@ public:
     // Where brick i (0..54) sits: diagonals from the bottom right, each rising to the right.
     static QPoint BrickPosition(int i);
 
-    BlocksCore(Random& random, int mode);
+    // The run is owned by the dialog frame, which starts it on the characters chosen here.
+    BlocksCore(FingerRun& run, Random& random, int mode);
 
     int mode() const { return mode_; }
     int keyCount() const { return mode_ == 12 ? 4 : 2; }
@@ -97,14 +100,14 @@ public:
     void layOutWall();
     // Picks keyCount() different characters of KeyString.
     const QString& chooseCharacters();
-    // Water, edge line, wall and characters for a new run; the state becomes Running.
-    void startRun();
+    // Water, edge line, wall and characters for a new run; the state becomes Running. The owner then
+    // starts the run on keys().
+    void start();
     // The picture before the first run: sky, dike, wall and the idle mascot (no flip).
     const DrawList& drawStartup();
 
-    // One frame in the current state. `correct` is the run's correct characters so far (keystrokes minus
-    // errors) and `nextKey` the index of the character expected next; both matter only while Running.
-    TickResult tick(int correct, int nextKey);
+    // One frame in the current state; while Running it also updates the run's speed.
+    TickResult tick();
     // The drawing steps of the last tick or of the start-up picture.
     const DrawList& frame() const { return frame_; }
 
@@ -114,13 +117,13 @@ public:
     int edgeX() const { return edgeX_; }
     int floodX() const { return floodX_; }
     int boatX() const { return boatX_; }
-    int mascotFrame() const { return mascotFrame_; }
+    int mascotFrame() const { return mascot_.frame; }
     const std::array<QPoint, 4>& waves() const { return waves_; }
     // True when the last frame drew the warning drops.
     bool warningShown() const { return warningShown_; }
 
 private:
-    void runningFrame(int correct, int nextKey, TickResult& result);
+    void runningFrame(TickResult& result);
     void successFrame(TickResult& result);
     void failureFrame(TickResult& result);
 
@@ -132,6 +135,7 @@ private:
     void putTitle(const QString& text, std::uint32_t colour);
     void flip();
 
+    FingerRun& run_;
     Random& random_;
     int mode_ = 11;
     QString keys_;
@@ -149,8 +153,7 @@ private:
     std::array<QPoint, 4> waves_{};
     int boatX_ = 540;
     int boatY_ = 102;
-    int mascotFrame_ = 0;
-    int mascotCountdown_ = MascotReload;
+    FrameAlternator mascot_;
     bool warningShown_ = false;
     DrawList frame_;
 };

@@ -1,6 +1,6 @@
 // The game's rules frame by frame: wall, water, warning, the two endings and what each frame draws.
 #include "BlocksCore.h"
-#include "FakeRandom.h"
+#include "FakeClock.h"
 
 #include <QSet>
 #include <QTest>
@@ -65,6 +65,37 @@ void checkFrame(const DrawList& frame) {
     }
 }
 
+// A game with its run, clock and random source; four frames later is 400 ms later.
+struct Game {
+    explicit Game(int mode = 12, QList<int> randoms = {0, 4, 8, 12}) : random(std::move(randoms)) {
+        core = std::make_unique<BlocksCore>(run, random, mode);
+    }
+    void start() {
+        core->start();
+        run.start(core->keys());
+    }
+    void typeCorrect(int count) {
+        for (int i = 0; i < count; ++i) {
+            QCOMPARE(run.checkKey(core->keys().at(run.nextKey()).unicode()),
+                     halvor::FingerRun::KeyResult::Correct);
+        }
+    }
+    void typeWrong(int count) {
+        for (int i = 0; i < count; ++i) {
+            QCOMPARE(run.checkKey(U'Z'), halvor::FingerRun::KeyResult::Wrong);
+        }
+    }
+    BlocksCore::TickResult frame() {
+        clock.advance(100);
+        return core->tick();
+    }
+
+    FakeClock clock;
+    ScriptedRandom random;
+    halvor::FingerRun run{clock};
+    std::unique_ptr<BlocksCore> core;
+};
+
 } // namespace
 
 class TestBlocksCore : public QObject {
@@ -122,10 +153,9 @@ private slots:
         QFETCH(int, brick);
         QFETCH(QPoint, position);
         QCOMPARE(BlocksCore::BrickPosition(brick), position);
-        FakeRandom random;
-        BlocksCore core(random, 12);
-        QCOMPARE(QPoint(core.bricks()[brick].x, core.bricks()[brick].y), position);
-        QCOMPARE(core.bricks()[brick].visible, brick == 0);
+        Game game;
+        QCOMPARE(QPoint(game.core->bricks()[brick].x, game.core->bricks()[brick].y), position);
+        QCOMPARE(game.core->bricks()[brick].visible, brick == 0);
     }
 
     void wallIsATriangleWhoseRightColumnGrowsPerDiagonal() {
@@ -148,9 +178,11 @@ private slots:
         QSet<QChar> everSeen;
         for (int mode : {11, 12}) {
             for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+                FakeClock clock;
+                halvor::FingerRun run(clock);
                 halvor::StdRandom random;
                 random.seed(seed);
-                BlocksCore core(random, mode);
+                BlocksCore core(run, random, mode);
                 const QString keys = core.chooseCharacters();
                 QCOMPARE(keys.size(), mode == 12 ? 4 : 2);
                 for (int i = 0; i < keys.size(); ++i) {
@@ -164,39 +196,51 @@ private slots:
     }
 
     void aRepeatedCharacterIsDrawnAgain() {
-        FakeRandom random({0, 40, 80, 1, 1, 2, 3});
-        BlocksCore core(random, 12);
-        QCOMPARE(core.chooseCharacters(), QStringLiteral("1qaz"));
+        Game game(12, {0, 40, 80, 1, 1, 2, 3});
+        QCOMPARE(game.core->chooseCharacters(), QStringLiteral("1qaz"));
+        Game stuck(12, {5}); // a source stuck on one number still gives four different characters
+        QCOMPARE(stuck.core->chooseCharacters().size(), 4);
+        QCOMPARE(QSet<QChar>(stuck.core->keys().begin(), stuck.core->keys().end()).size(), 4);
     }
 
     void everyFourthCorrectCharacterLaysABrick() {
-        FakeRandom random;
-        BlocksCore core(random, 12);
-        core.startRun();
-        auto result = core.tick(3, 0);
-        QCOMPARE(core.placed(), 0);
+        Game game;
+        game.start();
+        game.typeCorrect(3);
+        auto result = game.frame();
+        QCOMPARE(game.core->placed(), 0);
         QVERIFY(!result.brickLaid);
-        QVERIFY(!core.bricks()[1].visible);
-        result = core.tick(4, 0);
-        QCOMPARE(core.placed(), 1);
+        QVERIFY(!game.core->bricks()[1].visible);
+        game.typeWrong(5); // misses lay nothing and take nothing away
+        result = game.frame();
+        QCOMPARE(game.core->placed(), 0);
+        QVERIFY(!result.brickLaid);
+        game.typeCorrect(1);
+        result = game.frame();
+        QCOMPARE(game.core->placed(), 1);
         QVERIFY(result.brickLaid);
-        QVERIFY(core.bricks()[1].visible);
-        QVERIFY(!core.bricks()[2].visible);
-        QVERIFY(!core.tick(7, 3).brickLaid); // the same wall again: no sound
-        result = core.tick(20, 0);           // a burst lays several bricks with one sound
-        QVERIFY(result.brickLaid);
+        QVERIFY(game.core->bricks()[1].visible);
+        QVERIFY(!game.core->bricks()[2].visible);
+        game.typeWrong(3);
+        game.typeCorrect(3);
+        QVERIFY(!game.frame().brickLaid); // 7 correct: the same wall, no sound
+        QCOMPARE(game.core->placed(), 1);
+        game.typeCorrect(13); // a burst lays several bricks with one sound
+        QVERIFY(game.frame().brickLaid);
+        QCOMPARE(game.core->placed(), 5);
         for (int i = 0; i < BlocksCore::BrickCount; ++i) {
-            QCOMPARE(core.bricks()[i].visible, i <= 5);
+            QCOMPARE(game.core->bricks()[i].visible, i <= 5);
         }
     }
 
     void runningFrameDrawsInOrder() {
-        FakeRandom random({0, 4, 8, 12});
-        BlocksCore core(random, 12);
-        core.startRun();
-        QCOMPARE(core.keys(), QStringLiteral("1234"));
-        core.tick(0, 2);
-        const DrawList& frame = core.frame();
+        Game game;
+        game.start();
+        QCOMPARE(game.core->keys(), QStringLiteral("1234"));
+        game.typeCorrect(2);
+        game.typeWrong(1);
+        game.frame();
+        const DrawList& frame = game.core->frame();
         QList<int> bitmaps;
         for (const DrawOp& op : frame) {
             bitmaps.append(op.kind == DrawOp::Kind::Bitmap ? op.bitmap : -static_cast<int>(op.kind));
@@ -211,24 +255,23 @@ private slots:
         QCOMPARE(frame[4].source, QRect(0, 0, 111, 58));
         for (int i = 0; i < 4; ++i) {
             const DrawOp& op = frame[5 + i];
-            QCOMPARE(op.text, QString(core.keys()[i]));
+            QCOMPARE(op.text, QString(game.core->keys()[i]));
             QCOMPARE(op.at, QPoint(200 + 140 * i, 50));
             QCOMPARE(op.size, 260);
-            QCOMPARE(op.colour, i == 2 ? 0x0A0AF0u : 0u);
+            QCOMPARE(op.colour, i == 2 ? 0x0A0AF0u : 0u); // the third is expected after two hits and a miss
         }
         checkFrame(frame);
     }
 
     void edgeLineShimmersOnceASecondAndMascotEveryTwo() {
-        FakeRandom random;
-        BlocksCore core(random, 11);
-        core.startRun();
+        Game game(11);
+        game.start();
         QList<int> edges;
         QList<int> mascots;
         for (int frame = 0; frame < 41; ++frame) {
-            core.tick(0, 0);
-            edges.append(opsOf(core.frame(), 137).size() ? 0 : 1);
-            mascots.append(core.mascotFrame());
+            game.frame();
+            edges.append(opsOf(game.core->frame(), 137).size() ? 0 : 1);
+            mascots.append(game.core->mascotFrame());
         }
         QCOMPARE(edges.mid(0, 12), (QList<int>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0}));
         QCOMPARE(edges.mid(19, 3), (QList<int>{0, 1, 1}));
@@ -237,27 +280,26 @@ private slots:
     }
 
     void waterRisesOnlyAfterTheInflowReachesTheWall() {
-        FakeRandom random;
-        BlocksCore core(random, 12);
-        core.startRun();
+        Game game;
+        game.start();
         for (int frame = 1; frame <= 94; ++frame) {
-            core.tick(0, 0);
-            QCOMPARE(core.edgeX(), 660 - 4 * frame);
-            QCOMPARE(core.waterLevel(), 417.0);
-            QVERIFY(opsOf(core.frame(), 139).isEmpty());
+            game.frame();
+            QCOMPARE(game.core->edgeX(), 660 - 4 * frame);
+            QCOMPARE(game.core->waterLevel(), 417.0);
+            QVERIFY(opsOf(game.core->frame(), 139).isEmpty());
         }
-        core.tick(0, 0); // frame 95: the line arrives and the water starts
-        QCOMPARE(core.edgeX(), 283);
-        QVERIFY(qFuzzyCompare(core.waterLevel(), 416.8));
+        game.frame(); // frame 95: the line arrives and the water starts
+        QCOMPARE(game.core->edgeX(), 283);
+        QVERIFY(qFuzzyCompare(game.core->waterLevel(), 416.8));
         for (int frame = 96; frame <= 120; ++frame) {
-            const double before = core.waterLevel();
-            core.tick(0, 0);
-            QCOMPARE(core.edgeX(), 283);
-            QVERIFY(qAbs(before - core.waterLevel() - 0.2) < 1e-9);
+            const double before = game.core->waterLevel();
+            game.frame();
+            QCOMPARE(game.core->edgeX(), 283);
+            QVERIFY(qAbs(before - game.core->waterLevel() - 0.2) < 1e-9);
         }
-        const QList<DrawOp> water = opsOf(core.frame(), 139);
+        const QList<DrawOp> water = opsOf(game.core->frame(), 139);
         QCOMPARE(water.size(), 1);
-        const int level = static_cast<int>(core.waterLevel());
+        const int level = static_cast<int>(game.core->waterLevel());
         QCOMPARE(water[0].at, QPoint(283, level));
         QCOMPARE(water[0].source, QRect(283, level, 421, 417 - level));
     }
@@ -271,154 +313,156 @@ private slots:
     void warningDropsBlinkNearTheTopOfTheWall() {
         QFETCH(int, correct);
         QFETCH(int, diagonals);
-        FakeRandom random;
-        BlocksCore core(random, 12);
-        core.startRun();
+        Game game;
+        game.start();
+        game.typeCorrect(correct);
         const int warnBelow = 433 - 21 * diagonals;
         int frames = 0;
-        while (static_cast<int>(core.waterLevel()) >= warnBelow) {
-            core.tick(correct, 0);
-            if (static_cast<int>(core.waterLevel()) >= warnBelow) {
-                QVERIFY(!core.warningShown());
-            }
+        while (static_cast<int>(game.core->waterLevel()) >= warnBelow) {
+            game.frame();
+            QVERIFY(!game.core->warningShown());
             QVERIFY(++frames < 1000);
         }
-        QVERIFY(!core.warningShown()); // the first frame below the line sets the blink
-        core.tick(correct, 0);
-        QVERIFY(core.warningShown());
-        const QList<DrawOp> drops = opsOf(core.frame(), 141);
+        // The first frame below the line only sets the blink; the drops show every other frame.
+        game.frame();
+        QVERIFY(game.core->warningShown());
+        const QList<DrawOp> drops = opsOf(game.core->frame(), 141);
         QCOMPARE(drops.size(), 1);
-        QCOMPARE(drops[0].at, QPoint(244, static_cast<int>(core.waterLevel()) - 39));
-        core.tick(correct, 0);
-        QVERIFY(!core.warningShown());
-        core.tick(correct, 0);
-        QVERIFY(core.warningShown());
-        QCOMPARE(core.state(), State::Running);
+        QCOMPARE(drops[0].at, QPoint(244, static_cast<int>(game.core->waterLevel()) - 39));
+        game.frame();
+        QVERIFY(!game.core->warningShown());
+        game.frame();
+        QVERIFY(game.core->warningShown());
+        QCOMPARE(game.core->state(), State::Running);
     }
 
     void idleLearnerLosesAfterAboutTwentySeconds() {
-        FakeRandom random;
-        BlocksCore core(random, 12);
-        core.startRun();
+        Game game;
+        game.start();
         int frames = 0;
         BlocksCore::TickResult result;
-        while (core.state() == State::Running) {
-            result = core.tick(0, 0);
-            checkFrame(core.frame());
+        while (game.core->state() == State::Running) {
+            result = game.frame();
+            checkFrame(game.core->frame());
             QVERIFY(!result.finished);
             ++frames;
             QVERIFY(frames < 400);
         }
-        QCOMPARE(core.state(), State::FailureAnimation);
+        QCOMPARE(game.core->state(), State::FailureAnimation);
         QVERIFY(result.clockStopped);
         QVERIFY2(frames >= 190 && frames <= 200, qPrintable(QString::number(frames)));
-        QVERIFY(static_cast<int>(core.waterLevel()) < 397);
-        const int level = static_cast<int>(core.waterLevel());
+        const int level = static_cast<int>(game.core->waterLevel());
+        QVERIFY(level < 397);
         const int step = -((418 - level) / 3);
         for (int k = 0; k < 4; ++k) {
-            QCOMPARE(core.waves()[k], QPoint(140, std::min(338 + k * step, 304)));
+            QCOMPARE(game.core->waves()[k], QPoint(140, std::min(338 + k * step, 304)));
         }
 
-        const double floodLevel = core.waterLevel();
+        const double floodLevel = game.core->waterLevel();
         int animation = 0;
         do {
-            result = core.tick(0, 0);
-            checkFrame(core.frame());
+            result = game.frame();
+            checkFrame(game.core->frame());
             ++animation;
-            QVERIFY(hasText(core.frame(), QStringLiteral("失　　 敗")));
-            QCOMPARE(opsOf(core.frame(), 147).first().source, QRect(0, 174, 111, 58)); // crying
-            QCOMPARE(opsOf(core.frame(), 140).size(), 4);
-            QCOMPARE(opsOf(core.frame(), 141).size(), animation % 2 ? 4 : 0);
-            QCOMPARE(core.waterLevel(), floodLevel); // the level stands still while it floods
-            QCOMPARE(opsOf(core.frame(), 139).first().at.y(), level);
+            QVERIFY(hasText(game.core->frame(), QStringLiteral("失　　 敗")));
+            QCOMPARE(opsOf(game.core->frame(), 147).first().source, QRect(0, 174, 111, 58)); // crying
+            QCOMPARE(opsOf(game.core->frame(), 140).size(), 4);
+            QCOMPARE(opsOf(game.core->frame(), 141).size(), animation % 2 ? 4 : 0);
+            QCOMPARE(game.core->waterLevel(), floodLevel); // the level stands still while it floods
+            QCOMPARE(opsOf(game.core->frame(), 139).first().at.y(), level);
+            QVERIFY(!result.clockStopped);
         } while (!result.finished && animation < 100);
         QCOMPARE(animation, 36);
         QVERIFY(!result.won);
-        QCOMPARE(core.state(), State::Idle);
-        QVERIFY(core.floodX() <= 0);
-        QCOMPARE(core.waves()[0].x(), 140 - 8 * 36);
-        QVERIFY(core.tick(0, 0).finished == false);
-        QVERIFY(core.frame().isEmpty()); // idle: the last picture stays
+        QCOMPARE(game.core->state(), State::Idle);
+        QVERIFY(game.core->floodX() <= 0);
+        QCOMPARE(game.core->waves()[0].x(), 140 - 8 * 36);
+        QVERIFY(!game.frame().finished);
+        QVERIFY(game.core->frame().isEmpty()); // idle: the last picture stays
     }
 
     void fastLearnerWinsAndTheBoatCrosses() {
-        FakeRandom random;
-        BlocksCore core(random, 12);
-        core.startRun();
-        int correct = 0;
+        Game game;
+        game.start();
         BlocksCore::TickResult result;
         int frames = 0;
-        // 2.5 characters a frame: the wall is done after 87 frames, before the water tops brick 0.
-        while (core.state() == State::Running) {
-            correct = std::min(correct + 3 - frames % 2, 216);
-            result = core.tick(correct, 0);
-            checkFrame(core.frame());
+        // About 3.4 characters a second at first, then faster: the water is rising when the wall is done.
+        while (game.core->state() == State::Running) {
+            game.typeCorrect(frames % 3 == 0 ? 1 : 0);
+            if (frames > 60) {
+                game.typeCorrect(2);
+            }
+            result = game.frame();
+            checkFrame(game.core->frame());
             ++frames;
-            if (core.placed() < 54) {
+            if (game.core->placed() < 54) {
                 QVERIFY(!result.clockStopped);
             }
             QVERIFY(frames < 400);
         }
-        QCOMPARE(core.state(), State::SuccessAnimation);
-        QCOMPARE(core.placed(), 54);
+        QCOMPARE(game.core->state(), State::SuccessAnimation);
+        QCOMPARE(game.core->placed(), 54);
+        QVERIFY(game.run.correct() >= 216);
         QVERIFY(result.clockStopped);
         QVERIFY(result.brickLaid);
-        for (const auto& brick : core.bricks()) {
+        QVERIFY(game.core->waterLevel() < 417.0);
+        QVERIFY(game.run.maxSpeed() > 0);
+        for (const auto& brick : game.core->bricks()) {
             QVERIFY(brick.visible);
         }
 
         // The basin fills 10 pixels a frame, drawn over the last picture.
         int filling = 0;
-        while (core.waterLevel() > 218.0) {
-            const double before = core.waterLevel();
-            result = core.tick(correct, 0);
+        const double start = game.core->waterLevel();
+        while (game.core->waterLevel() > 218.0) {
+            const double before = game.core->waterLevel();
+            result = game.frame();
             ++filling;
-            QCOMPARE(core.frame().size(), 2);
-            QCOMPARE(core.frame()[0].bitmap, 139);
-            QCOMPARE(core.waterLevel(), std::max(before - 10.0, 218.0));
+            QCOMPARE(game.core->frame().size(), 2);
+            QCOMPARE(game.core->frame()[0].bitmap, 139);
+            QCOMPARE(game.core->waterLevel(), std::max(before - 10.0, 218.0));
             QVERIFY(!result.finished);
         }
-        QCOMPARE(filling, 20); // from 417 at most ceil(199 / 10)
+        QCOMPARE(filling, static_cast<int>(std::ceil((start - 218.0) / 10.0)));
 
         int crossing = 0;
         do {
-            result = core.tick(correct, 0);
-            checkFrame(core.frame());
+            result = game.frame();
+            checkFrame(game.core->frame());
             ++crossing;
-            QVERIFY(hasText(core.frame(), QStringLiteral("成　　 功")));
-            QCOMPARE(opsOf(core.frame(), 147).first().source, QRect(0, 116, 111, 58)); // cheering
-            QCOMPARE(opsOf(core.frame(), 136).first().at, QPoint(540 - 3 * crossing, 102));
-            QCOMPARE(core.waterLevel(), 218.0);
+            QVERIFY(hasText(game.core->frame(), QStringLiteral("成　　 功")));
+            QCOMPARE(opsOf(game.core->frame(), 147).first().source, QRect(0, 116, 111, 58)); // cheering
+            QCOMPARE(opsOf(game.core->frame(), 136).first().at, QPoint(540 - 3 * crossing, 102));
+            QCOMPARE(game.core->waterLevel(), 218.0);
         } while (!result.finished && crossing < 200);
         QCOMPARE(crossing, 64);
         QVERIFY(result.won);
         QVERIFY(!result.clockStopped);
-        QCOMPARE(core.state(), State::Idle);
+        QCOMPARE(game.core->state(), State::Idle);
     }
 
     void aNewRunStartsFromAFreshWall() {
-        FakeRandom random({3, 7, 11, 5, 9});
-        BlocksCore core(random, 11);
-        core.startRun();
+        Game game(11, {3, 7, 11, 5, 9});
+        game.start();
+        game.typeCorrect(40);
         for (int frame = 0; frame < 150; ++frame) {
-            core.tick(40, 1);
+            game.frame();
         }
-        QVERIFY(core.waterLevel() < 417.0);
-        core.startRun();
-        QCOMPARE(core.state(), State::Running);
-        QCOMPARE(core.waterLevel(), 417.0);
-        QCOMPARE(core.edgeX(), 660);
-        QCOMPARE(core.keys().size(), 2);
+        QVERIFY(game.core->waterLevel() < 417.0);
+        game.start();
+        QCOMPARE(game.core->state(), State::Running);
+        QCOMPARE(game.core->waterLevel(), 417.0);
+        QCOMPARE(game.core->edgeX(), 660);
+        QCOMPARE(game.core->keys().size(), 2);
         for (int i = 0; i < BlocksCore::BrickCount; ++i) {
-            QCOMPARE(core.bricks()[i].visible, i == 0);
+            QCOMPARE(game.core->bricks()[i].visible, i == 0);
         }
-        QVERIFY(!core.tick(0, 0).brickLaid); // the old wall's count does not sound again
+        QVERIFY(!game.frame().brickLaid); // the old wall's count does not sound again
     }
 
     void startupPictureShowsWallAndIdleMascot() {
-        FakeRandom random;
-        BlocksCore core(random, 12);
-        const DrawList& frame = core.drawStartup();
+        Game game;
+        const DrawList& frame = game.core->drawStartup();
         QCOMPARE(frame.size(), 4);
         QCOMPARE(frame[0].bitmap, 129);
         QCOMPARE(frame[1].bitmap, 130);

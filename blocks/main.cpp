@@ -1,0 +1,17 @@
+#include "BlockDlg.h"
+
+#include "Clock.h"
+#include "Common.h"
+#include "Random.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    CMN_InitApplication();
+    halvor::SystemClock clock;
+    halvor::StdRandom random;
+    halvor::CBlockDlg dialog(clock, random, CMN_GetCommandLine());
+    dialog.show();
+    return app.exec();
+}
