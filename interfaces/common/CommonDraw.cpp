@@ -207,6 +207,9 @@ inline quint32 byteMul(quint32 x, quint32 a) {
     return x | t;
 }
 
+// Up to this many pixels a blend is done here; a painter costs more to set up than it saves.
+constexpr int kSmallBlend = 4096;
+
 // Source-over copy of a clipped rectangle between premultiplied images.
 void blit(QImage& dest, QPoint at, const QImage& source, const QRect& from, bool opaque) {
     uchar* destBits = dest.bits();
@@ -330,9 +333,16 @@ int CMN_DXPutSurface(CMN_Surface* dest, int x, int y, CMN_Surface* source, const
     if (placed.isEmpty())
         return 1;
     from = QRect(from.topLeft() + (placed.topLeft() - QPoint(x, y)), placed.size());
-    if (dest->image.format() == QImage::Format_ARGB32_Premultiplied &&
-        source->image.format() == QImage::Format_ARGB32_Premultiplied && &dest->image != &source->image) {
-        blit(dest->image, placed.topLeft(), source->image, from, isOpaque(source));
+    const bool premultiplied = dest->image.format() == QImage::Format_ARGB32_Premultiplied &&
+                               source->image.format() == QImage::Format_ARGB32_Premultiplied;
+    const bool opaque = premultiplied && isOpaque(source);
+    if (premultiplied && &dest->image != &source->image &&
+        (opaque || from.width() * from.height() <= kSmallBlend)) {
+        blit(dest->image, placed.topLeft(), source->image, from, opaque);
+    } else if (&dest->image != &source->image) {
+        // Large see-through pictures: the painter's vectorised blend beats a pixel loop.
+        QPainter painter(&dest->image);
+        painter.drawImage(placed.topLeft(), source->image, from);
     } else {
         const QImage copy = source->image.copy(from); // also covers a surface put onto itself
         QPainter painter(&dest->image);
