@@ -1,0 +1,167 @@
+// The menus as the learner meets them: real processes on a real X server, clicked with xdotool.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kCourseMenu = QStringLiteral("コースメニュー");
+const QString kTopMenu = QStringLiteral("^Halvorシステム$");
+
+QString xdotool(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+QStringList visibleWindows(const QString& name) {
+    const QString out =
+        xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), name});
+    return out.isEmpty() ? QStringList() : out.split(QLatin1Char('\n'));
+}
+
+// The window of that name once exactly one is shown; empty after the timeout.
+QString waitForWindow(const QString& name, int timeoutMs = 15000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        const QStringList windows = visibleWindows(name);
+        if (windows.size() == 1)
+            return windows.front();
+        QTest::qWait(100);
+    }
+    return {};
+}
+
+bool waitForNoWindow(const QString& name, int timeoutMs = 15000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (visibleWindows(name).isEmpty())
+            return true;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
+void click(const QString& window, int x, int y, int times = 1) {
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(x),
+             QString::number(y), QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(times),
+             QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral("1")});
+}
+
+// Ends what the menus started on their own and the test did not wait for.
+void closeLeftovers() {
+    for (const QString& name : {kCourseMenu, kTopMenu}) {
+        for (const QString& window : visibleWindows(name)) {
+            const QString pid = xdotool({QStringLiteral("getwindowpid"), window});
+            if (pid.toLongLong() > 0)
+                QProcess::execute(QStringLiteral("kill"), {pid});
+        }
+    }
+}
+
+} // namespace
+
+class TestQuenmarlProcess : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        bin_ = qEnvironmentVariable("HALVOR_BIN");
+        if (bin_.isEmpty() || qEnvironmentVariable("DISPLAY").isEmpty())
+            QSKIP("runs under CTest with an X server");
+        QVERIFY(QFile::exists(bin_ + QStringLiteral("/Quenmarl")));
+        QVERIFY(QFile::exists(bin_ + QStringLiteral("/Ostrevane")));
+    }
+    void cleanup() { closeLeftovers(); }
+
+    void roadBetweenTheMenus();
+    void quickClicksStartOneDrill();
+
+private:
+    QString bin_;
+};
+
+void TestQuenmarlProcess::roadBetweenTheMenus() {
+    QProcess course;
+    // The programs the menu starts share its output; a pipe closed at its exit would kill them.
+    course.setProcessChannelMode(QProcess::ForwardedChannels);
+    course.start(bin_ + QStringLiteral("/Quenmarl"), {});
+    QString window = waitForWindow(kCourseMenu);
+    QVERIFY2(!window.isEmpty(), "the course menu shows");
+
+    // Keys that would close a dialog do nothing; a course whose program is missing leaves the menu open.
+    click(window, 20, 20);
+    xdotool({QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("Escape"),
+             QStringLiteral("Return")});
+    if (!QFile::exists(bin_ + QStringLiteral("/Sorvanel11")))
+        click(window, 70 + 81, 266 + 41);
+    QTest::qWait(700);
+    QCOMPARE(course.state(), QProcess::Running);
+    QCOMPARE(visibleWindows(kCourseMenu).size(), 1);
+
+    // END leaves for the top menu.
+    click(window, 297 + 76, 499 + 12);
+    QVERIFY(course.waitForFinished(10000));
+    window = waitForWindow(kTopMenu);
+    QVERIFY2(!window.isEmpty(), "the top menu is started again");
+
+    // The start button brings the course menu back and the top menu goes.
+    click(window, 200 + 64, 470 + 16);
+    window = waitForWindow(kCourseMenu);
+    QVERIFY2(!window.isEmpty(), "the course menu is started from the top menu");
+    QVERIFY(waitForNoWindow(kTopMenu));
+
+    // Round once more and end the suite from the top menu.
+    click(window, 297 + 76, 499 + 12);
+    window = waitForWindow(kTopMenu);
+    QVERIFY(!window.isEmpty());
+    QVERIFY(waitForNoWindow(kCourseMenu));
+    click(window, 380 + 64, 470 + 16);
+    QVERIFY2(waitForNoWindow(kTopMenu), "END ends the top menu");
+    QTest::qWait(500);
+    QVERIFY(visibleWindows(kCourseMenu).isEmpty());
+}
+
+void TestQuenmarlProcess::quickClicksStartOneDrill() {
+    // A folder of its own, where the keyboard lesson is a probe that logs how it was started.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString menu = dir.filePath(QStringLiteral("Quenmarl"));
+    const QString drill = dir.filePath(QStringLiteral("Pelvoran11"));
+    const QString log = dir.filePath(QStringLiteral("starts.log"));
+    QVERIFY(QFile::copy(bin_ + QStringLiteral("/Quenmarl"), menu));
+    QVERIFY(QFile::copy(QStringLiteral(QUENMARL_PROBE), drill));
+
+    QProcess course;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HALVOR_PROBE_LOG"), log);
+    course.setProcessEnvironment(env);
+    course.setProcessChannelMode(QProcess::ForwardedChannels);
+    course.start(menu, {});
+    const QString window = waitForWindow(kCourseMenu);
+    QVERIFY(!window.isEmpty());
+
+    click(window, 70 + 81, 133 + 41, 4);
+    QVERIFY2(course.waitForFinished(10000), "the menu closes after the start");
+    QTest::qWait(1000);
+
+    QFile file(log);
+    QVERIFY2(file.open(QIODevice::ReadOnly), "the drill was started");
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(lines.front(), QStringLiteral("\"%1\" \"%2\" ").arg(drill, menu));
+    // A drill start clears the return flag: the top menu is not started.
+    QVERIFY(visibleWindows(kTopMenu).isEmpty());
+}
+
+// A GUI application: its own connection keeps the X server from resetting whenever the menus close.
+QTEST_MAIN(TestQuenmarlProcess)
+#include "tst_quenmarl_process_xvfb.moc"
