@@ -79,7 +79,7 @@ constexpr int kMaxDigits = 9;
 const QColor kDisplayBack(0x1c, 0x26, 0x48); // dark navy
 const QColor kDisplayEdge(0x2b, 0x3a, 0x67); // the suite's navy outline
 const QColor kSegmentOn(0xff, 0xd8, 0x4a);   // warm yellow
-const QColor kSegmentOff(0x2c, 0x3a, 0x63);  // unlit segments, just visible
+const QColor kSegmentOff(0x29, 0x36, 0x5e);  // unlit segments, just visible
 
 int clampedDigits(int digits) {
     return std::clamp(digits, 1, kMaxDigits);
@@ -114,12 +114,13 @@ QPainterPath verticalSegment(double x, double y0, double y1, double t) {
 
 // One digit cell; `digit` -1 is a blank (all segments unlit).
 void paintDigit(QPainter& dc, const QRectF& cell, int digit) {
-    const double t = 3.4;   // segment thickness
-    const double gap = 0.7; // gap between neighbouring segments
-    const double left = cell.left() + 6.5;
-    const double right = cell.right() - 6.5;
-    const double top = cell.top() + 5.0;
-    const double bottom = cell.bottom() - 5.0;
+    // Taller than wide, as learners know digits from clocks and scales.
+    const double t = 3.2;   // segment thickness
+    const double gap = 0.6; // gap between neighbouring segments
+    const double left = cell.left() + 7.0;
+    const double right = cell.right() - 7.0;
+    const double top = cell.top() + 4.5;
+    const double bottom = cell.bottom() - 4.5;
     const double middle = (top + bottom) / 2;
     const std::array<QPainterPath, 7> segments{
         horizontalSegment(left + gap, right - gap, top, t),    // a
