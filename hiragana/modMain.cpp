@@ -49,6 +49,19 @@ SaveOutcome SaveRun(const QString& databasePath, const QDate& day, int kind, int
     return outcome;
 }
 
+QString ReturnCommandOf(const QString& commandLine) {
+    const QString line = commandLine.trimmed();
+    qsizetype at = 0;
+    if (line.startsWith(QLatin1Char('"'))) {
+        const qsizetype closing = line.indexOf(QLatin1Char('"'), 1);
+        at = closing < 0 ? line.size() : closing + 1;
+    } else {
+        const qsizetype space = line.indexOf(QLatin1Char(' '));
+        at = space < 0 ? line.size() : space;
+    }
+    return line.mid(at).trimmed();
+}
+
 QString GraphQuery() {
     return QStringLiteral("select * from [T_Key] ") + QStringLiteral(" where [Tavrel] = 23") +
            QStringLiteral(" order by [Y4mmdd] , [round]");

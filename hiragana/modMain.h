@@ -27,6 +27,10 @@ struct SaveOutcome {
 // runs of the same day and kind already stored.
 SaveOutcome SaveRun(const QString& databasePath, const QDate& day, int kind, int seconds);
 
+// What the drill starts when it closes: the text of its command line after its own program token (the
+// quoted path of the menu that started it, and that menu's arguments). Empty when there is none.
+QString ReturnCommandOf(const QString& commandLine);
+
 // The statement that reads every run of this drill in date and run order.
 QString GraphQuery();
 

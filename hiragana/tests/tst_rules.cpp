@@ -1,6 +1,7 @@
 #include "DrillRun.h"
 #include "FakeClock.h"
 #include "Lessons.h"
+#include "TestData.h"
 #include "modConvert.h"
 #include "modMain.h"
 
@@ -13,39 +14,6 @@
 using namespace hiragana;
 
 namespace {
-
-// The romaji a learner types for a kana line: the hint without its spaces, or, where the hint shows two
-// spellings, the first one that passes.
-QString typingFor(const QString& kanaLine, const QString& hint) {
-    const QString whole = RemoveSpaces(hint);
-    if (LineMatches(kanaLine, ConvertRomaji(whole))) {
-        return whole;
-    }
-    for (const QString& word : hint.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (LineMatches(kanaLine, ConvertRomaji(word))) {
-            return word;
-        }
-    }
-    return {};
-}
-
-DB_T_KEY keyRecord(const QDate& day, int round, const QString& code, double time) {
-    DB_T_KEY r;
-    DB_ClearStructT_Key(&r);
-    r.Y4mmdd = day;
-    r.Y4mmddFlag = 1;
-    r.Tavrel = 23;
-    r.TavrelFlag = 1;
-    r.Round = std::int16_t(round);
-    r.RoundFlag = 1;
-    if (!code.isNull()) {
-        r.COND1 = code;
-        r.COND1Flag = 1;
-    }
-    r.Time = time;
-    r.TimeFlag = 1;
-    return r;
-}
 
 using Rows = QList<QPair<QString, QList<double>>>;
 

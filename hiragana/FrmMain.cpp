@@ -1,0 +1,451 @@
+#include "FrmMain.h"
+
+#include "Common.h"
+#include "FrmGraph.h"
+#include "Lessons.h"
+#include "frmHelp.h"
+#include "modCommon.h"
+#include "modConvert.h"
+#include "modMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QIcon>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QSvgRenderer>
+#include <QTimer>
+
+namespace hiragana {
+
+namespace {
+
+const QString kGothic = QStringLiteral("ＭＳ ゴシック");
+const QString kPGothic = QStringLiteral("ＭＳ Ｐゴシック");
+constexpr int kClientWidth = 720;
+constexpr int kClientHeight = 540;
+constexpr COLORREF kRecordStrip = 0xFF8080; // RGB(128, 128, 255) as 0x00BBGGRR
+const QColor kPracticeArea(0, 200, 0);
+constexpr int kPettaCells = 8;
+constexpr int kPettaSize = 150;
+
+// The eight 150 x 150 cells of a 150 x 1200 strip, cell 0 at the top. A strip that cannot be read leaves
+// the picture empty rather than stopping the drill.
+std::array<QPixmap, kPettaCells> loadStrip(int id) {
+    std::array<QPixmap, kPettaCells> cells;
+    QSvgRenderer renderer(QStringLiteral(":/bitmap/%1.svg").arg(id));
+    if (!renderer.isValid()) {
+        return cells;
+    }
+    QImage strip(kPettaSize, kPettaSize * kPettaCells, QImage::Format_ARGB32_Premultiplied);
+    strip.fill(Qt::transparent);
+    QPainter painter(&strip);
+    renderer.render(&painter, QRectF(0, 0, strip.width(), strip.height()));
+    painter.end();
+    for (int i = 0; i < kPettaCells; ++i) {
+        cells[i] = QPixmap::fromImage(strip.copy(0, i * kPettaSize, kPettaSize, kPettaSize));
+    }
+    return cells;
+}
+
+template <typename W> W* make(QWidget* parent, const char* name) {
+    auto* widget = new W(parent);
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QFont& font) {
+    auto* label = make<QLabel>(parent, name);
+    label->setText(text);
+    label->setFont(font);
+    return label;
+}
+
+} // namespace
+
+FrmMain::FrmMain(const halvor::Clock* clock, QWidget* parent)
+    : QWidget(parent), ownClock_(clock ? nullptr : std::make_unique<halvor::SystemClock>()),
+      clock_(clock ? *clock : *ownClock_), run_(clock_), databasePath_(GetDatabasePath()),
+      commandLine_(CMN_GetCommandLine()) {
+    setObjectName(QStringLiteral("FrmMain"));
+    setWindowTitle(QStringLiteral("ひらがなローマ字入力"));
+    setWindowIcon(QIcon(QStringLiteral(":/icon/Tavrel23.svg")));
+    setFont(CMN_Font(kGothic, 11.25));
+
+    FraDX = make<QFrame>(this, "FraDX");
+    FraKiroku = make<QFrame>(this, "FraKiroku");
+    comKind = make<QComboBox>(this, "comKind");
+    comKind->setFont(CMN_Font(kGothic, 9.75));
+    lbxMihon = make<QListWidget>(this, "lbxMihon");
+    lbxMihon->setFont(CMN_Font(kGothic, 12));
+    lbxMihon->setSelectionMode(QAbstractItemView::MultiSelection);
+    lbxMihon->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    const QFont titleFont = CMN_Font(kPGothic, 11.25);
+    lblTitle =
+        makeLabel(this, "lblTitle", QStringLiteral("ひらがな入力の基礎学習"), CMN_Font(kPGothic, 12, true));
+    lblTitle2 = makeLabel(this, "lblTitle2",
+                          QStringLiteral("ひらがなを ローマ字で入力する方法を学習します。"), titleFont);
+    lblTitle5 = makeLabel(this, "lblTitle5",
+                          QStringLiteral("・練習はあいうえお、濁音、促音のｸﾞﾙｰﾌﾟで行います｡"), titleFont);
+    lblTitle6 = makeLabel(this, "lblTitle6",
+                          QStringLiteral("・練習する対象を選んでから､[開始]ﾎﾞﾀﾝをｸﾘｯｸします。"), titleFont);
+    lblTitle7 = makeLabel(this, "lblTitle7",
+                          QStringLiteral("・練習対象を選択するには「あいうえお50音」などの"), titleFont);
+    lblTitle8 = makeLabel(this, "lblTitle8", QStringLiteral("  ﾀｲﾄﾙの右側の三角ﾎﾞﾀﾝをｸﾘｯｸして中を開きます。"),
+                          titleFont);
+    lblInput = makeLabel(this, "lblInput", QString(), CMN_Font(kGothic, 12));
+    lblInput->setFrameShape(QFrame::Box);
+    lblInput->setAutoFillBackground(true);
+    {
+        QPalette colours = lblInput->palette();
+        colours.setColor(QPalette::Window, colours.color(QPalette::Base));
+        colours.setColor(QPalette::WindowText, colours.color(QPalette::Text));
+        lblInput->setPalette(colours);
+    }
+    lblInputTitle = makeLabel(this, "lblInputTitle", QStringLiteral("入力欄"), font());
+    txtInput = make<QLineEdit>(this, "txtInput");
+    txtInput->setFont(CMN_Font(kGothic, 12));
+    txtInput->setEnabled(false);
+    // Romaji is typed straight into the box; an input method would turn it into kana before the drill sees
+    // it.
+    txtInput->setAttribute(Qt::WA_InputMethodEnabled, false);
+    lblTitle3 =
+        makeLabel(this, "lblTitle3", QStringLiteral("入力文字確定のため、一行入力したとき"), titleFont);
+    lblTitle4 =
+        makeLabel(this, "lblTitle4", QStringLiteral("[Enter]（リターン）キーを押して下さい。"), titleFont);
+    picPetta = make<QLabel>(this, "picPetta");
+    for (int i = 0; i < 3; ++i) {
+        lblResult[i] = make<QLabel>(this, "lblResult");
+        lblResult[i]->setObjectName(QStringLiteral("lblResult%1").arg(i));
+        lblResult[i]->setFont(CMN_Font(kGothic, 11.25, true));
+        lblResult[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    const QFont buttonFont = CMN_Font(kPGothic, 9.75);
+    cmdStart = make<QPushButton>(this, "cmdStart");
+    cmdStart->setText(QStringLiteral("開始"));
+    cmdSetsumei = make<QPushButton>(this, "cmdSetsumei");
+    cmdSetsumei->setText(QStringLiteral("説明"));
+    cmdGraph = make<QPushButton>(this, "cmdGraph");
+    cmdGraph->setText(QStringLiteral("グラフ"));
+    cmdEnd = make<QPushButton>(this, "cmdEnd");
+    cmdEnd->setText(QStringLiteral("終了"));
+    for (QPushButton* button : {cmdStart, cmdSetsumei, cmdGraph, cmdEnd}) {
+        button->setFont(buttonFont);
+        button->setAutoDefault(false);
+    }
+    tmrPetta = new QTimer(this);
+    tmrPetta->setObjectName(QStringLiteral("tmrPetta"));
+    tmrPetta->setInterval(300);
+
+    connect(comKind, &QComboBox::currentIndexChanged, this, &FrmMain::comKind_Click);
+    connect(lbxMihon, &QListWidget::itemSelectionChanged, this, &FrmMain::lbxMihon_Click);
+    connect(txtInput, &QLineEdit::textChanged, this, &FrmMain::txtInput_Change);
+    connect(cmdStart, &QPushButton::clicked, this, &FrmMain::cmdStart_Click);
+    connect(cmdSetsumei, &QPushButton::clicked, this, &FrmMain::cmdSetsumei_Click);
+    connect(cmdGraph, &QPushButton::clicked, this, &FrmMain::cmdGraph_Click);
+    connect(cmdEnd, &QPushButton::clicked, this, &QWidget::close);
+    connect(tmrPetta, &QTimer::timeout, this, &FrmMain::tmrPetta_Timer);
+    // Every key reaches the drill first: Enter checks the line, and during a run no key presses a button.
+    for (QWidget* child : findChildren<QWidget*>()) {
+        child->installEventFilter(this);
+    }
+
+    // Start-up.
+    CMN_SetWindowTitle("TAVREL23", this);
+    SetClientSize(this, kClientWidth, kClientHeight);
+    ArrangeFrames(this, FraDX->objectName(), FraKiroku->objectName(), cmdSetsumei->objectName(),
+                  cmdGraph->objectName(), cmdEnd->objectName());
+    InitConvertTable();
+    ArrangeControls();
+    FillKindList();
+    comKind->setCurrentIndex(0);
+    FillSampleList();
+    frontCells_ = loadStrip(kPettaFrontBitmap);
+    backCells_ = loadStrip(kPettaBackBitmap);
+    pettaCell_ = 0;
+    pettaFront_ = true;
+    ShowPettaCell();
+    if (!parent) {
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            move(area.x() + (area.width() - frameGeometry().width()) / 2,
+                 area.y() + (area.height() - frameGeometry().height()) / 2);
+        }
+    }
+    // Without sound the drill still runs, silently.
+    if (CMN_DSInitDirectSound(this)) {
+        bgm_ = CMN_DSCreateBufferFromWave(nullptr, kBgmWave);
+    }
+}
+
+FrmMain::~FrmMain() {
+    if (bgm_) {
+        CMN_DSStopSound(bgm_);
+    }
+    CMN_DSReleaseDirectSound();
+}
+
+void FrmMain::ArrangeControls() {
+    cmdStart->setGeometry(cmdEnd->x() - cmdEnd->width() - 4, cmdGraph->y(), cmdEnd->width(),
+                          cmdEnd->height() + cmdEnd->y() - cmdGraph->y());
+    comKind->setGeometry(16, 24, 240, 22);
+    lbxMihon->setGeometry(16, 48, 240, 400);
+    picPetta->setGeometry(560, 290, kPettaSize, kPettaSize);
+    const std::pair<QLabel*, QPoint> selfSizing[] = {
+        {lblTitle, {350, 16}},       {lblTitle2, {300, 48}},  {lblTitle5, {310, 80}},
+        {lblTitle6, {310, 100}},     {lblTitle7, {310, 120}}, {lblTitle8, {310, 140}},
+        {lblInputTitle, {286, 248}}, {lblTitle3, {306, 290}}, {lblTitle4, {306, 320}},
+    };
+    for (const auto& [label, at] : selfSizing) {
+        label->adjustSize();
+        label->move(at);
+    }
+    lblInput->setGeometry(340, 200, 220, 21);
+    txtInput->setGeometry(340, 246, 220, 21);
+    for (int i = 0; i < 3; ++i) {
+        lblResult[i]->clear();
+        lblResult[i]->setGeometry(107 + 160 * i, 486, 55, 17);
+    }
+}
+
+void FrmMain::FillKindList() {
+    const QSignalBlocker quiet(comKind);
+    comKind->clear();
+    for (int i = 0; i < kKindCount; ++i) {
+        comKind->addItem(Kind(i).entry);
+    }
+    comKind->setCurrentIndex(-1);
+}
+
+void FrmMain::FillSampleList() {
+    guardingList_ = true; // the click guard keeps out while the list is refilled
+    lbxMihon->clear();
+    run_.setKind(comKind->currentIndex());
+    if (run_.curRow() < 0) {
+        guardingList_ = false;
+        return;
+    }
+    lbxMihon->addItems(run_.rows());
+    SelectPair(0, true);
+    lbxMihon->scrollToTop();
+    guardingList_ = false;
+}
+
+void FrmMain::SelectPair(int row, bool selected) {
+    for (int r : {row, row + 1}) {
+        if (QListWidgetItem* item = lbxMihon->item(r)) {
+            item->setSelected(selected);
+        }
+    }
+}
+
+void FrmMain::comKind_Click() {
+    FillSampleList();
+}
+
+void FrmMain::lbxMihon_Click() {
+    if (guardingList_ || run_.curRow() < 0) {
+        return;
+    }
+    // Whatever the learner clicks, exactly the current pair stays selected.
+    guardingList_ = true;
+    const int current = run_.curRow();
+    for (QListWidgetItem* item : lbxMihon->selectedItems()) {
+        const int row = lbxMihon->row(item);
+        if (row != current && row != current + 1) {
+            item->setSelected(false);
+        }
+    }
+    SelectPair(current, true);
+    guardingList_ = false;
+}
+
+void FrmMain::ShowPettaCell() {
+    const QPixmap& cell =
+        (pettaFront_ ? frontCells_ : backCells_)[std::clamp(pettaCell_, 0, kPettaCells - 1)];
+    picPetta->setPixmap(cell);
+}
+
+void FrmMain::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    PaintFrames(this, painter, FraDX, FraKiroku, kRecordStrip);
+    PaintResultStrip(painter);
+    PaintPracticeArea(painter);
+}
+
+void FrmMain::PaintResultStrip(QPainter& painter) {
+    painter.save();
+    painter.setFont(CMN_Font(kGothic, 12, true));
+    for (int i = 0; i < kKindCount; ++i) {
+        const int x = 160 * i;
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(46 + x, 486, 60, 20), Qt::AlignLeft | Qt::AlignTop, Kind(i).caption);
+        painter.setPen(Qt::black);
+        painter.drawRect(104 + x, 484, 60, 20);
+        painter.fillRect(105 + x, 485, 59, 19, Qt::white);
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(172 + x, 486, 20, 20), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("秒"));
+    }
+    painter.restore();
+}
+
+void FrmMain::PaintPracticeArea(QPainter& painter) {
+    painter.fillRect(FraDX->geometry(), kPracticeArea);
+}
+
+void FrmMain::cmdStart_Click() {
+    if (run_.curRow() < 0 || run_.running()) {
+        return;
+    }
+    for (QLabel* label : lblResult) {
+        label->clear();
+    }
+    tmrPetta->start();
+    cmdStart->setEnabled(false);
+    comKind->setEnabled(false);
+    txtInput->setEnabled(true);
+    txtInput->setFocus();
+    run_.start();
+    if (bgm_) {
+        CMN_DSPlaySound(bgm_, 1);
+    }
+}
+
+void FrmMain::txtInput_Change() {
+    lblInput->setText(ConvertRomaji(txtInput->text()));
+}
+
+void FrmMain::txtInput_Enter() {
+    if (!run_.running()) {
+        return;
+    }
+    const int done = run_.curRow();
+    switch (run_.enter(lblInput->text())) {
+    case DrillRun::Check::Wrong:
+        break; // the typed text stays for correction
+    case DrillRun::Check::Finished:
+        EndRun();
+        return;
+    case DrillRun::Check::Next:
+        guardingList_ = true;
+        SelectPair(run_.curRow(), true);
+        SelectPair(done, false);
+        guardingList_ = false;
+        if (QListWidgetItem* hint = lbxMihon->item(run_.curRow() + 1)) {
+            lbxMihon->scrollToItem(hint);
+        }
+        txtInput->clear();
+        break;
+    }
+    ShowTime();
+}
+
+void FrmMain::ShowTime() {
+    const int kind = run_.kind();
+    if (kind >= 0 && kind < kKindCount) {
+        lblResult[kind]->setText(QString::number(run_.elapsedSeconds()));
+    }
+}
+
+void FrmMain::EndRun() {
+    // The box is closed at once, so nothing typed meanwhile is checked against the finished run.
+    txtInput->setEnabled(false);
+    SaveResult();
+    run_.reset();
+    pettaCell_ = 0;
+    pettaFront_ = true;
+    ShowPettaCell();
+    tmrPetta->stop();
+    comKind->setEnabled(true);
+    cmdStart->setEnabled(true);
+    guardingList_ = true;
+    SelectPair(0, true);
+    SelectPair(lbxMihon->count() - 2, false);
+    guardingList_ = false;
+    lbxMihon->scrollToTop();
+    txtInput->clear();
+    lblInput->clear();
+    if (bgm_) {
+        CMN_DSStopSound(bgm_);
+    }
+    cmdStart->setFocus();
+}
+
+void FrmMain::SaveResult() {
+    ShowTime();
+    const int seconds = run_.elapsedSeconds();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const SaveOutcome outcome = SaveRun(databasePath_, clock_.today(), run_.kind(), seconds);
+    // Never leave the hourglass up, whatever the save did.
+    QApplication::restoreOverrideCursor();
+    if (outcome.saved) {
+        ShowMessage(this, QMessageBox::Information, windowTitle(), QStringLiteral("結果を保存しました。"));
+    } else {
+        ShowMessage(this, QMessageBox::Warning, windowTitle(),
+                    QStringLiteral("結果を保存できませんでした。\n%1").arg(outcome.error));
+    }
+}
+
+void FrmMain::tmrPetta_Timer() {
+    ++pettaCell_;
+    if (pettaCell_ > kPettaCells - 1) {
+        pettaCell_ = 0;
+        pettaFront_ = !pettaFront_;
+    }
+    ShowPettaCell();
+}
+
+void FrmMain::cmdGraph_Click() {
+    FrmGraph graph(databasePath_, this);
+    graph.exec();
+}
+
+void FrmMain::cmdSetsumei_Click() {
+    frmHelp help(this);
+    help.exec();
+}
+
+bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return QWidget::eventFilter(watched, event);
+    }
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == txtInput) {
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            txtInput_Enter();
+            return true;
+        }
+        return false;
+    }
+    if (run_.running() && txtInput->isEnabled()) {
+        // A key typed during a run belongs to the line being typed, whichever control has the focus.
+        txtInput->setFocus();
+        QCoreApplication::sendEvent(txtInput, event);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+    if (bgm_) {
+        CMN_DSStopSound(bgm_);
+    }
+    // The menu that started the drill comes back; started without a shell, and only once.
+    const QString command = ReturnCommandOf(commandLine_);
+    commandLine_.clear();
+    if (!command.isEmpty()) {
+        CMN_ExecPGM2(command, 0, 0, this);
+    }
+    event->accept();
+}
+
+} // namespace hiragana
