@@ -91,9 +91,23 @@ struct DrawState {
     std::unordered_map<const CMN_Surface*, std::pair<qint64, bool>> opaque;
 };
 
+void releaseAtExit();
+
 DrawState& state() {
     static DrawState s;
+    static const bool registered = [] {
+        // Fonts, images and the view go before the application does, not in static destruction after it.
+        if (QCoreApplication::instance())
+            qAddPostRoutine(releaseAtExit);
+        return true;
+    }();
+    Q_UNUSED(registered);
     return s;
+}
+
+void releaseAtExit() {
+    CMN_DXReleaseDirectDraw7();
+    state().fonts.clear();
 }
 
 void requestRestore() {

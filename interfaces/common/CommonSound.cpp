@@ -4,6 +4,7 @@
 #include "Common.h"
 
 #include <QAudioDevice>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLoggingCategory>
@@ -148,6 +149,13 @@ CMN_SoundBuffer* CMN_DSInitDirectSound(QWidget*) {
         return nullptr;
     }
     if (!s.initialised) {
+        static const bool registered = [] {
+            // Effects and the device list must go while the application still exists.
+            if (QCoreApplication::instance())
+                qAddPostRoutine(CMN_DSReleaseDirectSound);
+            return true;
+        }();
+        Q_UNUSED(registered);
         s.devices = std::make_unique<QMediaDevices>();
         QObject::connect(s.devices.get(), &QMediaDevices::audioOutputsChanged, s.devices.get(),
                          outputsChanged);
