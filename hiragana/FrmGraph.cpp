@@ -73,6 +73,8 @@ void FrmGraph::DrawGraph() {
     QApplication::restoreOverrideCursor();
 
     if (!read) {
+        // Made-up sample values would look like the learner's own after such a message.
+        ChtGraph->SetSampleAllowed(false);
         ShowMessage(this, QMessageBox::Warning, kCheckCaption,
                     QStringLiteral("成績のデータベースを読み込めませんでした。\n%1").arg(why));
     } else if (rowCount_ == 1) {

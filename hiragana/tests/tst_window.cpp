@@ -570,6 +570,7 @@ void WindowTest::graphReportsAnUnreadableDatabase() {
     QCOMPARE(messages_[0].icon, QMessageBox::Warning);
     QVERIFY(messages_[0].text.startsWith(QStringLiteral("成績のデータベースを読み込めませんでした。")));
     QCOMPARE(graph.rowCount(), 0);
+    QVERIFY(!graph.chart()->showsSample());
     QVERIFY(QApplication::overrideCursor() == nullptr);
     // The file is left as it was.
     QCOMPARE(QFileInfo(dbPath_).size(), 4096);

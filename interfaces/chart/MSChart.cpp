@@ -67,6 +67,7 @@ struct CMSChart::Impl {
     QString footnote;
     QString valueAxisTitle;
     bool rowWritten = false;
+    bool sampleAllowed = true;
     bool dirty = true;
     bool redrawPending = false;
 
@@ -135,9 +136,11 @@ struct CMSChart::Impl {
         const bool sample = q->showsSample();
         QStringList labels = rowLabels;
         QVector<QVector<double>> cells = values;
-        if (sample) {
+        if (sample || rowCount == 0 || !rowWritten) {
             labels.clear();
             cells.clear();
+        }
+        if (sample) {
             sampleData(labels, cells);
         }
         const int rows = int(cells.size());
@@ -165,7 +168,8 @@ struct CMSChart::Impl {
         }
 
         auto* valueAxis = new QValueAxis;
-        valueAxis->setRange(low, high);
+        // Head room above the highest value, so its point does not sit on the frame.
+        valueAxis->setRange(low, high + (high - low) * 0.05);
         valueAxis->applyNiceNumbers();
         valueAxis->setTitleText(valueAxisTitle);
         valueAxis->setTitleFont(chartFont(9));
@@ -437,8 +441,13 @@ QString CMSChart::GetValueAxisTitle() const {
     return d->valueAxisTitle;
 }
 
+void CMSChart::SetSampleAllowed(bool allowed) {
+    d->sampleAllowed = allowed;
+    d->changed();
+}
+
 bool CMSChart::showsSample() const {
-    return !d->rowWritten || d->rowCount == 0;
+    return d->sampleAllowed && (!d->rowWritten || d->rowCount == 0);
 }
 
 double CMSChart::value(int row, int column) const {

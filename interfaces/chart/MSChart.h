@@ -40,7 +40,10 @@ public:
     void SetValueAxisTitle(const QString& text);
     QString GetValueAxisTitle() const;
 
-    // True while no row has been written: the sample is on show.
+    // Whether the sample may be shown while no row is written (default true); false draws an empty grid,
+    // for a chart whose data could not be read.
+    void SetSampleAllowed(bool allowed);
+    // True while no row has been written and the sample is allowed: the sample is on show.
     bool showsSample() const;
     // The value at a 1-based row and column, for tests and for drawing.
     double value(int row, int column) const;

@@ -54,6 +54,7 @@ private slots:
     void lineChartDrawsOneSeriesPerColumn();
     void barChartDrawsOneSetPerColumn();
     void sampleKeepsTitlesAndSeriesNames();
+    void emptyGridWhenTheSampleIsNotAllowed();
     void manyRowsLabelOnlySomeCategories_data();
     void manyRowsLabelOnlySomeCategories();
 };
@@ -336,6 +337,22 @@ void ChartTest::manyRowsLabelOnlySomeCategories() {
     chart.show();
     QVERIFY(QTest::qWaitForWindowExposed(&chart));
     saveScreenshot(chart, QStringLiteral("chart_%1_rows.png").arg(rows));
+}
+
+void ChartTest::emptyGridWhenTheSampleIsNotAllowed() {
+    CMSChart chart;
+    chart.SetColumnCount(2);
+    chart.SetSampleAllowed(false);
+    QVERIFY(!chart.showsSample());
+    chart.refresh();
+    QChart* c = chartOf(chart);
+    QCOMPARE(c->series().size(), 2);
+    QCOMPARE(qobject_cast<QLineSeries*>(c->series()[0])->count(), 0);
+    // Rows written later are drawn as usual.
+    fillRow(chart, 1, QStringLiteral("a"), {4, 5});
+    fillRow(chart, 2, QStringLiteral("b"), {6, 7});
+    chart.refresh();
+    QCOMPARE(qobject_cast<QLineSeries*>(c->series()[1])->count(), 2);
 }
 
 QTEST_MAIN(ChartTest)
