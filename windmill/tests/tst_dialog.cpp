@@ -3,6 +3,7 @@
 #include "Common.h"
 #include "FakeClock.h"
 #include "MSChart.h"
+#include "Setsumei.h"
 #include "WindmillDlg.h"
 
 #include <QApplication>
@@ -59,6 +60,7 @@ private:
     QString mdb_;
     QStringList started_;
     QStringList modalsClosed_;
+    QStringList shownLines_;
     QTimer modalGuard_;
 
     // Types keys at whatever has the focus, as a learner would.
@@ -101,6 +103,8 @@ private slots:
         connect(&modalGuard_, &QTimer::timeout, this, [this] {
             if (QWidget* modal = QApplication::activeModalWidget()) {
                 modalsClosed_ << modal->metaObject()->className();
+                if (auto* help = qobject_cast<CSetsumeiDlg*>(modal))
+                    shownLines_ = help->lines();
                 modal->close();
             }
         });
@@ -109,6 +113,7 @@ private slots:
     void init() {
         started_.clear();
         modalsClosed_.clear();
+        shownLines_.clear();
         QFile::remove(mdb_);
         CMN_DXForceInitFailure(false);
         CMN_DSForceInitFailure(false);
@@ -250,6 +255,24 @@ private slots:
         QVERIFY(dlg.isVisible());
         QCOMPARE(dlg.run().keystrokes(), 1);
         QCOMPARE(dlg.run().errors(), 1);
+    }
+
+    void theInstructionsShowTheirLinesOnTheButtonAndOnceByTheFirstUserEvent() {
+        FakeClock clock;
+        halvor::StdRandom random;
+        CWindmillDlg dlg(clock, random, line("1"));
+        dlg.show();
+        QTest::mouseClick(dlg.findChild<QPushButton*>("cmdHelp"), Qt::LeftButton);
+        QCOMPARE(modalsClosed_, QStringList{"CSetsumeiDlg"});
+        QCOMPARE(shownLines_, CWindmillDlg::InstructionLines());
+        QCOMPARE(shownLines_.size(), 28);
+        QCOMPARE(shownLines_.last(), QString("     "));
+
+        QEvent first(QEvent::User), second(QEvent::User);
+        QCoreApplication::sendEvent(&dlg, &first);
+        QCOMPARE(modalsClosed_.size(), 2);
+        QCoreApplication::sendEvent(&dlg, &second); // only the first one
+        QCOMPARE(modalsClosed_.size(), 2);
     }
 
     void idleTypingIsNotCounted() {
