@@ -160,7 +160,9 @@ bool MenuWindow::musicPlaying() const {
 bool MenuWindow::startProgram(const QString& file, const QString& argument, bool discardInput) {
     stopMusic();
     const bool started = CMN_STDExecPGM2(file, argument, 1, this) != 0;
-    if (!started)
+    if (started)
+        onProgramStarted();
+    else
         qCInfo(lcMenu) << "could not start" << file;
     if (discardInput)
         discardQueuedInput();

@@ -60,6 +60,9 @@ protected:
     virtual void buttonClicked(int id) = 0;
     // Called once as the window closes, after the sound is released (the course menu starts the top menu).
     virtual void onClose() {}
+    // Called as soon as a program started, before queued input is discarded (a close box clicked
+    // meanwhile may close the menu during the discarding).
+    virtual void onProgramStarted() {}
 
     // Silences and stops the music (the volume drops first, so no tail is heard).
     void stopMusic();

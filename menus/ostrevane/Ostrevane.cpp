@@ -89,8 +89,9 @@ void COstrevaneDlg::openHomePage() {
     const QPoint at = QCursor::pos();
     const QPointer<QWidget> message = CMN_DispStartupMsg(this, at.x(), at.y(), QStringLiteral("起動中です"));
     // Nothing is reported when the page cannot be opened; the message goes all the same.
-    if (!QDesktopServices::openUrl(homePage()))
-        qCInfo(lcOstrevane) << "could not open" << homePage();
+    const QUrl page = homePage();
+    if (!QDesktopServices::openUrl(page))
+        qCInfo(lcOstrevane) << "could not open" << page;
     if (message)
         message->close();
 }

@@ -47,8 +47,7 @@ void CQuenmarlDlg::buttonClicked(int id) {
     for (const Course& course : kCourses) {
         if (course.id != id)
             continue;
-        if (startProgram(QString::fromLatin1(course.program), QString::fromLatin1(course.argument), true))
-            returnFlag_ = 0;
+        startProgram(QString::fromLatin1(course.program), QString::fromLatin1(course.argument), true);
         return;
     }
 }

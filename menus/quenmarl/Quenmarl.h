@@ -40,6 +40,7 @@ public:
 protected:
     void buttonClicked(int id) override;
     void onClose() override;
+    void onProgramStarted() override { returnFlag_ = 0; }
 
 private:
     int returnFlag_ = 1;

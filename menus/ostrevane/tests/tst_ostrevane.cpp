@@ -71,12 +71,7 @@ void TestOstrevane::buttonsSitOnTheirPlacesWithTheHand() {
     QFETCH(QRect, place);
     LaunchRecorder recorder;
     COstrevaneDlg menu;
-    QCOMPARE(menu.size(), QSize(720, 540));
-    auto* button = menu.findChild<QAbstractButton*>(caption);
-    QVERIFY(button);
-    QCOMPARE(button->geometry(), place);
-    QVERIFY(button->cursor().shape() != Qt::ArrowCursor);
-    QCOMPARE(menu.cursor().shape(), Qt::ArrowCursor);
+    halvor::testing::verifyButtonPlace(menu, caption, place);
 }
 
 void TestOstrevane::okStartsTheCourseMenu_data() {
@@ -90,8 +85,7 @@ void TestOstrevane::okStartsTheCourseMenu() {
     LaunchRecorder recorder(succeeds);
     COstrevaneDlg menu;
     QSignalSpy closed(&menu, &halvor::MenuWindow::closed);
-    menu.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    QVERIFY(halvor::testing::showAndWait(menu));
     QVERIFY(menu.musicPlaying());
 
     QTest::mouseClick(menu.findChild<QAbstractButton*>(QStringLiteral("OK")), Qt::LeftButton);
@@ -148,25 +142,10 @@ void TestOstrevane::enterAndEscDoNothingButSpacePresses() {
     LaunchRecorder recorder;
     COstrevaneDlg menu;
     QSignalSpy closed(&menu, &halvor::MenuWindow::closed);
-    menu.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
-    menu.activateWindow();
-    auto* ok = menu.findChild<QAbstractButton*>(QStringLiteral("OK"));
-    QTRY_COMPARE(QApplication::focusWidget(), ok);
-    for (const char* name : {"END", "URL", "OK"}) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(name));
-    }
-
-    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-        QTest::keyClick(ok, static_cast<Qt::Key>(key));
-        QTest::keyClick(&menu, static_cast<Qt::Key>(key));
-    }
-    QTest::qWait(20);
-    QCOMPARE(closed.count(), 0);
-    QVERIFY(recorder.launches.empty());
-
-    QTest::keyClick(ok, Qt::Key_Space);
+    halvor::testing::verifyKeyboard(menu, {"OK", "END", "URL"}, recorder);
+    if (QTest::currentTestFailed())
+        return;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     QCOMPARE(recorder.launches.size(), 1u);
     QTRY_COMPARE(closed.count(), 1);
 }
@@ -228,8 +207,7 @@ void TestOstrevane::urlShowsTheMessageWhileOpening() {
 
     COstrevaneDlg menu;
     QSignalSpy closed(&menu, &halvor::MenuWindow::closed);
-    menu.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    QVERIFY(halvor::testing::showAndWait(menu));
     auto* url = menu.findChild<QAbstractButton*>(QStringLiteral("URL"));
     const QPoint at = url->mapToGlobal(QPoint(300, 20));
     QCursor::setPos(at);
@@ -267,12 +245,7 @@ void TestOstrevane::guideIsInstalledBesideThePrograms() {
 void TestOstrevane::screenshot() {
     LaunchRecorder recorder;
     COstrevaneDlg menu;
-    menu.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
-    QVERIFY(halvor::testing::saveScreenshot(&menu, QStringLiteral("ostrevane")));
-    for (QAbstractButton* button : menu.findChildren<QAbstractButton*>())
-        button->setDown(true);
-    QVERIFY(halvor::testing::saveScreenshot(&menu, QStringLiteral("ostrevane_pressed")));
+    halvor::testing::verifyLook(menu, "OSTREVANE", QStringLiteral("ostrevane"));
 }
 
 QTEST_MAIN(TestOstrevane)

@@ -2,6 +2,7 @@
 #include "Quenmarl.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
@@ -80,13 +81,8 @@ void TestQuenmarl::buttonsSitOnTheirPlacesWithTheHand() {
     QFETCH(QRect, place);
     LaunchRecorder recorder;
     CQuenmarlDlg menu;
-    QCOMPARE(menu.size(), QSize(720, 540));
-    auto* button = menu.findChild<QAbstractButton*>(caption);
-    QVERIFY(button);
     // The button takes the size of its picture, so this also checks the artwork.
-    QCOMPARE(button->geometry(), place);
-    QVERIFY(button->cursor().shape() != Qt::ArrowCursor);
-    QCOMPARE(menu.cursor().shape(), Qt::ArrowCursor);
+    halvor::testing::verifyButtonPlace(menu, caption, place);
 }
 
 void TestQuenmarl::eachCourseStartsItsDrillWithTheReturnPath_data() {
@@ -140,8 +136,7 @@ void TestQuenmarl::eachCourseStartsItsDrillWithTheReturnPath() {
     LaunchRecorder recorder;
     CQuenmarlDlg menu;
     QSignalSpy closed(&menu, &halvor::MenuWindow::closed);
-    menu.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    QVERIFY(halvor::testing::showAndWait(menu));
     QTest::mouseClick(menu.findChild<QAbstractButton*>(caption), Qt::LeftButton);
     QTRY_COMPARE(closed.count(), 1);
 
@@ -186,8 +181,7 @@ void TestQuenmarl::quickClicksStartOneProgram() {
     LaunchRecorder recorder(succeeds);
     CQuenmarlDlg menu;
     QSignalSpy closed(&menu, &halvor::MenuWindow::closed);
-    menu.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+    QVERIFY(halvor::testing::showAndWait(menu));
     QVERIFY(menu.musicPlaying());
 
     auto* button = menu.findChild<QAbstractButton*>(QStringLiteral("D22"));
@@ -237,6 +231,8 @@ void TestQuenmarl::leavingStartsTheTopMenuOnlyWhileTheFlagSaysSo_data() {
     QTest::newRow("no sound at start-up") << "nosound" << true;
     QTest::newRow("after a failed start, END") << "failed" << true;
     QTest::newRow("after a drill started") << "drill" << false;
+    QTest::newRow("close box while a drill starts") << "closeDuringStart" << false;
+    QTest::newRow("close box while a start fails") << "closeDuringFailedStart" << true;
 }
 
 void TestQuenmarl::leavingStartsTheTopMenuOnlyWhileTheFlagSaysSo() {
@@ -263,6 +259,13 @@ void TestQuenmarl::leavingStartsTheTopMenuOnlyWhileTheFlagSaysSo() {
         QTest::mouseClick(end, Qt::LeftButton);
     } else if (how == QLatin1String("drill")) {
         QTest::mouseClick(menu->findChild<QAbstractButton*>(QStringLiteral("D11")), Qt::LeftButton);
+    } else if (how.startsWith(QLatin1String("closeDuring"))) {
+        recorder.setSucceed(how == QLatin1String("closeDuringStart"));
+        CQuenmarlDlg* window = menu.get();
+        recorder.during = [window] { QCoreApplication::postEvent(window, new QCloseEvent); };
+        QTest::mouseClick(menu->findChild<QAbstractButton*>(QStringLiteral("K23")), Qt::LeftButton);
+        recorder.during = nullptr;
+        recorder.setSucceed(true);
     }
     QTRY_COMPARE(closed.count(), 1);
     QVERIFY(!menu->isVisible());
@@ -284,47 +287,21 @@ void TestQuenmarl::enterAndEscDoNothingButSpacePresses() {
     LaunchRecorder recorder;
     CQuenmarlDlg menu;
     QSignalSpy closed(&menu, &halvor::MenuWindow::closed);
-    menu.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
-    menu.activateWindow();
-    auto* end = menu.findChild<QAbstractButton*>(QStringLiteral("END"));
-    QTRY_COMPARE(QApplication::focusWidget(), end);
-
-    // Tab walks the buttons in the order of the template.
-    const QStringList order = {"END", "D11", "DM11", "D12", "D13", "D21",
-                               "D22", "D32", "D33",  "D23", "K12", "K23"};
-    for (const QString& name : order) {
-        QCOMPARE(QApplication::focusWidget()->objectName(), name);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    }
-    QCOMPARE(QApplication::focusWidget(), end);
-
-    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-        QTest::keyClick(end, static_cast<Qt::Key>(key));
-        QTest::keyClick(&menu, static_cast<Qt::Key>(key));
-    }
-    QTest::qWait(20);
-    QCOMPARE(closed.count(), 0);
-    QVERIFY(menu.isVisible());
-    QVERIFY(recorder.launches.empty());
-    QVERIFY(menu.musicPlaying());
-
-    QTest::keyClick(end, Qt::Key_Space);
+    halvor::testing::verifyKeyboard(
+        menu, {"END", "D11", "DM11", "D12", "D13", "D21", "D22", "D32", "D33", "D23", "K12", "K23"},
+        recorder);
+    if (QTest::currentTestFailed())
+        return;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     QTRY_COMPARE(closed.count(), 1);
+    QVERIFY(recorder.launches.size() == 1 &&
+            recorder.launches.front().program.endsWith(QLatin1String("/Ostrevane")));
 }
 
 void TestQuenmarl::screenshots() {
     LaunchRecorder recorder;
     CQuenmarlDlg menu;
-    menu.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
-    QVERIFY(halvor::testing::saveScreenshot(&menu, QStringLiteral("quenmarl")));
-    // Pressed faces, for a look at the "D" pictures.
-    for (QAbstractButton* button : menu.findChildren<QAbstractButton*>())
-        button->setDown(true);
-    QVERIFY(halvor::testing::saveScreenshot(&menu, QStringLiteral("quenmarl_pressed")));
-    for (QAbstractButton* button : menu.findChildren<QAbstractButton*>())
-        button->setDown(false);
+    halvor::testing::verifyLook(menu, "Quenmarl", QStringLiteral("quenmarl"));
 }
 
 QTEST_MAIN(TestQuenmarl)
