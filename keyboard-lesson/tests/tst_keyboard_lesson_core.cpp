@@ -1,7 +1,7 @@
 // The lesson's rules without a window: the home-position check, the quiz, the pauses and their kept keys,
 // the hot spots of every page.
-#include "FixedRandom.h"
 #include "KeyboardLessonCore.h"
+#include "LessonTestDoubles.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 // The lesson's window wired to its rules: pages turned by clicks with the wipe, the cursor, keys typed on
 // the real keyboard and the pauses, what the learner sees, and the road back to the caller.
-#include "FixedRandom.h"
 #include "KeyboardLessonWindow.h"
+#include "LessonTestDoubles.h"
 
 #include <QtTest>
 

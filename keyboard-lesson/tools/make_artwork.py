@@ -5,17 +5,16 @@ The keys are drawn from the same key cell table the program tests clicks and mar
 on pages 3 to 5 and on the two key layers sit exactly on their cells. Run it after changing the table or
 the look:  python3 keyboard-lesson/tools/make_artwork.py
 """
+import sys
 from pathlib import Path
-from xml.sax.saxutils import escape
 
 HERE = Path(__file__).resolve().parent
-RES = HERE.parent / "resources"
+sys.path.insert(0, str(HERE.parent.parent / "interfaces" / "lesson" / "tools"))
+import lesson_art as art  # noqa: E402
+from lesson_art import (CORAL, GRASS, NAVY, RED, SKY, WHITE, YELLOW, finger, rect, svg,  # noqa: E402,F401
+                        text)
 
-# The suite's colours.
-SKY, GRASS, YELLOW, CORAL, NAVY, WHITE = "#8ec9ff", "#6cc04a", "#ffd84a", "#ff7a6b", "#2b3a67", "#ffffff"
-PAPER = "#f6faff"
-RED = "#e53935"
-FONT = "IPAPGothic"
+RES = HERE.parent / "resources"
 
 # Key cell table: 40 cells of 39 x 39, pitch 41 across and 40 down, each row 12 pixels further right.
 ROWS = ["1234567890", "QWERTYUIOP", "ASDFGHJKL;", "ZXCVBNM,./"]
@@ -49,22 +48,6 @@ def cells():
             yield key, ROW_LEFT[row] + 41 * column, TOPS[row]
 
 
-def svg(width, height, body):
-    return (f'<?xml version="1.0" encoding="UTF-8"?>\n'
-            f'<svg xmlns="http://www.w3.org/2000/svg" version="1.2" baseProfile="tiny" '
-            f'width="{width}" height="{height}" viewBox="0 0 {width} {height}">\n{body}</svg>\n')
-
-
-def text(x, y, s, size=18, fill=NAVY, weight="normal", anchor="start"):
-    return (f'<text x="{x}" y="{y}" font-family="{FONT}" font-size="{size}" font-weight="{weight}" '
-            f'fill="{fill}" text-anchor="{anchor}">{escape(s)}</text>\n')
-
-
-def rect(x, y, w, h, fill, stroke="none", sw=0, rx=0):
-    return (f'<rect x="{x}" y="{y}" width="{w}" height="{h}" rx="{rx}" ry="{rx}" fill="{fill}" '
-            f'stroke="{stroke}" stroke-width="{sw}"/>\n')
-
-
 def key(label, left, top, fill, cross=False):
     """A key cap filling its 39 x 39 cell: outline on the cell's edge, label in the middle."""
     out = rect(left + 1, top + 1, CELL - 2, CELL - 2, fill, NAVY, 2, 6)
@@ -87,15 +70,7 @@ def keyboard(coloured=False):
     return out
 
 
-def button(area, label, fill, anchor="middle"):
-    left, top, right, bottom = area
-    w, h = right - left, bottom - top
-    out = rect(left, top, w, h, fill, NAVY, 2, h // 2)
-    return out + text(left + w / 2, top + h / 2 + 6, label, 16, NAVY if fill != CORAL else WHITE, "bold", anchor)
-
-
 # Hot spots per page: close, previous, next (None where the page has none).
-CLOSE = (562, 11, 711, 35)
 HOT = {
     1: (None, (561, 508, 711, 532)),
     2: ((11, 511, 162, 534), (528, 509, 710, 534)),
@@ -107,27 +82,8 @@ START = (529, 85, 648, 133)
 
 
 def page(number, title, body):
-    out = rect(0, 0, 720, 540, PAPER)
-    out += rect(0, 0, 720, 48, SKY)
-    out += rect(0, 46, 720, 4, NAVY)
-    out += rect(12, 8, 34, 32, WHITE, NAVY, 2, 8) + text(29, 31, str(number), 20, NAVY, "bold", "middle")
-    out += text(58, 33, title, 24, NAVY, "bold")
-    out += button(CLOSE, "メニューに もどる", CORAL)
-    out += body
     previous, nxt = HOT[number]
-    if previous:
-        out += button(previous, "◀ まえへ", WHITE)
-    if nxt:
-        out += button(nxt, "つぎへ ▶", YELLOW)
-    dots = "".join(rect(300 + 24 * i, 514, 14, 14, NAVY if i + 1 == number else WHITE, NAVY, 2, 7)
-                   for i in range(5))
-    return svg(720, 540, out + dots)
-
-
-def finger(x, y, w, h, colour="#ffd9b8"):
-    """A finger seen from above: skin, nail at the tip."""
-    out = rect(x, y, w, h, colour, "#8a5a3c", 2, w // 2)
-    return out + rect(x + w * 0.2, y + 4, w * 0.6, w * 0.55, "#fff1e6", "#c9957a", 1, w * 0.25)
+    return art.page(number, title, body, previous, nxt)
 
 
 def page1():

@@ -1,9 +1,12 @@
-// A random source that gives a fixed sequence, then repeats its last value.
+// Test doubles the lessons' tests share: a fixed random sequence and a clock moved by hand.
 #pragma once
 
+#include <Clock.h>
 #include <Random.h>
+#include <algorithm>
 #include <vector>
 
+// Gives a fixed sequence, then repeats its last value.
 class FixedRandom final : public halvor::Random {
 public:
     explicit FixedRandom(std::vector<int> values = {0}) : values_(std::move(values)) {}
@@ -17,4 +20,11 @@ public:
 private:
     std::vector<int> values_;
     std::size_t index_ = 0;
+};
+
+class ManualClock final : public halvor::Clock {
+public:
+    std::uint32_t tickCount() const override { return ticks; }
+    QDateTime now() const override { return QDateTime(QDate(2026, 4, 1), QTime(10, 0)); }
+    std::uint32_t ticks = 1000;
 };
