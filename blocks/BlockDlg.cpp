@@ -12,6 +12,7 @@ constexpr COLORREF ColourKey = 0xFF0000;
 constexpr int MusicA = 144;
 constexpr int MusicB = 142;
 constexpr int BrickWave = 143;
+constexpr int FanfareWave = 148;
 
 } // namespace
 
@@ -90,6 +91,8 @@ bool CBlockDlg::loadWaves() {
     musicA_ = CMN_DSCreateBufferFromWave(musicA_, MusicA);
     musicB_ = CMN_DSCreateBufferFromWave(musicB_, MusicB);
     brickSound_ = CMN_DSCreateBufferFromWave(brickSound_, BrickWave);
+    // The fanfare only adds to a win; the game goes on without it.
+    fanfare_ = CMN_DSCreateBufferFromWave(fanfare_, FanfareWave);
     return musicA_ && musicB_ && brickSound_;
 }
 
@@ -98,6 +101,15 @@ CMN_Surface* CBlockDlg::surface(int bitmap) const {
     if (index < 0 || index >= static_cast<int>(surfaces_.size()))
         return nullptr;
     return surfaces_[static_cast<std::size_t>(index)];
+}
+
+bool CBlockDlg::isPlaying(int wave) const {
+    CMN_SoundBuffer* buffer = wave == MusicA        ? musicA_
+                              : wave == MusicB      ? musicB_
+                              : wave == BrickWave   ? brickSound_
+                              : wave == FanfareWave ? fanfare_
+                                                    : nullptr;
+    return buffer && CMN_DSIsPlayingSound(buffer) != 0;
 }
 
 QString CBlockDlg::chooseKeys() {
@@ -120,8 +132,11 @@ void CBlockDlg::frameTick() {
         CMN_DSPlaySound(brickSound_, 0);
     if (running)
         updatePanel();
-    if (result.clockStopped)
+    if (result.clockStopped) {
         stopClock();
+        if (game_.state() == blocks::BlocksCore::State::SuccessAnimation && fanfare_)
+            CMN_DSPlaySound(fanfare_, 0);
+    }
     if (result.finished) {
         CMN_DSStopSound(musicB_);
         CMN_DSStopSound(musicA_);

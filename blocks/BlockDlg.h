@@ -26,6 +26,8 @@ public:
     int mode() const { return game_.mode(); }
     // False when drawing or sound could not be set up (the window then closes by itself).
     bool isSetUp() const { return setUp_; }
+    // Whether the sound of a WAVE id (144, 142 the musics, 143 the brick, 148 the fanfare) is playing.
+    bool isPlaying(int wave) const;
 
 protected:
     QString chooseKeys() override;
@@ -54,6 +56,7 @@ private:
     CMN_SoundBuffer* musicA_ = nullptr;
     CMN_SoundBuffer* musicB_ = nullptr;
     CMN_SoundBuffer* brickSound_ = nullptr;
+    CMN_SoundBuffer* fanfare_ = nullptr;
 };
 
 } // namespace halvor

@@ -133,11 +133,15 @@ private slots:
         s.typeCorrect(1);
         for (int i = 0; i < 3; ++i)
             s.type('Z');
+        QVERIFY(s.dialog.isPlaying(144) && s.dialog.isPlaying(142));
+        QVERIFY(!s.dialog.isPlaying(143));
         // Three characters a frame: 216 correct after 72 frames (7.2 s), before the water rises.
         s.typeCorrect(2);
         for (int frame = 1; s.dialog.game().state() == State::Running; ++frame) {
             QVERIFY(frame <= 72);
             s.frame();
+            if (frame == 2)
+                QVERIFY(s.dialog.isPlaying(143)); // the first brick laid sounds
             if (frame == 40)
                 saveScreenshot(s.dialog, "play");
             if (s.dialog.game().state() == State::Running)
@@ -145,6 +149,7 @@ private slots:
         }
         QCOMPARE(s.frames, 72);
         QCOMPARE(s.dialog.run().correct(), 216);
+        QVERIFY(s.dialog.isPlaying(148));
         // The clock stopped at once: typing no longer counts.
         QVERIFY(!s.dialog.isCounting());
         s.typeCorrect(4);
@@ -163,6 +168,7 @@ private slots:
         }
         QCOMPARE(animation, 20 + 64); // the basin fills from 417 in 20 frames, then the boat crosses
         QCOMPARE(s.dialog.game().state(), State::Idle);
+        QVERIFY(!s.dialog.isPlaying(144) && !s.dialog.isPlaying(142));
 
         const QList<QVariantMap> rows = keyRows(mdbPath());
         QCOMPARE(rows.size(), 1);
@@ -202,6 +208,7 @@ private slots:
         QCOMPARE(keyRows(mdbPath()).size(), 2);
         halvor::CGraphDlg graph(halvor::GraphKind::Blocks);
         graph.show();
+        QCoreApplication::processEvents();
         CMSChart* chart = graph.chart();
         QCOMPARE(chart->GetColumnCount(), short(2));
         chart->SetColumn(1);
@@ -243,6 +250,8 @@ private slots:
         }
         QCOMPARE(animation, 36);
         QVERIFY(keyRows(mdbPath()).isEmpty());
+        QVERIFY(!s.dialog.isPlaying(144) && !s.dialog.isPlaying(142));
+        QVERIFY(!s.dialog.isPlaying(148));
         saveScreenshot(s.dialog, "failure_end");
     }
 
