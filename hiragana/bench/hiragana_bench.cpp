@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     InitConvertTable();
 
     // A 40-character line, well formed, and one that stops converting early (the scanner's worst case).
-    const QString good = QStringLiteral("ittyouittannissinnittaikippariwi-nnsapp");
+    const QString good = QStringLiteral("ittyouittannissinnittaikippariwi-nnsappa");
     const QString stuck = QStringLiteral("k1") + QString(38, u'x');
     for (const QString& line : {good, stuck}) {
         volatile qsizetype sink = 0;
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
         input->setFocus();
         QString typed;
         const double us = medianOf(401, [&] {
-            if (typed.size() >= 40) {
+            if (typed.size() >= good.size()) {
                 input->clear();
                 typed.clear();
             }
