@@ -32,7 +32,10 @@ QUrl urlFromSetting(const QString& text) {
     if (trimmed.isEmpty())
         return {};
     const QUrl url = QUrl::fromUserInput(trimmed);
-    if (!url.isValid()) {
+    // Only pages: a configured address must not make the button run something else.
+    const QString scheme = url.scheme();
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+                           scheme != QLatin1String("file"))) {
         qCWarning(lcOstrevane) << "home page address not usable, showing the guide:" << trimmed;
         return {};
     }

@@ -177,6 +177,8 @@ void TestOstrevane::homePageAddress_data() {
     QTest::addColumn<QUrl>("expected"); // empty: the installed guide
     QTest::newRow("default: the guide") << QString() << QUrl();
     QTest::newRow("blank: the guide") << "   " << QUrl();
+    QTest::newRow("not a page: the guide") << "javascript:alert(1)" << QUrl();
+    QTest::newRow("mail: the guide") << "mailto:someone@example.org" << QUrl();
     QTest::newRow("web address") << "https://example.org/halvor/" << QUrl("https://example.org/halvor/");
     QTest::newRow("bare host") << "example.org" << QUrl("http://example.org");
     QTest::newRow("local file") << "/srv/halvor/index.html" << QUrl::fromLocalFile("/srv/halvor/index.html");
