@@ -3,6 +3,7 @@
 // both water images, the boat and the title).
 #include "BlockDlg.h"
 #include "Common.h"
+#include "FakeClock.h"
 #include "Random.h"
 
 #include <QApplication>
@@ -21,13 +22,6 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-class StepClock final : public halvor::Clock {
-public:
-    std::uint32_t tickCount() const override { return tick; }
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
-    std::uint32_t tick = 0;
-};
-
 void type(halvor::CBlockDlg& dialog, int count) {
     for (int i = 0; i < count; ++i) {
         const QChar c = dialog.game().keys().at(dialog.run().nextKey());
@@ -37,7 +31,7 @@ void type(halvor::CBlockDlg& dialog, int count) {
 }
 
 // Times `frames` ticks of the dialog (the last one of an ending is not timed: it stores the run).
-void timeFrames(halvor::CBlockDlg& dialog, StepClock& clock, int frames, std::vector<double>& out) {
+void timeFrames(halvor::CBlockDlg& dialog, FakeClock& clock, int frames, std::vector<double>& out) {
     QElapsedTimer t;
     for (int i = 0; i < frames; ++i) {
         clock.tick += 100;
@@ -56,7 +50,7 @@ int main(int argc, char* argv[]) {
     qputenv("VUR_MDB", db.toLocal8Bit());
     QApplication app(argc, argv);
     CMN_InitApplication();
-    StepClock clock;
+    FakeClock clock;
     halvor::StdRandom random;
     halvor::CBlockDlg dialog(clock, random, QStringLiteral(R"("Tavrel11" "" 12)"));
     dialog.show();
@@ -88,7 +82,7 @@ int main(int argc, char* argv[]) {
     // The rules alone, without drawing.
     std::vector<double> rules;
     {
-        StepClock ruleClock;
+        FakeClock ruleClock;
         halvor::FingerRun run(ruleClock);
         halvor::StdRandom ruleRandom;
         halvor::blocks::BlocksCore core(run, ruleRandom, 12);
