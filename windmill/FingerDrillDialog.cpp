@@ -231,6 +231,9 @@ void FingerDrillDialog::returnToCaller() {
     if (returned_)
         return;
     returned_ = true;
+    // The restore routines point into this window; nothing may call them once it is gone.
+    CMN_DXSetRestoreCallbackFunc(nullptr);
+    CMN_DSSetRestoreCallbackFunc(nullptr);
     CMN_DSReleaseDirectSound();
     CMN_D3ReleaseDirect3D7();
     CMN_DXReleaseSprite();
