@@ -90,6 +90,7 @@ private slots:
     void init() {
         QFile::remove(mdbPath());
         CMN_DXForceInitFailure(false);
+        CMN_DSForceInitFailure(false);
         CMN_SetLauncher([](const QString&, const QStringList&) { return true; });
     }
 
@@ -273,19 +274,26 @@ private slots:
         QVERIFY(keyRows(mdbPath()).isEmpty());
     }
 
-    void aDrawingFailureClosesTheWindowAndStillReturns() {
+    void aSetUpFailureClosesTheWindowAndStillReturns_data() {
+        QTest::addColumn<bool>("drawing");
+        QTest::newRow("drawing") << true;
+        QTest::newRow("sound") << false;
+    }
+    void aSetUpFailureClosesTheWindowAndStillReturns() {
+        QFETCH(bool, drawing);
         QStringList started;
         CMN_SetLauncher([&](const QString& program, const QStringList&) {
             started << program;
             return true;
         });
-        CMN_DXForceInitFailure(true);
+        drawing ? CMN_DXForceInitFailure(true) : CMN_DSForceInitFailure(true);
         Session s;
+        CMN_DXForceInitFailure(false);
+        CMN_DSForceInitFailure(false);
         QVERIFY(!s.dialog.isSetUp());
         QTRY_VERIFY(!s.dialog.isVisible());
         QCOMPARE(started, QStringList{"/opt/halvor/Quenmarl"});
         s.dialog.frameTimerTick(); // a stray tick after the failure draws nothing and does not crash
-        CMN_DXForceInitFailure(false);
     }
 
     void instructionsHaveTheirTwentyTwoLines() {
