@@ -74,6 +74,23 @@ void closeNextModal(const QString& screenshot, QString* seenName) {
     });
 }
 
+// The drill window on the test's own clock, storing into the test's database and starting nothing on close.
+struct Drill {
+    explicit Drill(const QString& databasePath,
+                   const QDateTime& start = QDateTime(QDate(2004, 11, 29), QTime(10, 0, 0)))
+        : clock(start), window(&clock) {
+        window.setCommandLine(QString());
+        window.setDatabasePath(databasePath);
+    }
+    FakeClock clock;
+    FrmMain window;
+};
+
+bool shown(QWidget& window) {
+    window.show();
+    return QTest::qWaitForWindowExposed(&window);
+}
+
 } // namespace
 
 class WindowTest : public QObject {
@@ -128,11 +145,9 @@ void WindowTest::cleanup() {
 }
 
 void WindowTest::idleWindow() {
-    FakeClock clock;
-    FrmMain window(&clock);
-    window.setCommandLine(QString());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Drill drill(dbPath_);
+    FrmMain& window = drill.window;
+    QVERIFY(shown(window));
     QCOMPARE(window.size(), QSize(720, 540));
     QCOMPARE(window.windowTitle(), CMN_WindowTitle("TAVREL23"));
 
@@ -180,9 +195,8 @@ void WindowTest::choosingAKindRefillsTheList_data() {
 void WindowTest::choosingAKindRefillsTheList() {
     QFETCH(int, kind);
     QFETCH(int, rows);
-    FakeClock clock;
-    FrmMain window(&clock);
-    window.setCommandLine(QString());
+    Drill drill(dbPath_);
+    FrmMain& window = drill.window;
     auto* comKind = child<QComboBox>(window, "comKind");
     auto* list = child<QListWidget>(window, "lbxMihon");
     comKind->setCurrentIndex((kind + 1) % 3);
@@ -195,12 +209,9 @@ void WindowTest::choosingAKindRefillsTheList() {
 }
 
 void WindowTest::clicksKeepTheCurrentPairHighlighted() {
-    FakeClock clock;
-    FrmMain window(&clock);
-    window.setCommandLine(QString());
-    window.setDatabasePath(dbPath_);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Drill drill(dbPath_);
+    FrmMain& window = drill.window;
+    QVERIFY(shown(window));
     auto* list = child<QListWidget>(window, "lbxMihon");
     auto clickRow = [&](int row) {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
@@ -275,12 +286,10 @@ void WindowTest::wholeRunOfEachKind() {
     QFETCH(int, lines);
     QFETCH(QString, code);
     QFETCH(QString, name);
-    FakeClock clock(QDateTime(QDate(2004, 11, 29), QTime(10, 0, 0, 500)));
-    FrmMain window(&clock);
-    window.setCommandLine(QString());
-    window.setDatabasePath(dbPath_);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Drill drill(dbPath_, QDateTime(QDate(2004, 11, 29), QTime(10, 0, 0, 500)));
+    FrmMain& window = drill.window;
+    FakeClock& clock = drill.clock;
+    QVERIFY(shown(window));
     auto* comKind = child<QComboBox>(window, "comKind");
     auto* cmdStart = child<QPushButton>(window, "cmdStart");
     auto* txtInput = child<QLineEdit>(window, "txtInput");
@@ -361,10 +370,9 @@ void WindowTest::wholeRunOfEachKind() {
 }
 
 void WindowTest::runsAreNumberedPerKindAndDay() {
-    FakeClock clock(QDateTime(QDate(2004, 11, 29), QTime(23, 58, 0)));
-    FrmMain window(&clock);
-    window.setCommandLine(QString());
-    window.setDatabasePath(dbPath_);
+    Drill drill(dbPath_, QDateTime(QDate(2004, 11, 29), QTime(23, 58, 0)));
+    FrmMain& window = drill.window;
+    FakeClock& clock = drill.clock;
     auto* comKind = child<QComboBox>(window, "comKind");
     auto* cmdStart = child<QPushButton>(window, "cmdStart");
     auto play = [&](int kind) {
@@ -392,12 +400,9 @@ void WindowTest::runsAreNumberedPerKindAndDay() {
 }
 
 void WindowTest::keysDuringARunGoToTheLine() {
-    FakeClock clock;
-    FrmMain window(&clock);
-    window.setCommandLine(QString());
-    window.setDatabasePath(dbPath_);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Drill drill(dbPath_);
+    FrmMain& window = drill.window;
+    QVERIFY(shown(window));
     auto* txtInput = child<QLineEdit>(window, "txtInput");
     auto* cmdEnd = child<QPushButton>(window, "cmdEnd");
     QTest::mouseClick(child<QPushButton>(window, "cmdStart"), Qt::LeftButton);
@@ -413,10 +418,8 @@ void WindowTest::keysDuringARunGoToTheLine() {
 }
 
 void WindowTest::animationRunsOnlyDuringARun() {
-    FakeClock clock;
-    FrmMain window(&clock);
-    window.setCommandLine(QString());
-    window.setDatabasePath(dbPath_);
+    Drill drill(dbPath_);
+    FrmMain& window = drill.window;
     auto* timer = window.findChild<QTimer*>(QStringLiteral("tmrPetta"));
     QCOMPARE(timer->interval(), 300);
     auto* picture = child<QLabel>(window, "picPetta");
@@ -443,9 +446,9 @@ void WindowTest::saveFailureIsReportedAndTheWindowReset() {
     QFile blocker(dir_.filePath(QStringLiteral("blocker")));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    FakeClock clock;
-    FrmMain window(&clock);
-    window.setCommandLine(QString());
+    Drill drill(dbPath_);
+    FrmMain& window = drill.window;
+    FakeClock& clock = drill.clock;
     window.setDatabasePath(blocker.fileName() + QStringLiteral("/VUR.MDB"));
     QTest::mouseClick(child<QPushButton>(window, "cmdStart"), Qt::LeftButton);
     playRun(window, clock, 2, false);
@@ -585,12 +588,9 @@ void WindowTest::graphReportsAnUnreadableDatabase() {
 }
 
 void WindowTest::graphAndHelpOpenFromTheDrill() {
-    FakeClock clock;
-    FrmMain window(&clock);
-    window.setCommandLine(QString());
-    window.setDatabasePath(dbPath_);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Drill drill(dbPath_);
+    FrmMain& window = drill.window;
+    QVERIFY(shown(window));
     // Both stay open to the learner during a run.
     QTest::mouseClick(child<QPushButton>(window, "cmdStart"), Qt::LeftButton);
     QString opened;
