@@ -21,10 +21,12 @@ namespace {
 // the front instead of opening behind the one that just closed.
 bool firstPaint = true;
 
-QPixmap renderBackground(int id, QSize size) {
+// Rendered for the screen's pixel ratio, so the picture stays sharp on a high-density screen.
+QPixmap renderBackground(int id, QSize size, qreal ratio) {
     const QString path = QStringLiteral(":/bitmap/%1.svg").arg(id);
     QSvgRenderer renderer(path);
-    QPixmap pixmap(size);
+    QPixmap pixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::white);
     if (!renderer.isValid()) {
         qCWarning(lcMenu) << "background picture missing:" << path;
@@ -63,7 +65,7 @@ MenuWindow::MenuWindow(const MenuLook& look, std::span<const MenuButton> buttons
     setWindowIcon(QIcon(QStringLiteral(":/icon/%1.svg").arg(look.iconId)));
     CMN_SetWindowTitle(look.titleKey, this);
     CMN_SetWindowSize(this, 720, 540);
-    background_ = renderBackground(look.backgroundId, QSize(720, 540));
+    backgroundId_ = look.backgroundId;
 
     const QCursor hand = CMN_LoadCursor(look.cursorId, look.cursorHotX, look.cursorHotY);
     CMN_PictureButton::setHandCursor(hand);
@@ -192,6 +194,8 @@ void MenuWindow::paintEvent(QPaintEvent*) {
         activateWindow();
     }
     QPainter painter(this);
+    if (background_.isNull() || background_.devicePixelRatio() != devicePixelRatioF())
+        background_ = renderBackground(backgroundId_, QSize(720, 540), devicePixelRatioF());
     painter.drawPixmap(0, 0, background_);
 }
 

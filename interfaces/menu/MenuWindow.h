@@ -88,6 +88,7 @@ private:
     void discardQueuedInput();
     bool ownsObject(QObject* object) const;
 
+    int backgroundId_ = 0;
     QPixmap background_;
     std::vector<CMN_PictureButton*> buttons_;
     std::vector<int> ids_;
