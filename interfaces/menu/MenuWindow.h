@@ -44,12 +44,10 @@ public:
     ~MenuWindow() override;
 
     CMN_PictureButton* button(int id) const;
-    const std::vector<CMN_PictureButton*>& buttons() const { return buttons_; }
-    // Whether the music was set up; without it the menu has posted its close.
-    bool soundReady() const { return music_ != nullptr; }
     bool musicPlaying() const;
-    // True once the menu has started leaving (a successful start, END, the close box): no button acts.
-    bool leaving() const { return leaving_; }
+
+    // Every way out of the dialog passes here: END, the close box, a posted close.
+    void done(int result) override;
 
 signals:
     // Emitted once, as the window closes, after the sound is released and the leaving work is done.
@@ -77,10 +75,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-public:
-    // Every way out of the dialog passes here: END, the close box, a posted close.
-    void done(int result) override;
-
 private:
     bool initSound(int musicId);
     void startMusic();
@@ -96,7 +90,7 @@ private:
     CMN_SoundBuffer* music_ = nullptr;
     bool soundReleased_ = false;
     bool discarding_ = false;
-    bool leaving_ = false;
+    bool leaving_ = false; // a start succeeded or the menu is closing: no button acts any more
     bool finished_ = false;
 };
 
