@@ -1,18 +1,8 @@
 #include "KeyboardLessonWindow.h"
 
-#include <QDateTime>
-
 namespace halvor {
 
 namespace {
-
-std::unique_ptr<Random> seededRandom(Random* given) {
-    if (given)
-        return nullptr;
-    auto random = std::make_unique<StdRandom>();
-    random->seed(static_cast<std::uint32_t>(QDateTime::currentSecsSinceEpoch()));
-    return random;
-}
 
 std::vector<int> lessonBitmaps() {
     using W = KeyboardLessonWindow;
@@ -28,7 +18,7 @@ std::vector<int> lessonBitmaps() {
 
 KeyboardLessonWindow::KeyboardLessonWindow(QString commandLine, Random* random, QWidget* parent)
     : LessonWindow("PELVORAN11", lessonBitmaps(), kIcon, kHandCursor, commandLine, parent),
-      ownRandom_(seededRandom(random)), core_(random ? *random : *ownRandom_) {
+      core_(lesson::randomOrSeeded(random, ownRandom_)) {
     pause_.setSingleShot(true);
     pause_.setInterval(KeyboardLessonCore::kPauseMs);
     connect(&pause_, &QTimer::timeout, this, [this] {

@@ -1,7 +1,6 @@
 #include "MouseLessonWindow.h"
 
 #include <QCloseEvent>
-#include <QDateTime>
 
 namespace halvor {
 
@@ -15,15 +14,6 @@ std::vector<int> lessonBitmaps() {
     for (int id = W::kTarget; id <= W::kHintBanner; ++id)
         ids.push_back(id);
     return ids;
-}
-
-Random& chooseRandom(Random* given, std::unique_ptr<Random>& own) {
-    if (given)
-        return *given;
-    auto random = std::make_unique<StdRandom>();
-    random->seed(static_cast<std::uint32_t>(QDateTime::currentSecsSinceEpoch()));
-    own = std::move(random);
-    return *own;
 }
 
 const Clock& chooseClock(const Clock* given, std::unique_ptr<Clock>& own) {
@@ -40,7 +30,7 @@ constexpr COLORREF kWhite = 0xffffff;
 
 MouseLessonWindow::MouseLessonWindow(QString commandLine, Random* random, const Clock* clock, QWidget* parent)
     : LessonWindow("SORVANEL11", lessonBitmaps(), kIcon, kHandCursor, commandLine, parent),
-      core_(chooseRandom(random, ownRandom_), chooseClock(clock, ownClock_)) {
+      core_(lesson::randomOrSeeded(random, ownRandom_), chooseClock(clock, ownClock_)) {
     slide_.setInterval(16);
     connect(&slide_, &QTimer::timeout, this, [this] {
         if (!core_.sliding())

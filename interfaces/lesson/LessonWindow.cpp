@@ -1,6 +1,7 @@
 #include "LessonWindow.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -14,6 +15,15 @@ constexpr COLORREF kColourKey = 0xff0000; // pure blue is see-through in every b
 constexpr int kHandHotX = 9;
 constexpr int kHandHotY = 1;
 } // namespace
+
+Random& randomOrSeeded(Random* given, std::unique_ptr<Random>& own) {
+    if (given)
+        return *given;
+    auto random = std::make_unique<StdRandom>();
+    random->seed(static_cast<std::uint32_t>(QDateTime::currentSecsSinceEpoch()));
+    own = std::move(random);
+    return *own;
+}
 
 LessonWindow::LessonWindow(const char* captionKey, std::vector<int> bitmapIds, int iconId, int handCursorId,
                            QString commandLine, QWidget* parent)

@@ -9,10 +9,15 @@
 #include <Common.h>
 #include <QCursor>
 #include <QWidget>
+#include <Random.h>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace halvor::lesson {
+
+// A test's random source when given; else the C runtime's generator seeded by the time, kept in `own`.
+Random& randomOrSeeded(Random* given, std::unique_ptr<Random>& own);
 
 class LessonWindow : public QWidget {
     Q_OBJECT

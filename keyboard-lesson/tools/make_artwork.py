@@ -241,10 +241,7 @@ def main():
         "bitmap/136.svg": layer(False), "bitmap/137.svg": layer(True), "bitmap/138.svg": banner("prompt"),
         "icon/128.svg": icon(),
     }
-    for name, content in out.items():
-        path = RES / name
-        path.parent.mkdir(parents=True, exist_ok=True)
-        path.write_text(content, encoding="utf-8")
+    art.write_all(RES, out)
 
 
 if __name__ == "__main__":

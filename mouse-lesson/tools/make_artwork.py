@@ -198,10 +198,7 @@ def main():
     }
     for i, kind in enumerate(["apple", "orange", "banana", "grapes", "strawberry"]):
         out[f"bitmap/{143 + i}.svg"] = fruit(kind)
-    for name, content in out.items():
-        path = RES / name
-        path.parent.mkdir(parents=True, exist_ok=True)
-        path.write_text(content, encoding="utf-8")
+    art.write_all(RES, out)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 """Drawing helpers both lessons' artwork generators share: the suite's colours, SVG text and shapes,
 and the frame of a lesson page (title bar, back-to-menu button, previous and next buttons, page dots)."""
+from pathlib import Path
 from xml.sax.saxutils import escape
 
 # The suite's colours.
@@ -56,3 +57,11 @@ def page(number, title, body, previous, nxt, pages=5, close_label="メニュー�
     dots = "".join(rect(360 - 12 * pages + 24 * i, 514, 14, 14, NAVY if i + 1 == number else WHITE, NAVY, 2, 7)
                    for i in range(pages))
     return svg(720, 540, out + dots)
+
+
+def write_all(folder: Path, files):
+    """Writes {"bitmap/129.svg": text, ...} below a program's resources folder."""
+    for name, content in files.items():
+        path = folder / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_text(content, encoding="utf-8")
