@@ -548,6 +548,8 @@ void WindowTest::graphRowsAndMessages() {
         QVERIFY(!graph.chart()->showsSample());
         QCOMPARE(graph.chart()->value(1, 1), 35.0);
         QCOMPARE(graph.chart()->value(1, 2), 0.0);
+        QVERIFY(shown(graph));
+        saveScreenshot(&graph, QStringLiteral("hiragana_graph_one_run.png"));
     }
     // Opened again, the window reads the table again.
     DB_T_KEY second = keyRecord(d1.addDays(1), 1, QStringLiteral("ga"), 42);
