@@ -27,7 +27,8 @@ void CMN_InitApplication();
 // "ＭＳ ゴシック" -> IPAGothic, "ＭＳ Ｐゴシック" -> IPAPGothic; size in points at 96 dpi (px = pt * 4 / 3).
 QFont CMN_Font(const QString& face, double points, bool bold = false);
 
-// ---- Window ------------------------------------------------------------------------------------------------
+// ---- Window
+// ------------------------------------------------------------------------------------------------
 
 // Keys: "OSTREVANE", "Quenmarl", "PELVORAN11", "PELVORAN12", "TAVREL11", "TAVREL23".
 void CMN_SetWindowTitle(const char* key, QWidget* window);
@@ -53,7 +54,8 @@ struct tagKirokuNumber {
 void CMN_RedrawKirokuNumber(QPainter& dc, const tagKirokuNumber& number);
 QRect CMN_KirokuNumberRect(const tagKirokuNumber& number); // the area a number paints, for update()
 
-// ---- Programs and command lines ----------------------------------------------------------------------------
+// ---- Programs and command lines
+// ----------------------------------------------------------------------------
 
 // Starts the program `file` (a bare name; ".exe" is dropped) from the running program's folder. With
 // passCaller 1 the new program's command line is "\"<its path>\" \"<caller's full path>\" <argument>".
@@ -76,12 +78,14 @@ QString CMN_ProgramPath(const QString& file);
 // A small message window at screen point x, y ("起動中です"); close it with close(). Null on failure.
 QWidget* CMN_DispStartupMsg(QWidget* owner, int x, int y, const QString& text);
 
-// ---- Results database ---------------------------------------------------------------------------------------
+// ---- Results database
+// ---------------------------------------------------------------------------------------
 
 // Fills the path of VUR.MDB: $VUR_MDB when set, else VUR.MDB in the user's application data folder.
 void CMN_GetMDBFilePath(QString& path);
 
-// ---- Drawing surfaces ---------------------------------------------------------------------------------------
+// ---- Drawing surfaces
+// ---------------------------------------------------------------------------------------
 
 // A drawing surface: an image in premultiplied ARGB. Bitmaps are resources ":/bitmap/<id>.svg" (or .png),
 // drawn at the size their file gives.
@@ -122,7 +126,8 @@ tagSprite* CMN_DXInitSprite(int count);
 void CMN_DXPutAllSprites();
 void CMN_DXReleaseSprite();
 
-// ---- Textured squares ---------------------------------------------------------------------------------------
+// ---- Textured squares
+// ---------------------------------------------------------------------------------------
 
 struct CMN_Texture {
     QImage image;
@@ -140,7 +145,8 @@ void CMN_D3TransRectToVertex(tagD3DPlain& plain, const QRect& rect);
 int CMN_D3PutD3DPlain(const tagD3DPlain& plain);
 void CMN_D3ReleaseDirect3D7();
 
-// ---- Sound --------------------------------------------------------------------------------------------------
+// ---- Sound
+// --------------------------------------------------------------------------------------------------
 
 // A sound buffer; WAVE resources are ":/wave/<id>.wav". With no audio device every call succeeds silently.
 struct CMN_SoundBuffer;
@@ -159,7 +165,8 @@ void CMN_DXForceInitFailure(bool fail);
 // The gain (0 silent .. 1 full) a buffer plays at after CMN_DSSetVolume; -1 for an unknown buffer.
 float CMN_DSGainOf(CMN_SoundBuffer* buffer);
 
-// ---- Picture buttons ----------------------------------------------------------------------------------------
+// ---- Picture buttons
+// ----------------------------------------------------------------------------------------
 
 // A button drawn from two bitmaps named by its caption: "<caption>U" at rest, "<caption>D" pressed
 // (":/bitmap/OKU.svg"), sized to the picture, with the program's hand cursor over it.
