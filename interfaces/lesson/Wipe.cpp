@@ -15,7 +15,8 @@ WipeStrip wipeStrip(int step, bool forward, QSize page) {
 
 Wipe::Wipe(QObject* parent) : QObject(parent) {
     timer_.setTimerType(Qt::PreciseTimer);
-    timer_.setInterval(kWipeMilliseconds / kWipeSteps);
+    // Rounded up: a step per tick must not finish the wipe before its time.
+    timer_.setInterval((kWipeMilliseconds + kWipeSteps - 1) / kWipeSteps);
     connect(&timer_, &QTimer::timeout, this, &Wipe::tick);
 }
 
