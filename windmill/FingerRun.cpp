@@ -17,7 +17,8 @@ void FingerRun::start(const QString& keys) {
 
 FingerRun::KeyResult FingerRun::checkKey(char32_t code) {
     // The drills compare single-byte characters; anything outside printable ASCII is not a keystroke.
-    if (code < 0x20 || code >= 0x80)
+    // 0x7f is what the Delete key types here; it types nothing on the keyboards the drills teach.
+    if (code < 0x20 || code >= 0x7f)
         return KeyResult::Ignored;
     ++keystrokes_;
     if (keys_.isEmpty()) { // no keys chosen: nothing can be right

@@ -20,8 +20,8 @@ public:
 
     // Starts a run on the practised keys (1 to 4, in practice order): counters zeroed, clock started.
     void start(const QString& keys);
-    // Typed character code. Control characters and codes from 0x80 up (kana typed in kana mode) are
-    // ignored; a miss counts against the key that was expected and keeps it expected.
+    // Typed character code. Control characters (Delete's 0x7f included) and codes from 0x80 up (kana
+    // typed in kana mode) are ignored; a miss counts against the key that was expected and keeps it expected.
     KeyResult checkKey(char32_t code);
 
     // Whole seconds since the start.

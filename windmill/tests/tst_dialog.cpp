@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSqlDatabase>
@@ -250,6 +251,9 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // no character: not counted
+        // The Delete key arrives with the text 0x7f; it is no character either.
+        QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7f)));
+        QApplication::sendEvent(QApplication::focusWidget(), &del);
         QTest::qWait(200);
         QVERIFY(modalsClosed_.isEmpty());
         QVERIFY(dlg.isVisible());

@@ -34,6 +34,7 @@ private slots:
         QTest::newRow("tab") << 0x09u;
         QTest::newRow("backspace") << 0x08u;
         QTest::newRow("unit separator") << 0x1fu;
+        QTest::newRow("delete") << 0x7fu;
         QTest::newRow("0x80") << 0x80u;
         QTest::newRow("latin-1 letter") << 0xe9u;
         QTest::newRow("half-width katakana a") << 0xff71u;
@@ -48,7 +49,8 @@ private slots:
         QCOMPARE(run.keystrokes(), 0);
         QCOMPARE(run.errors(), 0);
         QCOMPARE(run.checkKey(' '), Result::Wrong); // space is printable: a miss
-        QCOMPARE(run.keystrokes(), 1);
+        QCOMPARE(run.checkKey('~'), Result::Wrong); // the last printable character
+        QCOMPARE(run.keystrokes(), 2);
     }
 
     void speedAndBestSpeedAtTheEdgeSeconds_data() {
