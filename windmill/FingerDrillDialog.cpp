@@ -191,7 +191,9 @@ bool FingerDrillDialog::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     if (counting_ && !key->text().isEmpty()) {
-        if (event->type() == QEvent::KeyPress) {
+        // With Ctrl, Alt or the system key held a key is a command, not a typed character.
+        const bool command = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+        if (event->type() == QEvent::KeyPress && !command) {
             for (const char32_t code : key->text().toUcs4()) {
                 const FingerRun::KeyResult result = run_.checkKey(code);
                 if (result != FingerRun::KeyResult::Ignored)

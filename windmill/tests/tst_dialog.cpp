@@ -254,6 +254,12 @@ private slots:
         // The Delete key arrives with the text 0x7f; it is no character either.
         QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7f)));
         QApplication::sendEvent(QApplication::focusWidget(), &del);
+        // Keys held with Ctrl, Alt or the system key are commands, whatever text they carry.
+        const QString expected = dlg.run().keys().mid(dlg.run().nextKey(), 1);
+        for (const Qt::KeyboardModifier m : {Qt::AltModifier, Qt::ControlModifier, Qt::MetaModifier}) {
+            QKeyEvent chord(QEvent::KeyPress, Qt::Key_A, m, expected);
+            QApplication::sendEvent(QApplication::focusWidget(), &chord);
+        }
         QTest::qWait(200);
         QVERIFY(modalsClosed_.isEmpty());
         QVERIFY(dlg.isVisible());
