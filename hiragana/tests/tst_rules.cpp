@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
 using namespace hiragana;
 
 namespace {
@@ -39,6 +42,7 @@ private slots:
     void savedRunsAreNumberedPerDayAndKind();
     void savedRowReadsBackWithNulls();
     void saveFailureSaysWhy();
+    void saveWaitsForAnotherProgramReadingTheFile();
     void graphRows_data();
     void graphRows();
     void graphRowsKeepTheLatest32767();
@@ -287,6 +291,44 @@ void RulesTest::saveFailureSaysWhy() {
     const SaveOutcome outcome = SaveRun(blocker + QStringLiteral("/VUR.MDB"), QDate(2004, 11, 29), 0, 30);
     QVERIFY(!outcome.saved);
     QVERIFY(!outcome.error.isEmpty());
+}
+
+void RulesTest::saveWaitsForAnotherProgramReadingTheFile() {
+    // Another program of the suite (a chart, a menu) may hold the file at the moment a run ends; the run
+    // must wait for it rather than be lost.
+    const QString path = dir_.filePath(QStringLiteral("busy.mdb"));
+    QVERIFY2(SaveRun(path, QDate(2004, 11, 29), 0, 30).saved, "setting up the file");
+    std::atomic<bool> locked{false};
+    std::atomic<bool> lockFailed{false};
+    std::thread holder([&] {
+        const QString name = QStringLiteral("holder");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(path);
+            QSqlQuery q(db);
+            if (!db.open() || !q.exec(QStringLiteral("BEGIN EXCLUSIVE"))) {
+                lockFailed = true;
+            }
+            locked = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            q.exec(QStringLiteral("COMMIT"));
+            q.finish();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    });
+    while (!locked) {
+        std::this_thread::yield();
+    }
+    const SaveOutcome outcome = SaveRun(path, QDate(2004, 11, 29), 0, 31);
+    holder.join();
+    QVERIFY(!lockFailed);
+    QVERIFY2(outcome.saved, qPrintable(outcome.error));
+    QCOMPARE(outcome.round, 2);
+    QList<DB_T_KEY> rows;
+    QVERIFY(DB_SelectT_Key(path, GraphQuery(), rows));
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows.last().Time, 31.0);
 }
 
 void RulesTest::graphRows_data() {
