@@ -179,10 +179,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QPixmap up_;
     QPixmap down_;
+    bool tabbedTo_ = false; // the focus mark shows only for a learner who moves with Tab
 };
 // The program's hand cursor, ":/cursor/<id>.svg" with its hot spot; the arrow when the resource is missing.
 QCursor CMN_LoadCursor(int id, int hotX = 0, int hotY = 0);

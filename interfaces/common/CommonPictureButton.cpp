@@ -1,6 +1,7 @@
 // Picture buttons and the programs' cursors.
 #include "Common.h"
 
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QPainter>
@@ -89,13 +90,26 @@ void CMN_PictureButton::paintEvent(QPaintEvent*) {
         painter.drawRoundedRect(box, 8, 8);
         painter.drawText(rect(), Qt::AlignCenter, text());
     }
-    if (hasFocus()) {
+    if (hasFocus() && tabbedTo_) {
         painter.setOpacity(1.0);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(QColor(0x2b, 0x3a, 0x67), 1, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(rect()).adjusted(2.5, 2.5, -2.5, -2.5), 6, 6);
     }
+}
+
+void CMN_PictureButton::focusInEvent(QFocusEvent* event) {
+    // The pictures carry no focus mark of their own; one appears only once the learner moves with Tab.
+    tabbedTo_ = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    QAbstractButton::focusInEvent(event);
+    update();
+}
+
+void CMN_PictureButton::focusOutEvent(QFocusEvent* event) {
+    tabbedTo_ = false;
+    QAbstractButton::focusOutEvent(event);
+    update();
 }
 
 QCursor CMN_LoadCursor(int id, int hotX, int hotY) {

@@ -37,6 +37,23 @@ private slots:
         }
     }
 
+    void focusMarkShowsOnlyAfterTab() {
+        QWidget window;
+        auto* first = new CMN_PictureButton(QStringLiteral("OK"), &window);
+        auto* second = new CMN_PictureButton(QStringLiteral("OK"), &window);
+        second->move(0, 50);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QImage plain = first->grab().toImage();
+        first->setFocus(Qt::OtherFocusReason); // the focus a menu gives its first button at start
+        QVERIFY(first->hasFocus());
+        QCOMPARE(first->grab().toImage(), plain);
+        QTest::keyClick(&window, Qt::Key_Tab);
+        QVERIFY(second->hasFocus());
+        QVERIFY(second->grab().toImage() != plain);
+        QCOMPARE(first->grab().toImage(), plain);
+    }
+
     void missingPictureStillMakesAUsableButton() {
         CMN_PictureButton button(QStringLiteral("NOSUCH"));
         QVERIFY(button.width() >= 80 && button.height() >= 30);
