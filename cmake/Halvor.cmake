@@ -96,3 +96,18 @@ function(halvor_add_resources target folder)
         qt_add_resources(${target} ${target}_resources PREFIX / FILES ${files})
     endif()
 endfunction()
+
+# halvor_add_subfolders()  a folder's tests/ (when testing is on) and bench/ (benchmarks, not CTest tests).
+macro(halvor_add_subfolders)
+    if(BUILD_TESTING AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tests/CMakeLists.txt)
+        add_subdirectory(tests)
+    endif()
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/bench/CMakeLists.txt)
+        add_subdirectory(bench)
+    endif()
+endmacro()
+
+# CommonCore: the platform interfaces that plain logic classes may use (clock, random source), Qt Core only.
+add_library(CommonCore INTERFACE)
+target_include_directories(CommonCore INTERFACE ${PROJECT_SOURCE_DIR}/interfaces/common)
+target_link_libraries(CommonCore INTERFACE Qt6::Core)
