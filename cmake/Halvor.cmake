@@ -103,7 +103,11 @@ macro(halvor_add_subfolders)
         add_subdirectory(tests)
     endif()
     if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/bench/CMakeLists.txt)
+        # Benchmarks go to build/bench, so build/bin holds only the suite's programs.
+        set(_halvor_bin ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+        set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
         add_subdirectory(bench)
+        set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${_halvor_bin})
     endif()
 endmacro()
 
