@@ -45,7 +45,12 @@ bool CBlockDlg::setUpGraphics() {
     back_ = CMN_DXInitDirectDraw7(drawFrame());
     if (!back_ || !loadBitmaps())
         return false;
-    CMN_DXSetRestoreCallbackFunc([this] { loadBitmaps(); });
+    CMN_DXSetRestoreCallbackFunc([this] {
+        // The pictures again at the new pixel density, and the last frame drawn with them.
+        if (loadBitmaps() && setUp_)
+            execute(game_.frame());
+        CMN_DXFlip();
+    });
     return true;
 }
 

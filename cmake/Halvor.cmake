@@ -40,18 +40,22 @@ function(halvor_add_program name)
     install(TARGETS ${name} RUNTIME DESTINATION bin)
 endfunction()
 
-# halvor_add_test(<name> SOURCES ... LIBS ... [XVFB])
+# halvor_add_test(<name> SOURCES ... LIBS ... [XVFB [SCREEN WxHxD]])
 # A Qt Test executable registered with CTest. Widget tests run on the offscreen platform; XVFB runs the
-# test under a real X server (for process tests driven with xdotool). Each test gets its own VUR_MDB.
+# test under a real X server (for process tests driven with xdotool), of 1280x1024x24 unless SCREEN says.
+# Each test gets its own VUR_MDB.
 function(halvor_add_test name)
-    cmake_parse_arguments(ARG "XVFB" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "XVFB" "SCREEN" "SOURCES;LIBS" ${ARGN})
+    if(NOT ARG_SCREEN)
+        set(ARG_SCREEN 1280x1024x24)
+    endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE halvor_config Qt6::Test ${ARG_LIBS})
     # Every test sees the one set of clock and random-source doubles.
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/interfaces/common/tests)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     if(ARG_XVFB)
-        add_test(NAME ${name} COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:${name}>)
+        add_test(NAME ${name} COMMAND xvfb-run -a -s "-screen 0 ${ARG_SCREEN}" $<TARGET_FILE:${name}>)
         set(platform xcb)
     else()
         add_test(NAME ${name} COMMAND ${name})

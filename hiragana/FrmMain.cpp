@@ -21,7 +21,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QSvgRenderer>
 #include <QTimer>
 
 namespace hiragana {
@@ -37,21 +36,20 @@ const QColor kPracticeArea(0, 200, 0);
 constexpr int kPettaCells = 8;
 constexpr int kPettaSize = 150;
 
-// The eight 150 x 150 cells of a 150 x 1200 strip, cell 0 at the top. A strip that cannot be read leaves
-// the picture empty rather than stopping the drill.
-std::array<QPixmap, kPettaCells> loadStrip(int id) {
+// The eight 150 x 150 cells of a 150 x 1200 strip, cell 0 at the top, at the pixel density `ratio`. A strip
+// that cannot be read leaves the picture empty rather than stopping the drill.
+std::array<QPixmap, kPettaCells> loadStrip(int id, qreal ratio) {
     std::array<QPixmap, kPettaCells> cells;
-    QSvgRenderer renderer(QStringLiteral(":/bitmap/%1.svg").arg(id));
-    if (!renderer.isValid()) {
+    const QImage strip =
+        CMN_LoadPicture(QString::number(id), ratio, QSize(kPettaSize, kPettaSize * kPettaCells));
+    if (strip.isNull()) {
         return cells;
     }
-    QImage strip(kPettaSize, kPettaSize * kPettaCells, QImage::Format_ARGB32_Premultiplied);
-    strip.fill(Qt::transparent);
-    QPainter painter(&strip);
-    renderer.render(&painter, QRectF(0, 0, strip.width(), strip.height()));
-    painter.end();
+    const int side = strip.width();
     for (int i = 0; i < kPettaCells; ++i) {
-        cells[i] = QPixmap::fromImage(strip.copy(0, i * kPettaSize, kPettaSize, kPettaSize));
+        QImage cell = strip.copy(0, i * side, side, side);
+        cell.setDevicePixelRatio(ratio);
+        cells[i] = QPixmap::fromImage(cell);
     }
     return cells;
 }
@@ -169,8 +167,8 @@ FrmMain::FrmMain(const halvor::Clock* clock, QWidget* parent)
     FillKindList();
     comKind->setCurrentIndex(0);
     FillSampleList();
-    frontCells_ = loadStrip(kPettaFrontBitmap);
-    backCells_ = loadStrip(kPettaBackBitmap);
+    frontCells_ = loadStrip(kPettaFrontBitmap, CMN_PixelRatio(this));
+    backCells_ = loadStrip(kPettaBackBitmap, CMN_PixelRatio(this));
     pettaCell_ = 0;
     pettaFront_ = true;
     ShowPettaCell();

@@ -73,7 +73,8 @@ void MouseLessonWindow::putCentred(int id, QPoint centre) {
     CMN_Surface* s = surface(id);
     if (!s)
         return;
-    CMN_DXPutSurface(backSurface(), centre.x() - s->image.width() / 2, centre.y() - s->image.height() / 2, s);
+    const QSize size = CMN_SurfaceSize(s);
+    CMN_DXPutSurface(backSurface(), centre.x() - size.width() / 2, centre.y() - size.height() / 2, s);
 }
 
 void MouseLessonWindow::render() {

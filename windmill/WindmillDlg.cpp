@@ -60,7 +60,11 @@ bool CWindmillDlg::setUpGraphics() {
     needleTexture_ = CMN_D3CreateTextureFromBitmap(nullptr, 132);
     if (!windmillTexture_ || !needleTexture_)
         return false;
-    CMN_DXSetRestoreCallbackFunc([this] { loadBitmaps(); });
+    CMN_DXSetRestoreCallbackFunc([this] {
+        loadBitmaps();
+        drawPicture(isCounting());
+        CMN_DXFlip();
+    });
 
     // The pinwheel's hub lands on the pole top (156, 155), the needle's pivot on the dial centre (580, 220).
     CMN_D3TransRectToVertex(windmill_, QRect(0, 0, 256, 256).translated(28, 27));

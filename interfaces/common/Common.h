@@ -24,6 +24,12 @@ QColor CMN_ColorFromRef(COLORREF colour);
 
 // Called once by every program's main after the QApplication exists: font substitution, logging.
 void CMN_InitApplication();
+// Device pixels per logical pixel that `widget` is shown at (its screen's ratio, times the zoom of full
+// screen). Pictures made at this ratio are drawn one to one.
+qreal CMN_PixelRatio(const QWidget* widget);
+// The picture ":/bitmap/<name>.svg" (or .png) at `ratio` (its devicePixelRatio), at its own logical size
+// or `size`; null when missing.
+QImage CMN_LoadPicture(const QString& name, qreal ratio, QSize size = {});
 // "ＭＳ ゴシック" -> IPAGothic, "ＭＳ Ｐゴシック" -> IPAPGothic; size in points at 96 dpi (px = pt * 4 / 3).
 QFont CMN_Font(const QString& face, double points, bool bold = false);
 
@@ -88,7 +94,9 @@ void CMN_GetMDBFilePath(QString& path);
 // ---------------------------------------------------------------------------------------
 
 // A drawing surface: an image in premultiplied ARGB. Bitmaps are resources ":/bitmap/<id>.svg" (or .png),
-// drawn at the size their file gives.
+// drawn at the size their file gives in logical pixels, at the device pixel ratio of the drawing frame (the
+// image's devicePixelRatio), so they are sharp on a scaled screen. Every position and size the drawing
+// functions take is in logical pixels.
 struct CMN_Surface {
     QImage image;
     int resourceId = 0;
@@ -106,6 +114,8 @@ int CMN_DXPutSurface(CMN_Surface* dest, int x, int y, CMN_Surface* source, const
 // Text at x, y (top left). size in tenths of a point; mode 1 transparent back, 2 opaque back; bold 1 or 0.
 int CMN_DXTextOut(CMN_Surface* surface, int x, int y, const QString& text, const QString& face, int size,
                   COLORREF colour, COLORREF back, int mode, int bold, int = 0, int = 0);
+// A surface's size in logical pixels (its image holds CMN_PixelRatio device pixels per logical one).
+QSize CMN_SurfaceSize(const CMN_Surface* surface);
 // Shows the back surface in the drawing frame.
 void CMN_DXFlip();
 // Called when surfaces must be rebuilt (for example after a change of screen scale).
@@ -183,8 +193,11 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    void loadFaces(qreal ratio);
+
     QPixmap up_;
     QPixmap down_;
+    qreal ratio_ = 1;
     bool tabbedTo_ = false; // the focus mark shows only for a learner who moves with Tab
 };
 // The program's hand cursor, ":/cursor/<id>.svg" with its hot spot; the arrow when the resource is missing.

@@ -1,6 +1,7 @@
 // Drawing surfaces, sprites, textured squares and text: a premultiplied QImage back buffer per program,
 // shown by a child view of the drill's drawing frame.
 #include "Common.h"
+#include "CommonDetail.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -12,6 +13,7 @@
 #include <QPointer>
 #include <QSvgRenderer>
 #include <QWidget>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <unordered_map>
@@ -21,11 +23,11 @@ Q_LOGGING_CATEGORY(lcDraw, "halvor.draw", QtInfoMsg)
 
 namespace cmn_detail {
 
-// Renders ":/<folder>/<stem>.svg" (or loads the .png) in premultiplied ARGB. The SVG's own width and height
-// give the size unless `size` is valid. A null image when there is no such picture.
-QImage loadPicture(const QString& folder, const QString& stem, QSize size = {}) {
+QImage loadPicture(const QString& folder, const QString& stem, QSize size, qreal ratio) {
     const QString base = QStringLiteral(":/%1/%2").arg(folder, stem);
     const QString svgPath = base + QStringLiteral(".svg");
+    if (ratio <= 0 || !std::isfinite(ratio))
+        ratio = 1;
     if (QFile::exists(svgPath)) {
         QSvgRenderer renderer(svgPath);
         if (!renderer.isValid()) {
@@ -33,24 +35,49 @@ QImage loadPicture(const QString& folder, const QString& stem, QSize size = {}) 
             return {};
         }
         const QSize target = size.isValid() ? size : renderer.defaultSize();
-        if (target.isEmpty() || target.width() > 8192 || target.height() > 8192) {
+        const QSize pixels = deviceSize(target, ratio);
+        if (target.isEmpty() || pixels.width() > 16384 || pixels.height() > 16384) {
             qCWarning(lcDraw) << svgPath << "has no usable width and height:" << target;
             return {};
         }
-        QImage image(target, QImage::Format_ARGB32_Premultiplied);
+        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
-        renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(target)));
+        renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(pixels)));
+        painter.end();
+        image.setDevicePixelRatio(ratio);
         return image;
     }
     const QString pngPath = base + QStringLiteral(".png");
     QImage image(pngPath);
     if (image.isNull())
         return {};
-    if (size.isValid() && image.size() != size)
-        image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QSize pixels = deviceSize(size.isValid() ? size : image.size(), ratio);
+    if (image.size() != pixels)
+        image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    return image;
+}
+
+int toDevice(int logical, qreal ratio) {
+    return int(std::floor(logical * ratio + 0.5));
+}
+
+QRect toDevice(const QRect& logical, qreal ratio) {
+    const int left = toDevice(logical.x(), ratio);
+    const int top = toDevice(logical.y(), ratio);
+    return QRect(left, top, toDevice(logical.x() + logical.width(), ratio) - left,
+                 toDevice(logical.y() + logical.height(), ratio) - top);
+}
+
+QSize deviceSize(QSize logical, qreal ratio) {
+    return toDevice(QRect(QPoint(0, 0), logical), ratio).size();
+}
+
+QSize logicalSize(const QImage& image) {
+    return image.deviceIndependentSize().toSize();
 }
 
 } // namespace cmn_detail
@@ -84,6 +111,7 @@ struct DrawState {
     ColourKey defaultKey;
     ColourKey lastKey{true, 0xFF0000, 0xFF0000};
     std::function<void()> restore;
+    qreal scale = 1; // device pixels per logical pixel of the back surface and of every picture loaded
     bool forceFailure = false;
     QHash<QString, FontEntry> fonts;
     // Whether a surface's current picture is fully opaque, by its image's cache key, so a background is a row
@@ -110,15 +138,40 @@ void releaseAtExit() {
     state().fonts.clear();
 }
 
-void requestRestore() {
+QImage blankImage(QSize logical, qreal ratio) {
+    QImage image(cmn_detail::deviceSize(logical, ratio), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::black);
+    return image;
+}
+
+// The back surface and every picture follow the pixel density the frame is shown at: the back is redrawn
+// at the new density from what it held, the program reloads its pictures (its restore routine) and draws
+// again where it can.
+void rescale(qreal ratio) {
+    DrawState& s = state();
+    if (s.back.image.isNull() || !s.frame)
+        return;
+    if (!qFuzzyCompare(ratio, s.scale)) {
+        s.scale = ratio;
+        QImage back = blankImage(s.frame->size(), ratio);
+        QPainter painter(&back);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(QPointF(0, 0), s.back.image.deviceIndependentSize()), s.back.image);
+        painter.end();
+        s.back.image = back;
+        s.front = back.copy();
+        s.opaque.clear();
+    }
+    if (auto restore = s.restore)
+        restore();
+    CMN_DXFlip();
+}
+
+void requestRestore(qreal ratio) {
     // Queued: the view learns of a change inside its own paint or event handling, where reloading is unsafe.
     QMetaObject::invokeMethod(
-        qApp,
-        [] {
-            if (auto restore = state().restore)
-                restore();
-        },
-        Qt::QueuedConnection);
+        qApp, [ratio] { rescale(ratio); }, Qt::QueuedConnection);
 }
 
 // The child of the drawing frame that shows the front image.
@@ -135,24 +188,28 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        const qreal ratio = devicePixelRatioF();
-        if (lastRatio_ > 0 && !qFuzzyCompare(ratio, lastRatio_))
-            requestRestore();
-        lastRatio_ = ratio;
+        const qreal ratio = CMN_PixelRatio(this);
+        if (!qFuzzyCompare(ratio, state().scale) && !qFuzzyCompare(ratio, asked_)) {
+            asked_ = ratio;
+            requestRestore(ratio);
+        }
         const QImage& front = state().front;
         if (front.isNull()) {
             painter.fillRect(rect(), Qt::black);
             return;
         }
         painter.drawImage(0, 0, front);
-        if (front.width() < width() || front.height() < height()) {
-            painter.fillRect(front.width(), 0, width() - front.width(), height(), Qt::black);
-            painter.fillRect(0, front.height(), front.width(), height() - front.height(), Qt::black);
+        const QSize shown = cmn_detail::logicalSize(front);
+        if (shown.width() < width() || shown.height() < height()) {
+            painter.fillRect(shown.width(), 0, width() - shown.width(), height(), Qt::black);
+            painter.fillRect(0, shown.height(), shown.width(), height() - shown.height(), Qt::black);
         }
     }
     bool event(QEvent* event) override {
-        if (event->type() == QEvent::ScreenChangeInternal)
-            requestRestore();
+        if (event->type() == QEvent::ScreenChangeInternal) {
+            asked_ = CMN_PixelRatio(this);
+            requestRestore(asked_);
+        }
         return QWidget::event(event);
     }
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -162,7 +219,7 @@ protected:
     }
 
 private:
-    qreal lastRatio_ = 0;
+    qreal asked_ = 0; // the ratio a queued restore is on its way for
 };
 
 bool keyMatches(QRgb pixel, const ColourKey& key) {
@@ -286,11 +343,10 @@ CMN_Surface* CMN_DXInitDirectDraw7(QWidget* frame) {
     }
     delete s.view.data();
     s.frame = frame;
-    s.back.image = QImage(frame->size(), QImage::Format_ARGB32_Premultiplied);
-    s.back.image.fill(Qt::black);
+    s.scale = CMN_PixelRatio(frame);
+    s.back.image = blankImage(frame->size(), s.scale);
     s.back.resourceId = 0;
-    s.front = QImage(frame->size(), QImage::Format_ARGB32_Premultiplied);
-    s.front.fill(Qt::black);
+    s.front = blankImage(frame->size(), s.scale);
     s.view = new FrontView(frame);
     s.view->show();
     s.view->raise();
@@ -298,7 +354,7 @@ CMN_Surface* CMN_DXInitDirectDraw7(QWidget* frame) {
 }
 
 CMN_Surface* CMN_DXCreateSurfaceFromBitmap(CMN_Surface* surface, int id) {
-    QImage image = cmn_detail::loadPicture(QStringLiteral("bitmap"), QString::number(id));
+    QImage image = cmn_detail::loadPicture(QStringLiteral("bitmap"), QString::number(id), {}, state().scale);
     if (image.isNull()) {
         qCWarning(lcDraw) << "bitmap" << id << "is missing";
         return nullptr;
@@ -336,13 +392,32 @@ int CMN_DXPutSurface(CMN_Surface* dest, int x, int y, CMN_Surface* source, const
         qCDebug(lcDraw) << "put with a missing surface";
         return 0;
     }
-    QRect from = sourceRect ? sourceRect->normalized() : source->image.rect();
+    // Positions and rectangles are logical pixels; each image says how many device pixels make one.
+    QRect from =
+        sourceRect ? sourceRect->normalized() : QRect(QPoint(0, 0), cmn_detail::logicalSize(source->image));
     // A source rectangle reaching outside its picture keeps its placement: the part that exists lands where
     // it would have.
-    const QRect inside = from.intersected(source->image.rect());
+    const QRect inside = from.intersected(QRect(QPoint(0, 0), cmn_detail::logicalSize(source->image)));
     x += inside.x() - from.x();
     y += inside.y() - from.y();
     from = inside;
+    if (from.isEmpty())
+        return 1;
+    const qreal ratio = dest->image.devicePixelRatio();
+    if (!qFuzzyCompare(ratio, source->image.devicePixelRatio())) {
+        // Pictures of another density (a test's own, or one loaded before a change of screen) are scaled.
+        const qreal sourceRatio = source->image.devicePixelRatio();
+        const QImage copy = &dest->image == &source->image ? source->image.copy() : QImage();
+        QPainter painter(&dest->image);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(x, y, from.width(), from.height()), copy.isNull() ? source->image : copy,
+                          QRectF(from.x() * sourceRatio, from.y() * sourceRatio, from.width() * sourceRatio,
+                                 from.height() * sourceRatio));
+        return 1;
+    }
+    from = cmn_detail::toDevice(from, ratio).intersected(source->image.rect());
+    x = cmn_detail::toDevice(x, ratio);
+    y = cmn_detail::toDevice(y, ratio);
     const QRect placed = QRect(QPoint(x, y), from.size()).intersected(dest->image.rect());
     if (placed.isEmpty())
         return 1;
@@ -351,17 +426,23 @@ int CMN_DXPutSurface(CMN_Surface* dest, int x, int y, CMN_Surface* source, const
                                source->image.format() == QImage::Format_ARGB32_Premultiplied;
     const bool opaque = premultiplied && isOpaque(source);
     if (premultiplied && &dest->image != &source->image &&
-        (opaque || from.width() * from.height() <= kSmallBlend)) {
+        (opaque || from.width() * from.height() <= kSmallBlend * ratio * ratio)) {
         blit(dest->image, placed.topLeft(), source->image, from, opaque);
-    } else if (&dest->image != &source->image) {
-        // Large see-through pictures: the painter's vectorised blend beats a pixel loop.
-        QPainter painter(&dest->image);
-        painter.drawImage(placed.topLeft(), source->image, from);
-    } else {
-        const QImage copy = source->image.copy(from); // also covers a surface put onto itself
-        QPainter painter(&dest->image);
-        painter.drawImage(placed.topLeft(), copy);
+        return 1;
     }
+    // Large see-through pictures: the painter's vectorised blend beats a pixel loop. It works in device
+    // pixels here, as the rectangles are.
+    const QImage copy = &dest->image == &source->image ? source->image.copy(from) : QImage();
+    QImage& target = dest->image;
+    target.setDevicePixelRatio(1);
+    {
+        QPainter painter(&target);
+        if (copy.isNull())
+            painter.drawImage(QRectF(placed), source->image, QRectF(from));
+        else
+            painter.drawImage(QRectF(placed), copy, QRectF(copy.rect()));
+    }
+    target.setDevicePixelRatio(ratio);
     return 1;
 }
 
@@ -447,9 +528,9 @@ void CMN_DXPutAllSprites() {
         if (!sprite.visible || !sprite.surface)
             continue;
         // A sprite without a size shows its whole cell column from sourceY.
-        const int width = sprite.width > 0 ? sprite.width : sprite.surface->image.width();
-        const int height =
-            sprite.height > 0 ? sprite.height : sprite.surface->image.height() - sprite.sourceY;
+        const QSize whole = cmn_detail::logicalSize(sprite.surface->image);
+        const int width = sprite.width > 0 ? sprite.width : whole.width();
+        const int height = sprite.height > 0 ? sprite.height : whole.height() - sprite.sourceY;
         const QRect cell(0, sprite.sourceY, width, height);
         CMN_DXPutSurface(&s.back, sprite.x, sprite.y, sprite.surface, &cell);
     }
@@ -475,7 +556,7 @@ int CMN_D3InitDirect3D7(CMN_Surface* backSurface) {
 }
 
 CMN_Texture* CMN_D3CreateTextureFromBitmap(CMN_Texture* texture, int id) {
-    QImage image = cmn_detail::loadPicture(QStringLiteral("bitmap"), QString::number(id));
+    QImage image = cmn_detail::loadPicture(QStringLiteral("bitmap"), QString::number(id), {}, state().scale);
     if (image.isNull()) {
         qCWarning(lcDraw) << "texture bitmap" << id << "is missing";
         return nullptr;
@@ -504,7 +585,7 @@ int CMN_D3PutD3DPlain(const tagD3DPlain& plain) {
     }
     const QImage& texture = plain.texture->image;
     const int angle = ((plain.angle % 360) + 360) % 360;
-    if (angle == 0 && plain.rect.size() == texture.size()) {
+    if (angle == 0 && plain.rect.size() == cmn_detail::logicalSize(texture)) {
         CMN_Surface source{texture, 0, true};
         return CMN_DXPutSurface(target, plain.rect.x(), plain.rect.y(), &source);
     }
@@ -521,4 +602,12 @@ void CMN_D3ReleaseDirect3D7() {
     DrawState& s = state();
     s.textures.clear();
     s.d3Target = nullptr;
+}
+
+QSize CMN_SurfaceSize(const CMN_Surface* surface) {
+    return surface ? cmn_detail::logicalSize(surface->image) : QSize();
+}
+
+QImage CMN_LoadPicture(const QString& name, qreal ratio, QSize size) {
+    return cmn_detail::loadPicture(QStringLiteral("bitmap"), name, size, ratio);
 }

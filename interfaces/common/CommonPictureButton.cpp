@@ -1,5 +1,6 @@
 // Picture buttons and the programs' cursors.
 #include "Common.h"
+#include "CommonDetail.h"
 
 #include <QFocusEvent>
 #include <QGuiApplication>
@@ -10,10 +11,6 @@
 #include <vector>
 
 Q_DECLARE_LOGGING_CATEGORY(lcDraw)
-
-namespace cmn_detail {
-QImage loadPicture(const QString& folder, const QString& stem, QSize size = {});
-}
 
 namespace {
 
@@ -27,35 +24,32 @@ ButtonState& state() {
     return s;
 }
 
-// The picture at its own size, drawn at the screen's pixel density so it stays sharp on a scaled screen.
-QPixmap face(const QString& name) {
-    const QImage plain = cmn_detail::loadPicture(QStringLiteral("bitmap"), name);
-    if (plain.isNull())
-        return {};
-    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
-    if (ratio <= 1.0)
-        return QPixmap::fromImage(plain);
-    QImage sharp = cmn_detail::loadPicture(QStringLiteral("bitmap"), name, plain.size() * ratio);
-    sharp.setDevicePixelRatio(ratio);
-    return QPixmap::fromImage(sharp);
+// The picture at its own size, drawn at the pixel density it is shown at so it stays sharp.
+QPixmap face(const QString& name, qreal ratio) {
+    return QPixmap::fromImage(cmn_detail::loadPicture(QStringLiteral("bitmap"), name, {}, ratio));
 }
 
 } // namespace
 
 CMN_PictureButton::CMN_PictureButton(const QString& caption, QWidget* parent) : QAbstractButton(parent) {
     setText(caption);
-    up_ = face(caption + QLatin1Char('U'));
-    down_ = face(caption + QLatin1Char('D'));
+    loadFaces(CMN_PixelRatio(this));
     if (up_.isNull())
         qCWarning(lcDraw) << "picture button" << caption << "has no picture" << caption + QLatin1Char('U');
-    if (down_.isNull())
-        down_ = up_;
     setFixedSize(sizeHint());
     setCursor(state().hand);
     setFocusPolicy(Qt::StrongFocus);
     auto& buttons = state().buttons;
     std::erase_if(buttons, [](const QPointer<CMN_PictureButton>& b) { return b.isNull(); });
     buttons.emplace_back(this);
+}
+
+void CMN_PictureButton::loadFaces(qreal ratio) {
+    ratio_ = ratio;
+    up_ = face(text() + QLatin1Char('U'), ratio);
+    down_ = face(text() + QLatin1Char('D'), ratio);
+    if (down_.isNull())
+        down_ = up_;
 }
 
 QSize CMN_PictureButton::sizeHint() const {
@@ -76,6 +70,8 @@ void CMN_PictureButton::setHandCursor(const QCursor& cursor) {
 }
 
 void CMN_PictureButton::paintEvent(QPaintEvent*) {
+    if (const qreal ratio = CMN_PixelRatio(this); !up_.isNull() && !qFuzzyCompare(ratio, ratio_))
+        loadFaces(ratio); // moved to another screen, or the scale changed
     QPainter painter(this);
     if (!isEnabled())
         painter.setOpacity(0.5);

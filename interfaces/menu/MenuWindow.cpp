@@ -8,7 +8,6 @@
 #include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QPainter>
-#include <QSvgRenderer>
 #include <QWindow>
 
 Q_LOGGING_CATEGORY(lcMenu, "halvor.menu")
@@ -21,21 +20,17 @@ namespace {
 // the front instead of opening behind the one that just closed.
 bool firstPaint = true;
 
-// Rendered for the screen's pixel ratio, so the picture stays sharp on a high-density screen.
+// Rendered for the pixel density the window is shown at, so the picture stays sharp on a scaled screen.
 QPixmap renderBackground(int id, QSize size, qreal ratio) {
-    const QString path = QStringLiteral(":/bitmap/%1.svg").arg(id);
-    QSvgRenderer renderer(path);
-    QPixmap pixmap(size * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::white);
-    if (!renderer.isValid()) {
-        qCWarning(lcMenu) << "background picture missing:" << path;
-        return pixmap;
+    const QImage picture = CMN_LoadPicture(QString::number(id), ratio, size);
+    if (picture.isNull()) {
+        qCWarning(lcMenu) << "background picture missing:" << id;
+        QPixmap blank(size * ratio);
+        blank.setDevicePixelRatio(ratio);
+        blank.fill(Qt::white);
+        return blank;
     }
-    QPainter painter(&pixmap);
-    // Drawn unscaled: the picture is made for the client area.
-    renderer.render(&painter, QRectF(QPointF(0, 0), renderer.defaultSize()));
-    return pixmap;
+    return QPixmap::fromImage(picture);
 }
 
 bool isInputEvent(QEvent::Type type) {
@@ -194,8 +189,9 @@ void MenuWindow::paintEvent(QPaintEvent*) {
         activateWindow();
     }
     QPainter painter(this);
-    if (background_.isNull() || background_.devicePixelRatio() != devicePixelRatioF())
-        background_ = renderBackground(backgroundId_, QSize(720, 540), devicePixelRatioF());
+    if (const qreal ratio = CMN_PixelRatio(this);
+        background_.isNull() || background_.devicePixelRatio() != ratio)
+        background_ = renderBackground(backgroundId_, QSize(720, 540), ratio);
     painter.drawPixmap(0, 0, background_);
 }
 

@@ -30,9 +30,9 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kQuiet = std::chrono::milliseconds(400);    // drawing has settled after this long unchanged
-constexpr auto kBetween = std::chrono::milliseconds(150);  // the screen rests this long between runs
-constexpr auto kGiveUp = std::chrono::seconds(20);         // a program that never settles
+constexpr auto kQuiet = std::chrono::milliseconds(400);   // drawing has settled after this long unchanged
+constexpr auto kBetween = std::chrono::milliseconds(150); // the screen rests this long between runs
+constexpr auto kGiveUp = std::chrono::seconds(20);        // a program that never settles
 
 double msBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
@@ -53,11 +53,13 @@ public:
         }
         notifyType_ = extension->first_event + XCB_DAMAGE_NOTIFY;
         std::free(xcb_damage_query_version_reply(
-            connection_, xcb_damage_query_version(connection_, XCB_DAMAGE_MAJOR_VERSION, XCB_DAMAGE_MINOR_VERSION),
+            connection_,
+            xcb_damage_query_version(connection_, XCB_DAMAGE_MAJOR_VERSION, XCB_DAMAGE_MINOR_VERSION),
             nullptr));
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
         // Raw rectangles: every drawing operation is reported, with no subtract requests to send back.
-        xcb_damage_create(connection_, xcb_generate_id(connection_), root, XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
+        xcb_damage_create(connection_, xcb_generate_id(connection_), root,
+                          XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
         xcb_flush(connection_);
         return true;
     }
