@@ -22,8 +22,13 @@ QColor CMN_ColorFromRef(COLORREF colour);
 
 // ---- Application and fonts --------------------------------------------------------------------------------
 
-// Called once by every program's main after the QApplication exists: font substitution, logging.
+// Called once by every program's main after the QApplication exists: font substitution, logging, the
+// full-screen key.
 void CMN_InitApplication();
+// F11 shows the program's 720 x 540 window scaled to fill the screen (aspect kept, the rest in its
+// background colour) and F11 again leaves; no widget ever sees the key. Set up by CMN_InitApplication.
+void CMN_EnableFullScreenKey();
+bool CMN_IsFullScreen(const QWidget* window);
 // Device pixels per logical pixel that `widget` is shown at (its screen's ratio, times the zoom of full
 // screen). Pictures made at this ratio are drawn one to one.
 qreal CMN_PixelRatio(const QWidget* widget);

@@ -35,6 +35,7 @@ void CMN_InitApplication() {
     QCoreApplication::setOrganizationName(QStringLiteral("Halvor"));
     QCoreApplication::setApplicationName(QStringLiteral("Halvor"));
     installFontSubstitutions();
+    CMN_EnableFullScreenKey();
 }
 
 QFont CMN_Font(const QString& face, double points, bool bold) {

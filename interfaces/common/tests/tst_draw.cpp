@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFontInfo>
+#include <QGraphicsView>
+#include <QPushButton>
 #include <QWidget>
 
 namespace {
@@ -317,6 +319,76 @@ private slots:
         QCoreApplication::sendEvent(view, &change); // the callback went with the release too
         QCoreApplication::processEvents();
         QCOMPARE(restored, 1);
+    }
+
+    void fullScreenScalesTheWindowSharplyAndMapsTheMouse() {
+        CMN_EnableFullScreenKey();
+        QWidget window;
+        window.setFixedSize(720, 540);
+        QPalette colours = window.palette();
+        colours.setColor(QPalette::Window, QColor(0x20, 0x90, 0x90));
+        window.setPalette(colours);
+        auto* frame = new QWidget(&window);
+        frame->setGeometry(8, 8, 704, 444);
+        auto* button = new QPushButton(QStringLiteral("END"), &window);
+        button->setGeometry(600, 480, 100, 40);
+        int clicks = 0;
+        connect(button, &QPushButton::clicked, [&clicks] { ++clicks; });
+        // F11 is the window's key: nothing inside it ever receives it.
+        int f11Seen = 0;
+        struct KeyWatch : QObject {
+            int* seen;
+            explicit KeyWatch(int* s) : seen(s) {}
+            bool eventFilter(QObject*, QEvent* event) override {
+                if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F11)
+                    ++*seen;
+                return false;
+            }
+        } watch(&f11Seen);
+        window.installEventFilter(&watch);
+        button->installEventFilter(&watch);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        CMN_Surface* back = CMN_DXInitDirectDraw7(frame);
+        QVERIFY(back);
+        const qreal ratio = window.devicePixelRatioF();
+
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_F11);
+        QVERIFY(CMN_IsFullScreen(&window));
+        auto* view = qobject_cast<QGraphicsView*>([] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == QLatin1String("halvorFullScreen"))
+                    return w;
+            return static_cast<QWidget*>(nullptr);
+        }());
+        QVERIFY(view);
+        QTRY_VERIFY(view->isVisible());
+        view->showNormal();
+        view->resize(1000, 500); // wider than the window's shape: bars left and right
+        QTRY_COMPARE(view->viewport()->size(), QSize(1000, 500));
+        const qreal zoom = 500.0 / 540.0;
+        QCOMPARE(CMN_PixelRatio(button), ratio * zoom);
+        // The drawing is made again at the zoomed density.
+        QTRY_VERIFY(qFuzzyCompare(back->image.devicePixelRatio(), ratio * zoom));
+        const QImage shown = view->grab().toImage();
+        saveScreenshot(shown, QStringLiteral("common_full_screen.png"));
+        QCOMPARE(shown.pixelColor(int(10 * ratio), int(250 * ratio)), QColor(0x20, 0x90, 0x90));
+
+        // A click where the button shows reaches it.
+        const QPoint at = view->mapFromScene(QRectF(button->geometry()).center());
+        QVERIFY(at.x() > 600 && at.y() > 440);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(clicks, 1);
+
+        QTest::keyClick(view->viewport(), Qt::Key_F11);
+        QTRY_VERIFY(!CMN_IsFullScreen(&window));
+        QTRY_VERIFY(window.isVisible());
+        QCOMPARE(CMN_PixelRatio(button), ratio);
+        QTRY_VERIFY(qFuzzyCompare(back->image.devicePixelRatio(), ratio));
+        QCOMPARE(f11Seen, 0);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(clicks, 2);
     }
 
     void forcedAndRealFailures() {
