@@ -3,6 +3,8 @@
 #include "Random.h"
 
 #include <QIcon>
+#include <algorithm>
+#include <iterator>
 
 namespace halvor {
 
@@ -55,17 +57,14 @@ bool CBlockDlg::setUpGraphics() {
 }
 
 bool CBlockDlg::loadBitmaps() {
-    // The first load makes the surfaces; a restore reloads the same pictures into them.
-    for (const int id : Bitmaps) {
-        CMN_Surface*& slot = surfaces_[static_cast<std::size_t>(id - FirstBitmap)];
-        CMN_Surface* loaded = CMN_DXCreateSurfaceFromBitmap(slot, id);
-        if (!loaded)
-            return false;
-        slot = loaded;
-    }
+    // Every picture must be there; each is drawn when the game first shows it (the water and the endings
+    // only during a run), and a restore draws again the ones already shown.
     CMN_DXSetColorKey(nullptr, ColourKey, ColourKey);
-    for (const int id : Bitmaps)
-        CMN_DXSetColorKey(surface(id), ColourKey, ColourKey);
+    for (const int id : Bitmaps) {
+        CMN_Surface* slot = surfaces_[static_cast<std::size_t>(id - FirstBitmap)];
+        if (slot ? !CMN_DXCreateSurfaceFromBitmap(slot, id) : !CMN_DXHasBitmap(id))
+            return false;
+    }
     return true;
 }
 
@@ -106,9 +105,13 @@ bool CBlockDlg::loadWaves() {
 
 CMN_Surface* CBlockDlg::surface(int bitmap) const {
     const int index = bitmap - FirstBitmap;
-    if (index < 0 || index >= static_cast<int>(surfaces_.size()))
+    if (index < 0 || index >= static_cast<int>(surfaces_.size()) || !back_ ||
+        std::find(std::begin(Bitmaps), std::end(Bitmaps), bitmap) == std::end(Bitmaps))
         return nullptr;
-    return surfaces_[static_cast<std::size_t>(index)];
+    CMN_Surface*& slot = surfaces_[static_cast<std::size_t>(index)];
+    if (!slot)
+        slot = CMN_DXCreateSurfaceFromBitmap(nullptr, bitmap);
+    return slot;
 }
 
 bool CBlockDlg::isPlaying(int wave) const {

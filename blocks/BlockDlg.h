@@ -50,7 +50,7 @@ private:
     CMN_Surface* back_ = nullptr;
     // Surfaces by bitmap id, from the first (129) to the last (147).
     static constexpr int FirstBitmap = 129;
-    std::array<CMN_Surface*, 19> surfaces_{};
+    mutable std::array<CMN_Surface*, 19> surfaces_{}; // each loaded when first drawn
     tagSprite* sprites_ = nullptr;
     CMN_SoundBuffer* primary_ = nullptr;
     CMN_SoundBuffer* musicA_ = nullptr;

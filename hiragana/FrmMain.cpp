@@ -167,8 +167,6 @@ FrmMain::FrmMain(const halvor::Clock* clock, QWidget* parent)
     FillKindList();
     comKind->setCurrentIndex(0);
     FillSampleList();
-    frontCells_ = loadStrip(kPettaFrontBitmap, CMN_PixelRatio(this));
-    backCells_ = loadStrip(kPettaBackBitmap, CMN_PixelRatio(this));
     pettaCell_ = 0;
     pettaFront_ = true;
     ShowPettaCell();
@@ -268,9 +266,19 @@ void FrmMain::lbxMihon_Click() {
 }
 
 void FrmMain::ShowPettaCell() {
-    const QPixmap& cell =
-        (pettaFront_ ? frontCells_ : backCells_)[std::clamp(pettaCell_, 0, kPettaCells - 1)];
-    picPetta->setPixmap(cell);
+    // Each strip is drawn when first shown (the back one only once a run has turned the figure round), and
+    // again when the window moves to a screen of another pixel density.
+    const qreal ratio = CMN_PixelRatio(picPetta);
+    if (!qFuzzyCompare(ratio, pettaRatio_)) {
+        pettaRatio_ = ratio;
+        frontCells_ = {};
+        backCells_ = {};
+    }
+    auto& cells = pettaFront_ ? frontCells_ : backCells_;
+    if (cells[0].isNull()) {
+        cells = loadStrip(pettaFront_ ? kPettaFrontBitmap : kPettaBackBitmap, ratio);
+    }
+    picPetta->setPixmap(cells[std::clamp(pettaCell_, 0, kPettaCells - 1)]);
 }
 
 void FrmMain::paintEvent(QPaintEvent*) {

@@ -80,6 +80,7 @@ private:
     bool guardingList_ = false;
     std::array<QPixmap, 8> frontCells_;
     std::array<QPixmap, 8> backCells_;
+    qreal pettaRatio_ = 0;
     CMN_SoundBuffer* bgm_ = nullptr;
 
     QFrame* FraDX = nullptr;

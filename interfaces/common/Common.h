@@ -110,6 +110,8 @@ struct CMN_Surface {
 
 // Makes the back surface for a drawing-frame widget (its size); null on failure. One per program.
 CMN_Surface* CMN_DXInitDirectDraw7(QWidget* frame);
+// Whether bitmap `id` is among the program's resources (nothing is drawn).
+bool CMN_DXHasBitmap(int id);
 // Loads bitmap `id` into a new surface (surface null) or reloads it into `surface`. Null on failure.
 CMN_Surface* CMN_DXCreateSurfaceFromBitmap(CMN_Surface* surface, int id);
 // Makes pixels of exactly the key colour transparent; a null surface sets the key for later loads.

@@ -611,3 +611,8 @@ QSize CMN_SurfaceSize(const CMN_Surface* surface) {
 QImage CMN_LoadPicture(const QString& name, qreal ratio, QSize size) {
     return cmn_detail::loadPicture(QStringLiteral("bitmap"), name, size, ratio);
 }
+
+bool CMN_DXHasBitmap(int id) {
+    const QString base = QStringLiteral(":/bitmap/%1").arg(id);
+    return QFile::exists(base + QStringLiteral(".svg")) || QFile::exists(base + QStringLiteral(".png"));
+}

@@ -46,30 +46,39 @@ SoundState& state() {
     return s;
 }
 
-// Length in milliseconds of a PCM WAV held in `data`; -1 when it is not one.
-qint64 wavDurationMs(const QByteArray& data) {
-    auto u32 = [&](qsizetype at) {
-        return quint32(uchar(data[at])) | quint32(uchar(data[at + 1])) << 8 |
-               quint32(uchar(data[at + 2])) << 16 | quint32(uchar(data[at + 3])) << 24;
-    };
-    if (data.size() < 12 || !data.startsWith("RIFF") || data.mid(8, 4) != "WAVE")
+quint32 u32(const QByteArray& data, qsizetype at) {
+    return quint32(uchar(data[at])) | quint32(uchar(data[at + 1])) << 8 | quint32(uchar(data[at + 2])) << 16 |
+           quint32(uchar(data[at + 3])) << 24;
+}
+
+// Length in milliseconds of the PCM WAV `file`; -1 when it is not one. Only the chunk headers are read: the
+// samples are the sound system's business, when the sound is first played.
+qint64 wavDurationMs(QIODevice& file) {
+    const qint64 total = file.size();
+    const QByteArray head = file.read(12);
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
         return -1;
     quint32 byteRate = 0;
-    qsizetype at = 12;
-    while (at + 8 <= data.size()) {
-        const QByteArray tag = data.mid(at, 4);
-        const quint32 size = u32(at + 4);
-        const qsizetype body = at + 8;
-        if (tag == "fmt " && size >= 16 && body + 16 <= data.size()) {
-            byteRate = u32(body + 8);
-        } else if (tag == "data") {
+    qint64 at = 12;
+    while (at + 8 <= total && file.seek(at)) {
+        const QByteArray chunk = file.read(8);
+        if (chunk.size() < 8)
+            return -1;
+        const quint32 size = u32(chunk, 4);
+        const qint64 body = at + 8;
+        if (chunk.startsWith("fmt ") && size >= 16) {
+            const QByteArray format = file.read(16);
+            if (format.size() < 16)
+                return -1;
+            byteRate = u32(format, 8);
+        } else if (chunk.startsWith("data")) {
             if (byteRate == 0)
                 return -1;
             // A header may claim more than the file holds; the file is what plays.
-            const qint64 bytes = std::min<qint64>(size, data.size() - body);
+            const qint64 bytes = std::min<qint64>(size, total - body);
             return bytes * 1000 / byteRate;
         }
-        at = body + qsizetype(size) + (size & 1);
+        at = body + qint64(size) + (size & 1);
     }
     return -1;
 }
@@ -84,7 +93,7 @@ bool isPlaying(CMN_SoundBuffer* buffer) {
 
 void makeEffect(CMN_SoundBuffer* buffer) {
     buffer->effect.reset();
-    if (!state().hasOutput || buffer->primary || buffer->id == 0)
+    if (!state().devices || !state().hasOutput || buffer->primary || buffer->id == 0)
         return;
     auto effect = std::make_unique<QSoundEffect>();
     effect->setSource(QUrl(QStringLiteral("qrc:/wave/%1.wav").arg(buffer->id)));
@@ -122,6 +131,21 @@ void outputsChanged() {
         s.restore();
 }
 
+// The audio devices are asked for, and the sounds prepared, when a sound is first played: a drill whose
+// sounds wait for the learner's first run shows its window without waiting for the sound system.
+void ensureDevices() {
+    SoundState& s = state();
+    if (s.devices || !s.initialised)
+        return;
+    s.devices = std::make_unique<QMediaDevices>();
+    QObject::connect(s.devices.get(), &QMediaDevices::audioOutputsChanged, s.devices.get(), outputsChanged);
+    s.hasOutput = !QMediaDevices::audioOutputs().isEmpty();
+    if (!s.hasOutput)
+        qCInfo(lcSound) << "no audio output: sounds play silently";
+    for (auto& buffer : s.buffers)
+        makeEffect(buffer.get());
+}
+
 bool known(CMN_SoundBuffer* buffer) {
     if (!buffer)
         return false;
@@ -156,12 +180,6 @@ CMN_SoundBuffer* CMN_DSInitDirectSound(QWidget*) {
             return true;
         }();
         Q_UNUSED(registered);
-        s.devices = std::make_unique<QMediaDevices>();
-        QObject::connect(s.devices.get(), &QMediaDevices::audioOutputsChanged, s.devices.get(),
-                         outputsChanged);
-        s.hasOutput = !QMediaDevices::audioOutputs().isEmpty();
-        if (!s.hasOutput)
-            qCInfo(lcSound) << "no audio output: sounds play silently";
         s.initialised = true;
     }
     s.primary = {};
@@ -182,7 +200,7 @@ CMN_SoundBuffer* CMN_DSCreateBufferFromWave(CMN_SoundBuffer* buffer, int id) {
         qCWarning(lcSound) << "wave" << id << "is missing";
         return nullptr;
     }
-    const qint64 duration = wavDurationMs(file.readAll());
+    const qint64 duration = wavDurationMs(file);
     if (duration < 0) {
         qCWarning(lcSound) << "wave" << id << "is not a PCM WAV file";
         return nullptr;
@@ -213,6 +231,8 @@ int CMN_DSPlaySound(CMN_SoundBuffer* buffer, int loop) {
     buffer->playing = true;
     if (!wasPlaying)
         buffer->started.start();
+    if (!buffer->primary)
+        ensureDevices();
     startEffect(buffer);
     return 1;
 }

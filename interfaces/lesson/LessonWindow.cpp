@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <algorithm>
 #include <utility>
 
 namespace halvor::lesson {
@@ -67,16 +68,20 @@ bool LessonWindow::setUpDrawing() {
 }
 
 bool LessonWindow::loadSurfaces(bool reload) {
-    CMN_DXSetColorKey(nullptr, kColourKey, kColourKey);
-    for (int id : bitmapIds_) {
-        CMN_Surface* existing = reload ? surfaces_[id] : nullptr;
-        CMN_Surface* s = CMN_DXCreateSurfaceFromBitmap(existing, id);
-        if (!s)
-            return false;
-        surfaces_[id] = s;
+    CMN_DXSetColorKey(nullptr, kColourKey, kColourKey); // every picture loaded from now on is keyed
+    if (reload) {
+        for (auto& [id, loaded] : surfaces_) {
+            if (!CMN_DXCreateSurfaceFromBitmap(loaded, id))
+                return false;
+        }
+        return true;
     }
-    for (int id : bitmapIds_)
-        CMN_DXSetColorKey(surfaces_[id], kColourKey, kColourKey);
+    // Only whether every picture is there is known at start; each is drawn when first shown, so the first
+    // page appears without waiting for the others (and they take no memory until then).
+    for (int id : bitmapIds_) {
+        if (!CMN_DXHasBitmap(id))
+            return false;
+    }
     return true;
 }
 
@@ -90,8 +95,14 @@ void LessonWindow::releaseDrawing() {
 }
 
 CMN_Surface* LessonWindow::surface(int id) const {
-    auto it = surfaces_.find(id);
-    return it == surfaces_.end() ? nullptr : it->second;
+    if (auto it = surfaces_.find(id); it != surfaces_.end())
+        return it->second;
+    if (!back_ || std::find(bitmapIds_.begin(), bitmapIds_.end(), id) == bitmapIds_.end())
+        return nullptr;
+    CMN_Surface* loaded = CMN_DXCreateSurfaceFromBitmap(nullptr, id);
+    if (loaded)
+        surfaces_[id] = loaded;
+    return loaded;
 }
 
 CMN_Surface* LessonWindow::pageSurface(int page) const {

@@ -76,7 +76,7 @@ private:
     void releaseDrawing();
 
     std::vector<int> bitmapIds_;
-    std::map<int, CMN_Surface*> surfaces_;
+    mutable std::map<int, CMN_Surface*> surfaces_; // loaded when first drawn
     CMN_Surface* back_ = nullptr;
     QWidget* drawArea_ = nullptr;
     QCursor hand_;
