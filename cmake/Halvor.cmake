@@ -66,6 +66,8 @@ function(halvor_add_test name)
     cmake_parse_arguments(ARG "XVFB" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE halvor_config Qt6::Test ${ARG_LIBS})
+    # Every test sees the one set of clock and random-source doubles.
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/interfaces/common/tests)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     if(ARG_XVFB)
         add_test(NAME ${name} COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:${name}>)
