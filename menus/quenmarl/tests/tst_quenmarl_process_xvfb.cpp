@@ -80,18 +80,18 @@ void closeLeftovers() {
     }
 }
 
-// Starts a program of the suite by name as the learner does: through the launcher when one is given (an
-// installed tree), else straight from the programs' folder.
+// Starts a program of the suite by name, or with no name the top menu as the desktop starts it: through the
+// launcher when one is given (an installed tree), else straight from the programs' folder.
 void startProgram(QProcess& process, const QString& bin, const QString& program,
                   const QProcessEnvironment& env) {
     // The programs the menus start share this output; a pipe closed at the top menu's exit would kill them.
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.setProcessEnvironment(env);
     const QString launcher = env.value(QStringLiteral("HALVOR_LAUNCHER"));
-    if (launcher.isEmpty())
-        process.start(bin + u'/' + program, {});
+    if (!launcher.isEmpty())
+        process.start(launcher, program.isEmpty() ? QStringList() : QStringList{program});
     else
-        process.start(launcher, {program});
+        process.start(bin + u'/' + (program.isEmpty() ? QStringLiteral("Ostrevane") : program), {});
 }
 
 } // namespace
@@ -119,7 +119,7 @@ private:
 
 void TestQuenmarlProcess::roadBetweenTheMenus() {
     QProcess top;
-    startProgram(top, bin_, QStringLiteral("Ostrevane"), QProcessEnvironment::systemEnvironment());
+    startProgram(top, bin_, QString(), QProcessEnvironment::systemEnvironment());
     QString window = waitForWindow(kTopMenu);
     QVERIFY2(!window.isEmpty(), "the top menu shows");
     shoot(window, QStringLiteral("process_ostrevane"));
