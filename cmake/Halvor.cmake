@@ -42,6 +42,12 @@ set(HALVOR_TEST_RUNTIME ${CMAKE_BINARY_DIR}/test-runtime)
 file(MAKE_DIRECTORY ${HALVOR_TEST_RUNTIME}/xdg ${HALVOR_TEST_RUNTIME}/db ${CMAKE_BINARY_DIR}/screenshots)
 file(CHMOD ${HALVOR_TEST_RUNTIME}/xdg DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 
+# halvor_runtime_packages(<Debian package>...)  what a folder's code loads by name at run time (Qt plugins,
+# fonts), which dpkg-shlibdeps cannot see in the programs; the Debian package depends on them.
+function(halvor_runtime_packages)
+    set_property(GLOBAL APPEND PROPERTY HALVOR_RUNTIME_PACKAGES ${ARGN})
+endfunction()
+
 # halvor_add_library(<name> SOURCES ... [LIBS ...])  a static library with the shared flags.
 function(halvor_add_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
