@@ -56,7 +56,8 @@ void FrmGraph::DrawGraph() {
 
     QList<DB_T_KEY> records;
     const bool read = DB_SelectT_Key(databasePath_, GraphQuery(), records) != 0;
-    const QString why = read ? QString() : DB_LastError();
+    // The technical reason is in the log already; the learner reads what happened and what to do.
+    const QString why = read ? QString() : DB_ProblemText(DB_LastProblem());
     const QList<GraphRow> rows = BuildGraphRows(records);
     rowCount_ = int(rows.size());
     for (int r = 0; r < rowCount_; ++r) {

@@ -81,6 +81,7 @@ private:
     std::array<QPixmap, 8> frontCells_;
     std::array<QPixmap, 8> backCells_;
     CMN_SoundBuffer* bgm_ = nullptr;
+    int hourglasses_ = 0; // saves still running, each showing the hourglass
 
     QFrame* FraDX = nullptr;
     QFrame* FraKiroku = nullptr;

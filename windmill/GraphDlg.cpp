@@ -85,7 +85,7 @@ void CGraphDlg::FillChart() {
         ShowMessage(QMessageBox::Critical,
                     kind_ == GraphKind::Windmill ? "Digit テーブル オープン エラー"
                                                  : "Key テーブル オープン エラー",
-                    "データベースが開けません。");
+                    QStringLiteral("データベースが開けません。\n") + DB_ProblemText(DB_LastProblem()));
         return;
     }
     short i = 1;

@@ -1,14 +1,11 @@
 // SQLite behind the drills' record functions. Every call opens its own short-lived connection: the programs
 // run one at a time and each holds the file only for one save or one chart fill, so nothing stays locked.
 #include "Database.h"
+#include "DbCore.h"
+#include "Schema.h"
 #include "SqlText.h"
+#include "SqliteFile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLoggingCategory>
-#include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStandardPaths>
@@ -18,211 +15,57 @@
 #include <optional>
 #include <vector>
 
+namespace halvor::db {
+
 Q_LOGGING_CATEGORY(lcDb, "halvor.db")
 
 namespace {
-
 thread_local QString t_lastError;
+thread_local Problem t_lastProblem = Problem::None;
+} // namespace
 
-bool fail(const QString& message) {
+bool fail(Problem problem, const QString& message) {
     t_lastError = message;
+    t_lastProblem = problem;
     qCWarning(lcDb).noquote() << message;
     return false;
 }
 
-// The drills' queries were written for an engine that compares text without regard to case
-// ([COND1] = 'ga' finds "GA"), so every text column compares that way here too.
-QString tableSql(const QString& table, const QString& drill, const QString& round, bool threeErrors) {
-    const QString text = QStringLiteral(" TEXT COLLATE NOCASE");
-    QString sql =
-        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Y4mmdd TEXT, %2 INTEGER, %3 INTEGER, REM%4, COND1%4,"
-                       " COND2%4, Time REAL, result1 REAL, result2 REAL, result3 REAL, result4 REAL,"
-                       " result5 REAL, ERR1%4")
-            .arg(table, drill, round, text);
-    if (threeErrors)
-        sql += QStringLiteral(", ERR2%1, ERR3%1").arg(text);
-    return sql + QLatin1Char(')');
+void clearFailure() {
+    t_lastError.clear();
+    t_lastProblem = Problem::None;
 }
-
-// Schema versions: index i holds the statements that lift a file from version i to i + 1. A later change
-// appends a step here; files of every older version are brought up to date on their next open.
-const std::vector<std::vector<QString>>& migrations() {
-    static const std::vector<std::vector<QString>> steps = {
-        {
-            tableSql(QStringLiteral("T_Key"), QStringLiteral("Tavrel"), QStringLiteral("Round"), true),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS IX_T_Key_Drill ON T_Key (Tavrel, Y4mmdd, Round)"),
-            tableSql(QStringLiteral("T_Digit"), QStringLiteral("Pelvoran"), QStringLiteral("round"), false),
-            QStringLiteral(
-                "CREATE INDEX IF NOT EXISTS IX_T_Digit_Drill ON T_Digit (Pelvoran, Y4mmdd, round)"),
-        },
-    };
-    return steps;
-}
-
-// A file marked read-only is respected even by a user whom the system would let write (such as root).
-bool writable(const QString& path) {
-    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return QFileInfo(path).isWritable() && (QFile::permissions(path) & anyWrite);
-}
-
-int schemaVersion() {
-    return static_cast<int>(migrations().size());
-}
-
-// One QSqlDatabase connection under a name of its own, removed again when this goes out of scope. The
-// QSqlDatabase handle lives in an optional so it is gone before removeDatabase() runs (no Qt warning).
-class Connection {
-public:
-    Connection(const QString& path, bool readOnly) {
-        static std::atomic<unsigned> counter{0};
-        m_name = QStringLiteral("halvor.db.%1").arg(counter.fetch_add(1));
-        m_db.emplace(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name));
-        m_db->setDatabaseName(path);
-        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000");
-        if (readOnly)
-            options += QStringLiteral(";QSQLITE_OPEN_READONLY");
-        m_db->setConnectOptions(options);
-    }
-    ~Connection() {
-        if (m_db) {
-            m_db->close();
-            m_db.reset();
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    QSqlDatabase& db() { return *m_db; }
-    bool open() { return m_db->isValid() && m_db->open(); }
-
-private:
-    QString m_name;
-    std::optional<QSqlDatabase> m_db;
-};
 
 QString sqlError(const QSqlError& error) {
     QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
     return text.trimmed();
 }
 
-// What lies at the path decides what may be done to it: only a missing, empty or SQLite file is ever written.
-enum class FileKind { Missing, Empty, Sqlite, Foreign, Unreadable, Folder };
-
-FileKind inspect(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return FileKind::Missing;
-    if (info.isDir())
-        return FileKind::Folder;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return FileKind::Unreadable;
-    const QByteArray head = file.read(16);
-    if (head.isEmpty() && file.size() == 0)
-        return FileKind::Empty;
-    return head == QByteArray("SQLite format 3\0", 16) ? FileKind::Sqlite : FileKind::Foreign;
+bool isBusy(const QSqlError& error) {
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    return code == 5 || code == 6; // SQLITE_BUSY, SQLITE_LOCKED
 }
 
-bool applyMigrations(Connection& c, int from, const QString& path) {
-    QSqlDatabase& db = c.db();
-    if (!db.transaction())
-        return fail(
-            QStringLiteral("Cannot write the results database %1: %2").arg(path, sqlError(db.lastError())));
-    QSqlQuery q(db);
-    for (int v = from; v < schemaVersion(); ++v) {
-        for (const QString& sql : migrations()[static_cast<std::size_t>(v)]) {
-            if (!q.exec(sql)) {
-                const QString why = sqlError(q.lastError());
-                q.finish();
-                db.rollback();
-                return fail(QStringLiteral("Cannot set up the tables in %1: %2").arg(path, why));
-            }
-        }
-    }
-    // PRAGMA takes no bound values; the number is ours, not input.
-    if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(schemaVersion()))) {
-        const QString why = sqlError(q.lastError());
-        q.finish();
-        db.rollback();
-        return fail(QStringLiteral("Cannot set up the tables in %1: %2").arg(path, why));
-    }
-    q.finish();
-    if (!db.commit()) {
-        const QString why = sqlError(db.lastError());
-        db.rollback();
-        return fail(QStringLiteral("Cannot set up the tables in %1: %2").arg(path, why));
-    }
-    return true;
+Connection::Connection(const QString& driver, const QString& database) {
+    static std::atomic<unsigned> counter{0};
+    m_name = QStringLiteral("halvor.db.%1").arg(counter.fetch_add(1));
+    m_db.emplace(QSqlDatabase::addDatabase(driver, m_name));
+    m_db->setDatabaseName(database);
 }
 
-std::optional<int> userVersion(Connection& c) {
-    QSqlQuery q(c.db());
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
-        return std::nullopt;
-    return q.value(0).toInt();
+Connection::~Connection() {
+    if (m_db) {
+        m_db->close();
+        m_db.reset();
+    }
+    QSqlDatabase::removeDatabase(m_name);
 }
 
-// Makes sure the file exists and carries the current schema, creating the folder and the file when missing.
-// Returns false (with the reason in DB_LastError) for anything that is not ours to write.
-bool prepareFile(const QString& path) {
-    if (path.trimmed().isEmpty())
-        return fail(QStringLiteral("No path was given for the results database."));
-    switch (inspect(path)) {
-    case FileKind::Folder:
-        return fail(QStringLiteral("The results database path %1 is a folder, not a file.").arg(path));
-    case FileKind::Unreadable:
-        return fail(QStringLiteral("The results database %1 cannot be read.").arg(path));
-    case FileKind::Foreign:
-        return fail(
-            QStringLiteral("%1 is not an SQLite database (an old file of another format?); it was left "
-                           "unchanged.")
-                .arg(path));
-    case FileKind::Missing: {
-        const QString folder = QFileInfo(path).absolutePath();
-        if (!QDir().mkpath(folder))
-            return fail(QStringLiteral("Cannot create the folder %1 for the results database.").arg(folder));
-        bool ok = false;
-        {
-            Connection c(path, false);
-            if (!c.open())
-                fail(QStringLiteral("Cannot create the results database %1: %2")
-                         .arg(path, sqlError(c.db().lastError())));
-            else
-                ok = applyMigrations(c, 0, path);
-        }
-        // Leave no half-made file behind; the next save tries again from scratch.
-        if (!ok && inspect(path) != FileKind::Foreign)
-            QFile::remove(path);
-        return ok;
-    }
-    case FileKind::Empty:
-    case FileKind::Sqlite:
-        break;
-    }
+} // namespace halvor::db
 
-    int version = 0;
-    {
-        Connection c(path, true);
-        if (!c.open())
-            return fail(QStringLiteral("Cannot open the results database %1: %2")
-                            .arg(path, sqlError(c.db().lastError())));
-        const auto v = userVersion(c);
-        if (!v)
-            return fail(QStringLiteral("%1 is not a readable SQLite database: %2")
-                            .arg(path, sqlError(c.db().lastError())));
-        version = *v;
-    }
-    if (version >= schemaVersion())
-        return true;
-    if (!writable(path))
-        return fail(QStringLiteral("The results database %1 is read-only and lacks its tables.").arg(path));
-    Connection c(path, false);
-    if (!c.open())
-        return fail(QStringLiteral("Cannot open the results database %1: %2")
-                        .arg(path, sqlError(c.db().lastError())));
-    return applyMigrations(c, version, path);
-}
+using namespace halvor::db;
+
+namespace {
 
 // Field layout of both tables: column name, where the value and its flag sit in the record.
 enum class Kind { Date, Int16, Text, Real };
@@ -253,6 +96,7 @@ template <typename Rec> struct Column {
 
 struct KeyTable {
     using Record = DB_T_KEY;
+    static const TableDef& def() { return keyTableDef(); }
     static QString table() { return QStringLiteral("T_Key"); }
     static const std::vector<Column<DB_T_KEY>>& columns() {
         static const std::vector<Column<DB_T_KEY>> all = {
@@ -266,6 +110,7 @@ struct KeyTable {
 
 struct DigitTable {
     using Record = DB_T_DIGIT;
+    static const TableDef& def() { return digitTableDef(); }
     static QString table() { return QStringLiteral("T_Digit"); }
     static const std::vector<Column<DB_T_DIGIT>>& columns() {
         static const std::vector<Column<DB_T_DIGIT>> all = {
@@ -351,17 +196,20 @@ template <typename Table>
 bool runSelect(const QString& path, const QString& sql, std::vector<typename Table::Record>& out) {
     using Rec = typename Table::Record;
     out.clear();
-    if (!prepareFile(path))
+    const auto c = openResultsFile(path, Table::def(), Access::Read);
+    if (!c)
         return false;
-    Connection c(path, true);
-    if (!c.open())
-        return fail(QStringLiteral("Cannot open the results database %1: %2")
-                        .arg(path, sqlError(c.db().lastError())));
-    QSqlQuery q(c.db());
+    QSqlQuery q(c->db());
     q.setForwardOnly(true);
+    const auto failQuery = [&](const QString& what) {
+        if (isBusy(q.lastError()))
+            return fail(Problem::Busy,
+                        QStringLiteral("The results database %1 is being used by another program: %2")
+                            .arg(path, sqlError(q.lastError())));
+        return fail(Problem::Failed, what.arg(Table::table(), sqlError(q.lastError()), sql));
+    };
     if (!q.exec(sql))
-        return fail(QStringLiteral("The query of %1 failed: %2 (%3)")
-                        .arg(Table::table(), sqlError(q.lastError()), sql));
+        return failQuery(QStringLiteral("The query of %1 failed: %2 (%3)"));
     const QSqlRecord shape = q.record();
     std::vector<std::pair<int, const Column<Rec>*>> map;
     for (const auto& col : Table::columns()) {
@@ -376,7 +224,7 @@ bool runSelect(const QString& path, const QString& sql, std::vector<typename Tab
         out.push_back(std::move(rec));
     }
     if (q.lastError().isValid())
-        return fail(QStringLiteral("Reading %1 failed: %2").arg(Table::table(), sqlError(q.lastError())));
+        return failQuery(QStringLiteral("Reading %1 failed: %2 (%3)"));
     return true;
 }
 
@@ -386,20 +234,21 @@ template <typename Table> struct OpenQuery {
     bool open = false;
 };
 
-// One query per table, as the callers expect; the rows are read at open so no connection stays behind.
+// One query per table and thread, as the callers expect (a save may run beside the window's chart); the
+// rows are read at open so no connection stays behind.
 template <typename Table> OpenQuery<Table>& heldQuery() {
-    static OpenQuery<Table> q;
+    thread_local OpenQuery<Table> q;
     return q;
 }
 
 template <typename Table> int openTable(const QString& path, const QString& clause) {
-    t_lastError.clear();
+    clearFailure();
     auto& held = heldQuery<Table>();
     held = {};
     QString why;
     const std::optional<QString> sql = halvor::db::selectWithClause(Table::table(), clause, &why);
     if (!sql) {
-        fail(why);
+        fail(Problem::Failed, why);
         return 0;
     }
     if (!runSelect<Table>(path, *sql, held.rows)) {
@@ -411,17 +260,16 @@ template <typename Table> int openTable(const QString& path, const QString& clau
 }
 
 template <typename Table> int getRecord(typename Table::Record* record) {
-    t_lastError.clear();
     auto& held = heldQuery<Table>();
     if (!held.open) {
-        // The save sequence reads on after a failed open by design; no warning for that.
-        t_lastError = QStringLiteral("No query of %1 is open.").arg(Table::table());
+        // The save sequence reads on after a failed open by design: no warning, and the open's reason stays.
         return 0;
     }
+    clearFailure();
     if (held.next >= held.rows.size())
         return 0;
     if (!record) {
-        fail(QStringLiteral("No record was given to fill from %1.").arg(Table::table()));
+        fail(Problem::Failed, QStringLiteral("No record was given to fill from %1.").arg(Table::table()));
         return 0;
     }
     *record = held.rows[held.next++];
@@ -429,20 +277,15 @@ template <typename Table> int getRecord(typename Table::Record* record) {
 }
 
 template <typename Table> int closeTable() {
-    t_lastError.clear();
     heldQuery<Table>() = {};
     return 1;
 }
 
 template <typename Table> int insertRecord(const QString& path, const typename Table::Record* record) {
-    t_lastError.clear();
+    clearFailure();
     if (!record)
-        return fail(QStringLiteral("No record was given to store in %1.").arg(Table::table()));
-    if (!prepareFile(path))
-        return 0;
-    if (!writable(path))
-        return fail(
-            QStringLiteral("The results database %1 is read-only; the result was not stored.").arg(path));
+        return fail(Problem::Failed,
+                    QStringLiteral("No record was given to store in %1.").arg(Table::table()));
 
     QStringList names;
     QStringList marks;
@@ -453,36 +296,31 @@ template <typename Table> int insertRecord(const QString& path, const typename T
     const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                             .arg(Table::table(), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
 
-    Connection c(path, false);
-    QSqlDatabase& db = c.db();
-    if (!c.open())
-        return fail(
-            QStringLiteral("Cannot open the results database %1: %2").arg(path, sqlError(db.lastError())));
-    if (!db.transaction())
-        return fail(
-            QStringLiteral("Cannot write the results database %1: %2").arg(path, sqlError(db.lastError())));
-    bool ok = false;
-    QString why;
-    {
+    const auto c = openResultsFile(path, Table::def(), Access::Write);
+    if (!c)
+        return 0;
+    QSqlDatabase& db = c->db();
+    bool ok = db.transaction();
+    QSqlError error = db.lastError();
+    if (ok) {
         QSqlQuery q(db);
-        if (q.prepare(sql)) {
-            for (const auto& col : Table::columns())
-                q.addBindValue(boundValue(col, *record));
-            ok = q.exec();
-        }
-        if (!ok)
-            why = sqlError(q.lastError());
+        ok = q.prepare(sql);
+        for (const auto& col : Table::columns())
+            q.addBindValue(boundValue(col, *record));
+        ok = ok && q.exec();
+        error = q.lastError();
     }
     if (ok && !db.commit()) {
         ok = false;
-        why = sqlError(db.lastError());
+        error = db.lastError();
     }
-    if (!ok) {
-        db.rollback();
-        return fail(
-            QStringLiteral("The result was not stored in %1 of %2: %3").arg(Table::table(), path, why));
-    }
-    return 1;
+    if (ok)
+        return 1;
+    db.rollback();
+    return fail(isBusy(error) ? Problem::Busy : Problem::Failed,
+                QStringLiteral("The result was not stored in %1 of %2: %3%4")
+                    .arg(Table::table(), path, sqlError(error),
+                         isBusy(error) ? QStringLiteral(" (another program is using the file)") : QString()));
 }
 
 } // namespace
@@ -520,12 +358,12 @@ int DB_InsertT_Key(const QString& path, const DB_T_KEY* record) {
 }
 
 int DB_SelectT_Key(const QString& path, const QString& statement, QList<DB_T_KEY>& rows) {
-    t_lastError.clear();
+    clearFailure();
     rows.clear();
     QString why;
     const std::optional<QString> sql = halvor::db::selectStatement(KeyTable::table(), statement, &why);
     if (!sql) {
-        fail(why);
+        fail(Problem::Failed, why);
         return 0;
     }
     std::vector<DB_T_KEY> found;
@@ -539,6 +377,56 @@ int DB_SelectT_Key(const QString& path, const QString& statement, QList<DB_T_KEY
 
 QString DB_LastError() {
     return t_lastError;
+}
+
+Problem DB_LastProblem() {
+    return t_lastProblem;
+}
+
+SaveOutcome DB_SaveOutcome(int insertResult, int round) {
+    SaveOutcome outcome;
+    outcome.stored = insertResult != 0;
+    outcome.round = outcome.stored ? round : 0;
+    if (!outcome.stored) {
+        outcome.problem = t_lastProblem == Problem::None ? Problem::Failed : t_lastProblem;
+        outcome.why = t_lastError;
+    }
+    return outcome;
+}
+
+QString DB_WaitingText() {
+    return QStringLiteral(
+        "ほかの プログラムが きろくの ファイルを つかっています。 あいたら すぐに ほぞんします。 "
+        "この まま つづけて ください。");
+}
+
+QString DB_ProblemText(Problem problem) {
+    switch (problem) {
+    case Problem::None:
+        return {};
+    case Problem::Busy:
+        return QStringLiteral(
+            "ほかの プログラムが きろくの ファイルを つかっています。 その プログラムを とじてから、 "
+            "もう いちど ためして ください。");
+    case Problem::Damaged:
+    case Problem::NotAFile:
+        return QStringLiteral(
+            "きろくの ファイルが こわれているか、 ちがう しゅるいの ファイルです。 おうちの ひとか "
+            "せんせいに みて もらって ください。");
+    case Problem::ReadOnly:
+        return QStringLiteral(
+            "きろくの ファイルに かきこむ ことが できません。 おうちの ひとか せんせいに みて "
+            "もらって ください。");
+    case Problem::CannotOpen:
+        return QStringLiteral(
+            "きろくの ファイルを ひらく ことが できません。 おうちの ひとか せんせいに みて "
+            "もらって ください。");
+    case Problem::Failed:
+        break;
+    }
+    return QStringLiteral(
+        "ファイルが こわれているか、 ほかの プログラムが つかっています。 もう いちど ためして "
+        "ください。");
 }
 
 QString DB_TranslateJet(const QString& jet) {

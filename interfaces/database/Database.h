@@ -90,8 +90,39 @@ int DB_InsertT_Key(const QString& path, const DB_T_KEY* record);
 // hiragana drill. Fills rows and returns non-zero on success.
 int DB_SelectT_Key(const QString& path, const QString& statement, QList<DB_T_KEY>& rows);
 
+namespace halvor::db {
+
+// What kind of failure a call met, so a caller can tell the learner what happened and what to do. The
+// technical reason goes to the log (category halvor.db) and stays readable through DB_LastError().
+enum class Problem {
+    None,
+    Busy,       // another program holds the file locked
+    Damaged,    // not an SQLite file, a damaged one, or one whose table has another shape
+    NotAFile,   // a folder, pipe or device lies at the path
+    ReadOnly,   // the file may be read but not written
+    CannotOpen, // no path, or the file or its folder cannot be read or made
+    Failed,     // anything else the engine refused
+};
+
+// The outcome of one save, carried from the thread that saved to the window that tells the learner.
+struct SaveOutcome {
+    bool stored = false;
+    int round = 0; // run number given to the stored run
+    Problem problem = Problem::None;
+    QString why; // the technical reason, for the log and for tests
+};
+
+} // namespace halvor::db
+
 // Why the last call of this thread failed; empty after a success.
 QString DB_LastError();
+halvor::db::Problem DB_LastProblem();
+// What the learner reads about a problem: what happened and what to do, in Japanese.
+QString DB_ProblemText(halvor::db::Problem problem);
+// What the learner reads, once, while a finished run waits for a file that another program holds.
+QString DB_WaitingText();
+// A save sequence's outcome from its insert's result and this thread's last failure.
+halvor::db::SaveOutcome DB_SaveOutcome(int insertResult, int round);
 
 // The Jet dialect rewritten for SQLite: #yyyy/mm/dd# becomes 'yyyy-mm-dd'; bracketed names stay.
 QString DB_TranslateJet(const QString& jet);

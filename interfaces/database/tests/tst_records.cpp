@@ -1,65 +1,19 @@
 // The drills' save and chart sequences against real files, read back with plain SQL beside the library.
 #include "Database.h"
+#include "DbTestKit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
-#include <optional>
+
+#include <sys/stat.h>
 
 namespace {
-
-// Per-test files lie beside the VUR_MDB that CTest sets, so a failed run leaves them to look at.
-QString scratchBase() {
-    const QString mdb = qEnvironmentVariable("VUR_MDB");
-    if (mdb.isEmpty())
-        return QDir::tempPath();
-    const QString dir = QFileInfo(mdb).dir().absolutePath();
-    QDir().mkpath(dir);
-    return dir;
-}
-
-// Plain SQL on its own connection, to see what the library really wrote.
-class Peek {
-public:
-    explicit Peek(const QString& path) {
-        static int counter = 0;
-        m_name = QStringLiteral("peek%1").arg(++counter);
-        m_db.emplace(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name));
-        m_db->setDatabaseName(path);
-        m_db->open();
-    }
-    ~Peek() {
-        m_db->close();
-        m_db.reset();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    QList<QVariantList> rows(const QString& sql) {
-        QList<QVariantList> out;
-        QSqlQuery q(*m_db);
-        if (!q.exec(sql))
-            return out;
-        while (q.next()) {
-            QVariantList row;
-            for (int i = 0; i < q.record().count(); ++i)
-                row << q.value(i);
-            out << row;
-        }
-        return out;
-    }
-    bool exec(const QString& sql) { return QSqlQuery(*m_db).exec(sql); }
-
-private:
-    QString m_name;
-    std::optional<QSqlDatabase> m_db;
-};
 
 QString isoDate(const QDate& d) {
     return d.toString(QStringLiteral("yyyy/MM/dd"));
@@ -141,17 +95,6 @@ int saveKey(const QString& path, const QDate& day, int drill, const QString& cla
 }
 
 using Save = std::function<int(const QString&, const QDate&, int, const QString&)>;
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 } // namespace
 
@@ -535,6 +478,8 @@ void TestRecords::refusesFilesItMustNotWrite_data() {
                                            << "Cannot create the folder";
     QTest::newRow("path is a folder") << "folder"
                                       << "is a folder";
+    QTest::newRow("path is a pipe") << "pipe"
+                                    << "not a regular file";
     QTest::newRow("no path") << "empty"
                              << "No path";
 }
@@ -559,6 +504,9 @@ void TestRecords::refusesFilesItMustNotWrite() {
         path = m_dir->filePath("plain/sub/VUR.MDB");
     } else if (kind == "folder") {
         QVERIFY(QDir().mkpath(path));
+    } else if (kind == "pipe") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600),
+                 0); // opening it would wait for a writer
     } else {
         path.clear();
     }

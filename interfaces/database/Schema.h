@@ -1,0 +1,31 @@
+// The results tables as both engines hold them: columns in table order, with the schema version that
+// brought each one. One list serves the SQLite file and the school's server.
+#pragma once
+
+#include <QString>
+#include <vector>
+
+namespace halvor::db {
+
+enum class Type { Date, SmallInt, Text, Real };
+
+struct ColumnDef {
+    const char* name; // as the SQLite file spells it; the server's name is the lower-cased one
+    Type type;
+    int since; // schema version that added the column
+};
+
+struct TableDef {
+    const char* name;  // "T_Key", "T_Digit"
+    const char* drill; // drill-number column
+    const char* round; // run-number column
+    std::vector<ColumnDef> columns;
+};
+
+const TableDef& keyTableDef();
+const TableDef& digitTableDef();
+const std::vector<const TableDef*>& resultTables();
+
+constexpr int kSchemaVersion = 1;
+
+} // namespace halvor::db
