@@ -2,13 +2,20 @@
 // run one at a time and each holds the file only for one save or one chart fill, so nothing stays locked.
 #include "Database.h"
 #include "DbCore.h"
+#include "Outbox.h"
+#include "Records.h"
+#include "SaveQueue.h"
 #include "Schema.h"
+#include "Server.h"
 #include "SqlText.h"
 #include "SqliteFile.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStandardPaths>
+#include <QUuid>
+
+#include <functional>
 
 #include <algorithm>
 #include <atomic>
@@ -67,149 +74,49 @@ using namespace halvor::db;
 
 namespace {
 
-// Field layout of both tables: column name, where the value and its flag sit in the record.
-enum class Kind { Date, Int16, Text, Real };
-
-template <typename Rec> struct Column {
-    const char* name;
-    Kind kind;
-    void* (*value)(Rec&);
-    std::int32_t Rec::*flag;
-};
-
-#define HALVOR_COLUMN(Rec, col, member, kind)                                                                \
-    Column<Rec> {                                                                                            \
-        col, kind, [](Rec& r) -> void* { return &r.member; }, &Rec::member##Flag                             \
-    }
-
-// The thirteen fields both tables share, in table order; only the drill and run-number names differ.
-#define HALVOR_SHARED_COLUMNS(Rec, drillColumn, drillMember, roundColumn)                                    \
-    HALVOR_COLUMN(Rec, "Y4mmdd", Y4mmdd, Kind::Date),                                                        \
-        HALVOR_COLUMN(Rec, drillColumn, drillMember, Kind::Int16),                                           \
-        HALVOR_COLUMN(Rec, roundColumn, Round, Kind::Int16), HALVOR_COLUMN(Rec, "REM", REM, Kind::Text),     \
-        HALVOR_COLUMN(Rec, "COND1", COND1, Kind::Text), HALVOR_COLUMN(Rec, "COND2", COND2, Kind::Text),      \
-        HALVOR_COLUMN(Rec, "Time", Time, Kind::Real), HALVOR_COLUMN(Rec, "result1", result1, Kind::Real),    \
-        HALVOR_COLUMN(Rec, "result2", result2, Kind::Real),                                                  \
-        HALVOR_COLUMN(Rec, "result3", result3, Kind::Real),                                                  \
-        HALVOR_COLUMN(Rec, "result4", result4, Kind::Real),                                                  \
-        HALVOR_COLUMN(Rec, "result5", result5, Kind::Real), HALVOR_COLUMN(Rec, "ERR1", ERR1, Kind::Text)
-
-struct KeyTable {
-    using Record = DB_T_KEY;
-    static const TableDef& def() { return keyTableDef(); }
-    static QString table() { return QStringLiteral("T_Key"); }
-    static const std::vector<Column<DB_T_KEY>>& columns() {
-        static const std::vector<Column<DB_T_KEY>> all = {
-            HALVOR_SHARED_COLUMNS(DB_T_KEY, "Tavrel", Tavrel, "Round"),
-            HALVOR_COLUMN(DB_T_KEY, "ERR2", ERR2, Kind::Text),
-            HALVOR_COLUMN(DB_T_KEY, "ERR3", ERR3, Kind::Text),
-        };
-        return all;
-    }
-};
-
-struct DigitTable {
-    using Record = DB_T_DIGIT;
-    static const TableDef& def() { return digitTableDef(); }
-    static QString table() { return QStringLiteral("T_Digit"); }
-    static const std::vector<Column<DB_T_DIGIT>>& columns() {
-        static const std::vector<Column<DB_T_DIGIT>> all = {
-            HALVOR_SHARED_COLUMNS(DB_T_DIGIT, "Pelvoran", Pelvoran, "round")};
-        return all;
-    }
-};
-
-#undef HALVOR_SHARED_COLUMNS
-#undef HALVOR_COLUMN
-
-template <typename Rec> QVariant boundValue(const Column<Rec>& col, const Rec& rec) {
-    void* p = col.value(const_cast<Rec&>(rec));
-    const bool set = rec.*(col.flag) != 0;
-    switch (col.kind) {
-    case Kind::Date: {
-        const QDate& d = *static_cast<QDate*>(p);
-        if (set && d.isValid())
-            return d.toString(Qt::ISODate);
-        if (set)
-            qCWarning(lcDb) << "an invalid date is stored as empty in" << col.name;
-        return QVariant(QMetaType::fromType<QString>());
-    }
-    case Kind::Int16:
-        return set ? QVariant(int(*static_cast<std::int16_t*>(p))) : QVariant(QMetaType::fromType<int>());
-    case Kind::Real:
-        return set ? QVariant(*static_cast<double*>(p)) : QVariant(QMetaType::fromType<double>());
-    case Kind::Text: {
-        const QString& s = *static_cast<QString*>(p);
-        // A set but empty text (no errors made) is stored as '' and stays apart from an unset NULL.
-        return set ? QVariant(s.isNull() ? QString(QLatin1String("")) : s)
-                   : QVariant(QMetaType::fromType<QString>());
-    }
-    }
-    return {};
-}
-
-template <typename Rec> void readValue(const Column<Rec>& col, const QVariant& v, Rec& rec) {
-    if (v.isNull())
-        return;
-    void* p = col.value(rec);
-    switch (col.kind) {
-    case Kind::Date: {
-        // Only the day counts; tolerate a time of day written by hand after it.
-        const QDate d = QDate::fromString(v.toString().left(10), Qt::ISODate);
-        if (!d.isValid())
-            return;
-        *static_cast<QDate*>(p) = d;
-        break;
-    }
-    case Kind::Int16: {
-        bool ok = false;
-        const qlonglong n = v.toLongLong(&ok);
-        if (!ok)
-            return;
-        *static_cast<std::int16_t*>(p) =
-            static_cast<std::int16_t>(std::clamp<qlonglong>(n, INT16_MIN, INT16_MAX));
-        break;
-    }
-    case Kind::Real: {
-        bool ok = false;
-        const double d = v.toDouble(&ok);
-        if (!ok)
-            return;
-        *static_cast<double*>(p) = d;
-        break;
-    }
-    case Kind::Text:
-        *static_cast<QString*>(p) = v.toString();
-        break;
-    }
-    rec.*(col.flag) = 1;
-}
-
 template <typename Rec> void clearRecord(Rec* rec) {
     if (rec)
         *rec = Rec{};
 }
 
-// Runs one validated select and turns every row into a record. Column names are matched without regard to
-// case, so "[tavrel]" and "Round" or "round" all find their field; columns the select left out stay unset.
+// A select in the given dialect, with `source` in the place of the table; nothing when the drill's text is
+// refused (reason in *why).
+using SelectBuilder = std::function<std::optional<QString>(Dialect, const QString& source, QString* why)>;
+
+// The table as the current learner sees it: only the learner's rows, under the table's own name, so the
+// drill's clause reads it unchanged. On the file, rows without a learner are the login user's.
+struct Restriction {
+    QString source;
+    QVariantList values;
+};
+
+Restriction learnerRestriction(const TableDef& def, Dialect dialect, bool hasLearnerColumn) {
+    const QString learner = DB_Learner();
+    const QString name = tableName(QLatin1String(def.name), dialect);
+    const QString pattern = QStringLiteral("(SELECT * FROM %1 WHERE %2) %1");
+    if (dialect == Dialect::Postgres)
+        return {pattern.arg(name, QStringLiteral("learner = ?")), {learner}};
+    const bool ownsUnnamed = learner.compare(DB_LoginName(), Qt::CaseInsensitive) == 0;
+    if (!hasLearnerColumn) // an older file that may not be written: every row is the login user's
+        return {pattern.arg(name, ownsUnnamed ? QStringLiteral("1 = 1") : QStringLiteral("0 = 1")), {}};
+    return {pattern.arg(name, ownsUnnamed ? QStringLiteral("(Learner = ? OR Learner IS NULL)")
+                                          : QStringLiteral("Learner = ?")),
+            {learner}};
+}
+
+// Runs one select and turns every row into a record. Column names are matched without regard to case, so
+// "[tavrel]" and "Round" or "round" all find their field; columns the select left out stay unset.
 template <typename Table>
-bool runSelect(const QString& path, const QString& sql, std::vector<typename Table::Record>& out) {
+bool readRows(QSqlDatabase& db, const QString& sql, const QVariantList& values,
+              std::vector<typename Table::Record>& out, const std::function<bool(const QSqlError&)>& failed) {
     using Rec = typename Table::Record;
-    out.clear();
-    const auto c = openResultsFile(path, Table::def(), Access::Read);
-    if (!c)
-        return false;
-    QSqlQuery q(c->db());
+    QSqlQuery q(db);
     q.setForwardOnly(true);
-    const auto failQuery = [&](const QString& what) {
-        if (isBusy(q.lastError()))
-            return fail(Problem::Busy,
-                        QStringLiteral("The results database %1 is being used by another program: %2")
-                            .arg(path, sqlError(q.lastError())));
-        return fail(Problem::Failed, what.arg(Table::table(), sqlError(q.lastError()), sql));
-    };
-    if (!q.exec(sql))
-        return failQuery(QStringLiteral("The query of %1 failed: %2 (%3)"));
+    bool ok = q.prepare(sql);
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!ok || !q.exec())
+        return failed(q.lastError());
     const QSqlRecord shape = q.record();
     std::vector<std::pair<int, const Column<Rec>*>> map;
     for (const auto& col : Table::columns()) {
@@ -224,8 +131,71 @@ bool runSelect(const QString& path, const QString& sql, std::vector<typename Tab
         out.push_back(std::move(rec));
     }
     if (q.lastError().isValid())
-        return failQuery(QStringLiteral("Reading %1 failed: %2 (%3)"));
+        return failed(q.lastError());
     return true;
+}
+
+template <typename Table>
+bool selectFromFile(const QString& path, const SelectBuilder& build,
+                    std::vector<typename Table::Record>& out) {
+    ResultsFile file = openResultsFile(path, Table::def(), Access::Read);
+    if (!file)
+        return false;
+    const Restriction r = learnerRestriction(Table::def(), Dialect::Sqlite, file.current);
+    QString why;
+    const std::optional<QString> sql = build(Dialect::Sqlite, r.source, &why);
+    if (!sql)
+        return fail(Problem::Failed, why);
+    return readRows<Table>(file.db(), *sql, r.values, out, [&](const QSqlError& error) {
+        if (isBusy(error))
+            return fail(Problem::Busy,
+                        QStringLiteral("The results database %1 is being used by another program: %2")
+                            .arg(path, sqlError(error)));
+        return fail(
+            Problem::Failed,
+            QStringLiteral("The query of %1 failed: %2 (%3)").arg(Table::table(), sqlError(error), *sql));
+    });
+}
+
+template <typename Table>
+bool selectFromServer(const QString& uri, const SelectBuilder& build,
+                      std::vector<typename Table::Record>& out) {
+    const Restriction r = learnerRestriction(Table::def(), Dialect::Postgres, true);
+    QString why;
+    const std::optional<QString> sql = build(Dialect::Postgres, r.source, &why);
+    if (!sql)
+        return fail(Problem::Failed, why);
+    return withServer(uri, [&](QSqlDatabase& db) {
+        out.clear();
+        return readRows<Table>(db, *sql, r.values, out, [&](const QSqlError& error) {
+            return failServerQuery(error,
+                                   QStringLiteral("The query of %1 failed (%2)").arg(Table::table(), *sql));
+        });
+    });
+}
+
+thread_local Problem t_serverAway = Problem::None;
+thread_local bool t_queued = false;
+
+// The learner's rows: from the server when the path is its address, and from this computer's file while the
+// server cannot be reached (DB_ServerProblem() says why).
+template <typename Table>
+bool selectRows(const QString& path, const SelectBuilder& build, std::vector<typename Table::Record>& out) {
+    out.clear();
+    t_serverAway = Problem::None;
+    QString why;
+    // The drill's text is checked before anything is opened or made.
+    if (!build(Dialect::Sqlite, {}, &why))
+        return fail(Problem::Failed, why);
+    if (!DB_IsServerAddress(path))
+        return selectFromFile<Table>(path, build, out);
+    if (selectFromServer<Table>(path, build, out))
+        return true;
+    t_serverAway = DB_LastProblem();
+    out.clear();
+    const QString local = DB_LocalPath();
+    qCInfo(lcDb).noquote() << "Showing the rows kept in" << local << "while the server is away";
+    return selectFromFile<Table>(local, build, out);
 }
 
 template <typename Table> struct OpenQuery {
@@ -245,13 +215,10 @@ template <typename Table> int openTable(const QString& path, const QString& clau
     clearFailure();
     auto& held = heldQuery<Table>();
     held = {};
-    QString why;
-    const std::optional<QString> sql = halvor::db::selectWithClause(Table::table(), clause, &why);
-    if (!sql) {
-        fail(Problem::Failed, why);
-        return 0;
-    }
-    if (!runSelect<Table>(path, *sql, held.rows)) {
+    const SelectBuilder build = [&](Dialect dialect, const QString& source, QString* why) {
+        return selectWithClause(Table::table(), clause, why, dialect, source);
+    };
+    if (!selectRows<Table>(path, build, held.rows)) {
         held.rows.clear();
         return 0;
     }
@@ -281,35 +248,25 @@ template <typename Table> int closeTable() {
     return 1;
 }
 
-template <typename Table> int insertRecord(const QString& path, const typename Table::Record* record) {
-    clearFailure();
-    if (!record)
-        return fail(Problem::Failed,
-                    QStringLiteral("No record was given to store in %1.").arg(Table::table()));
+// The row as stored: the record's fields in column order, then the learner and a new run id.
+template <typename Table> QVariantList rowValues(const typename Table::Record& record) {
+    QVariantList values;
+    for (const auto& col : Table::columns())
+        values << boundValue(col, record);
+    values << DB_Learner() << QUuid::createUuid().toString(QUuid::WithoutBraces);
+    return values;
+}
 
-    QStringList names;
-    QStringList marks;
-    for (const auto& col : Table::columns()) {
-        names << QLatin1Char('"') + QLatin1String(col.name) + QLatin1Char('"');
-        marks << QStringLiteral("?");
-    }
-    const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(Table::table(), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-
-    const auto c = openResultsFile(path, Table::def(), Access::Write);
-    if (!c)
+int insertIntoFile(const QString& path, const TableDef& def, const QVariantList& values) {
+    ResultsFile file = openResultsFile(path, def, Access::Write);
+    if (!file)
         return 0;
-    QSqlDatabase& db = c->db();
+    QSqlDatabase& db = file.db();
+    QSqlError error;
     bool ok = db.transaction();
-    QSqlError error = db.lastError();
-    if (ok) {
-        QSqlQuery q(db);
-        ok = q.prepare(sql);
-        for (const auto& col : Table::columns())
-            q.addBindValue(boundValue(col, *record));
-        ok = ok && q.exec();
-        error = q.lastError();
-    }
+    if (!ok)
+        error = db.lastError();
+    ok = ok && insertRow(db, Dialect::Sqlite, def, values, false, &error);
     if (ok && !db.commit()) {
         ok = false;
         error = db.lastError();
@@ -319,8 +276,45 @@ template <typename Table> int insertRecord(const QString& path, const typename T
     db.rollback();
     return fail(isBusy(error) ? Problem::Busy : Problem::Failed,
                 QStringLiteral("The result was not stored in %1 of %2: %3%4")
-                    .arg(Table::table(), path, sqlError(error),
+                    .arg(QLatin1String(def.name), path, sqlError(error),
                          isBusy(error) ? QStringLiteral(" (another program is using the file)") : QString()));
+}
+
+// A run for the server: kept on this computer with its outbox entry first, then the outbox is sent. A run the
+// server did not take yet is stored all the same: it waits, and DB_SaveOutcome says so.
+int insertForServer(const QString& uri, const TableDef& def, const QVariantList& values) {
+    const QString local = DB_LocalPath();
+    if (!keepForServer(local, def, values)) {
+        // No file to wait in: the server is the only place left.
+        const Problem localProblem = DB_LastProblem();
+        QSqlError error;
+        if (withServer(uri, [&](QSqlDatabase& db) {
+                return insertRow(db, Dialect::Postgres, def, values, true, &error) ||
+                       failServerQuery(error, QStringLiteral("The server did not take the run"));
+            }))
+            return 1;
+        if (localProblem == Problem::Busy)
+            t_lastProblem = Problem::Busy; // the save is tried again once the file is free
+        return 0;
+    }
+    QSet<QString> sent;
+    if (sendOutbox(uri, local, &sent) || sent.contains(values.last().toString())) {
+        clearFailure();
+        return 1;
+    }
+    t_queued = true;
+    return 1;
+}
+
+template <typename Table> int insertRecord(const QString& path, const typename Table::Record* record) {
+    clearFailure();
+    t_queued = false;
+    if (!record)
+        return fail(Problem::Failed,
+                    QStringLiteral("No record was given to store in %1.").arg(Table::table()));
+    const QVariantList values = rowValues<Table>(*record);
+    return DB_IsServerAddress(path) ? insertForServer(path, Table::def(), values)
+                                    : insertIntoFile(path, Table::def(), values);
 }
 
 } // namespace
@@ -360,14 +354,11 @@ int DB_InsertT_Key(const QString& path, const DB_T_KEY* record) {
 int DB_SelectT_Key(const QString& path, const QString& statement, QList<DB_T_KEY>& rows) {
     clearFailure();
     rows.clear();
-    QString why;
-    const std::optional<QString> sql = halvor::db::selectStatement(KeyTable::table(), statement, &why);
-    if (!sql) {
-        fail(Problem::Failed, why);
-        return 0;
-    }
+    const SelectBuilder build = [&](Dialect dialect, const QString& source, QString* why) {
+        return selectStatement(KeyTable::table(), statement, why, dialect, source);
+    };
     std::vector<DB_T_KEY> found;
-    if (!runSelect<KeyTable>(path, *sql, found))
+    if (!selectRows<KeyTable>(path, build, found))
         return 0;
     rows.reserve(static_cast<qsizetype>(found.size()));
     for (auto& r : found)
@@ -386,18 +377,41 @@ Problem DB_LastProblem() {
 SaveOutcome DB_SaveOutcome(int insertResult, int round) {
     SaveOutcome outcome;
     outcome.stored = insertResult != 0;
+    outcome.queued = outcome.stored && t_queued;
     outcome.round = outcome.stored ? round : 0;
-    if (!outcome.stored) {
+    if (!outcome.stored || outcome.queued) {
         outcome.problem = t_lastProblem == Problem::None ? Problem::Failed : t_lastProblem;
         outcome.why = t_lastError;
     }
     return outcome;
 }
 
+Problem DB_ServerProblem() {
+    return t_serverAway;
+}
+
 QString DB_WaitingText() {
     return QStringLiteral(
         "ほかの プログラムが きろくの ファイルを つかっています。 あいたら すぐに ほぞんします。 "
         "この まま つづけて ください。");
+}
+
+QString DB_QueuedText(Problem problem) {
+    const QString kept =
+        QStringLiteral("サーバーに つながらないので、この パソコンに ほぞんしました。 あとで おくります。");
+    switch (problem) {
+    case Problem::UnknownHost:
+    case Problem::LoginRefused:
+    case Problem::OtherVersion:
+    case Problem::ServerRefused:
+        return DB_ProblemText(problem) + QLatin1Char('\n') + kept;
+    default:
+        return kept;
+    }
+}
+
+QString DB_ServerAwayText() {
+    return QStringLiteral("サーバーに つながらないので、この パソコンの きろくだけを みせています。");
 }
 
 QString DB_ProblemText(Problem problem) {
@@ -421,6 +435,21 @@ QString DB_ProblemText(Problem problem) {
         return QStringLiteral(
             "きろくの ファイルを ひらく ことが できません。 おうちの ひとか せんせいに みて "
             "もらって ください。");
+    case Problem::Offline:
+        return QStringLiteral("サーバーに つながりません。");
+    case Problem::UnknownHost:
+        return QStringLiteral(
+            "サーバーの なまえが みつかりません。 せっていを せんせいに みて もらって ください。");
+    case Problem::LoginRefused:
+        return QStringLiteral(
+            "サーバーが ログインを ことわりました。 パスワードと せっていを せんせいに みて "
+            "もらって ください。");
+    case Problem::OtherVersion:
+        return QStringLiteral(
+            "サーバーの きろくの かたちが この プログラムと ちがいます。 せんせいに しらせて "
+            "ください。");
+    case Problem::ServerRefused:
+        return QStringLiteral("サーバーが きろくを うけとりませんでした。 せんせいに しらせて ください。");
     case Problem::Failed:
         break;
     }
@@ -429,16 +458,25 @@ QString DB_ProblemText(Problem problem) {
         "ください。");
 }
 
-QString DB_TranslateJet(const QString& jet) {
-    return halvor::db::translateJet(jet);
+int DB_SendOutbox() {
+    clearFailure();
+    const QString target = DB_DefaultPath();
+    if (!DB_IsServerAddress(target))
+        return 1;
+    return sendOutbox(target, DB_LocalPath()) ? 1 : 0;
 }
 
-QString DB_DefaultPath() {
-    const QString env = qEnvironmentVariable("VUR_MDB");
-    if (!env.isEmpty())
-        return env;
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return DB_JoinPath(DB_JoinPath(data, QStringLiteral("Halvor")), QStringLiteral("VUR.MDB"));
+void DB_StartOutboxSend() {
+    SaveQueue::instance().submit(
+        [] {
+            DB_SendOutbox();
+            return SaveOutcome{};
+        },
+        nullptr, {}, {});
+}
+
+QString DB_TranslateJet(const QString& jet) {
+    return halvor::db::translateJet(jet);
 }
 
 QString DB_JoinPath(const QString& folder, const QString& file) {

@@ -1,5 +1,7 @@
 #include "SaveQueue.h"
 
+#include "Server.h"
+
 #include <QCoreApplication>
 #include <QThread>
 
@@ -46,6 +48,8 @@ struct SaveQueue::Private {
     }
 
     void loop() {
+        // The server connection is kept between the saves of this thread.
+        ServerSession session;
         for (;;) {
             Entry entry;
             {

@@ -24,7 +24,7 @@ public:
     // Runs `job` on the queue's thread. A job whose outcome is Problem::Busy (another program holds the file)
     // runs again every retry interval until it succeeds or the retry window has passed, so a finished run is
     // not lost to a lock. `waiting` runs once, at the first lock, and `done` at the end, both on `context`'s
-    // thread and not at all once `context` is gone.
+    // thread and not at all once `context` is gone (or when it is null).
     void submit(Job job, QObject* context, std::function<void()> waiting,
                 std::function<void(const SaveOutcome&)> done);
     // Waits until every save submitted so far has ended; false when `timeoutMs` ran out first.

@@ -15,6 +15,11 @@ std::vector<ColumnDef> sharedColumns(const char* drill, const char* round) {
     };
 }
 
+void addOwnColumns(TableDef& t) {
+    t.columns.push_back({kLearnerColumn, Type::Text, 2});
+    t.columns.push_back({kRunIdColumn, Type::Uuid, 2});
+}
+
 } // namespace
 
 const TableDef& keyTableDef() {
@@ -22,13 +27,18 @@ const TableDef& keyTableDef() {
         TableDef t{"T_Key", "Tavrel", "Round", sharedColumns("Tavrel", "Round")};
         t.columns.push_back({"ERR2", Type::Text, 1});
         t.columns.push_back({"ERR3", Type::Text, 1});
+        addOwnColumns(t);
         return t;
     }();
     return def;
 }
 
 const TableDef& digitTableDef() {
-    static const TableDef def{"T_Digit", "Pelvoran", "round", sharedColumns("Pelvoran", "round")};
+    static const TableDef def = [] {
+        TableDef t{"T_Digit", "Pelvoran", "round", sharedColumns("Pelvoran", "round")};
+        addOwnColumns(t);
+        return t;
+    }();
     return def;
 }
 

@@ -7,7 +7,7 @@
 
 namespace halvor::db {
 
-enum class Type { Date, SmallInt, Text, Real };
+enum class Type { Date, SmallInt, Text, Real, Uuid };
 
 struct ColumnDef {
     const char* name; // as the SQLite file spells it; the server's name is the lower-cased one
@@ -26,6 +26,11 @@ const TableDef& keyTableDef();
 const TableDef& digitTableDef();
 const std::vector<const TableDef*>& resultTables();
 
-constexpr int kSchemaVersion = 1;
+// Version 2 gave every row its learner and its run id, and added the outbox and the registered learners.
+constexpr int kSchemaVersion = 2;
+
+// The columns the library fills itself, after the record's.
+constexpr const char* kLearnerColumn = "Learner";
+constexpr const char* kRunIdColumn = "RunId";
 
 } // namespace halvor::db

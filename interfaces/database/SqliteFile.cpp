@@ -28,6 +28,8 @@ QString sqliteType(Type type) {
         return QStringLiteral("TEXT COLLATE NOCASE");
     case Type::Real:
         return QStringLiteral("REAL");
+    case Type::Uuid:
+        return QStringLiteral("TEXT");
     }
     return {};
 }
@@ -82,6 +84,17 @@ bool failRead(const QString& path, const QSqlError& error) {
     return fail(Problem::Failed, QStringLiteral("Cannot read the results database %1: %2").arg(path, why));
 }
 
+// The tables beside the results: runs waiting for the server, oldest first, and the registered learners.
+struct AuxTable {
+    const char* name;
+    const char* create;
+};
+constexpr AuxTable kAuxTables[] = {
+    {"Outbox", "CREATE TABLE Outbox (Seq INTEGER PRIMARY KEY AUTOINCREMENT, RunId TEXT NOT NULL UNIQUE,"
+               " TableName TEXT NOT NULL, Queued TEXT)"},
+    {"Learners", "CREATE TABLE Learners (Name TEXT COLLATE NOCASE PRIMARY KEY, Class TEXT COLLATE NOCASE)"},
+};
+
 enum class Shape { Missing, Older, Current, Foreign };
 
 struct TableState {
@@ -91,9 +104,25 @@ struct TableState {
 
 // How each results table of the file compares with the current schema. A table that lacks a column of the
 // first version is someone else's table under our name.
-std::optional<std::map<const TableDef*, TableState>> readShapes(Connection& c, const QString& path) {
-    std::map<const TableDef*, TableState> out;
+struct Shapes {
+    std::map<const TableDef*, TableState> tables;
+    QStringList missingAux;
+};
+
+std::optional<Shapes> readShapes(Connection& c, const QString& path) {
+    Shapes out;
     QSqlQuery q(c.db());
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+        failRead(path, q.lastError());
+        return std::nullopt;
+    }
+    QStringList present;
+    while (q.next())
+        present << q.value(0).toString().toLower();
+    for (const AuxTable& aux : kAuxTables) {
+        if (!present.contains(QString::fromLatin1(aux.name).toLower()))
+            out.missingAux << QLatin1String(aux.create);
+    }
     for (const TableDef* def : resultTables()) {
         if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(QLatin1String(def->name)))) {
             failRead(path, q.lastError());
@@ -113,14 +142,18 @@ std::optional<std::map<const TableDef*, TableState>> readShapes(Connection& c, c
             }
             state.shape = foreign ? Shape::Foreign : state.lacking.isEmpty() ? Shape::Current : Shape::Older;
         }
-        out[def] = state;
+        out.tables[def] = state;
     }
     return out;
 }
 
 QStringList indexStatements(const TableDef& def) {
+    const QLatin1String name(def.name);
     return {QStringLiteral("CREATE INDEX IF NOT EXISTS IX_%1_Drill ON %1 (%2, Y4mmdd, %3)")
-                .arg(QLatin1String(def.name), QLatin1String(def.drill), QLatin1String(def.round))};
+                .arg(name, QLatin1String(def.drill), QLatin1String(def.round)),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS IX_%1_Learner ON %1 (Learner, %2, Y4mmdd)")
+                .arg(name, QLatin1String(def.drill)),
+            QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS IX_%1_RunId ON %1 (RunId)").arg(name)};
 }
 
 QStringList changesFor(const TableDef& def, const TableState& state) {
@@ -143,15 +176,15 @@ QStringList changesFor(const TableDef& def, const TableState& state) {
     return sql + indexStatements(def);
 }
 
-QStringList plan(const std::map<const TableDef*, TableState>& shapes) {
+QStringList plan(const Shapes& shapes) {
     QStringList sql;
-    for (const auto& [def, state] : shapes)
+    for (const auto& [def, state] : shapes.tables)
         sql << changesFor(*def, state);
-    return sql;
+    return sql + shapes.missingAux;
 }
 
-const TableDef* foreignTable(const std::map<const TableDef*, TableState>& shapes) {
-    for (const auto& [def, state] : shapes) {
+const TableDef* foreignTable(const Shapes& shapes) {
+    for (const auto& [def, state] : shapes.tables) {
         if (state.shape == Shape::Foreign)
             return def;
     }
@@ -180,17 +213,22 @@ bool execAll(Connection& c, const QString& path, const QStringList& statements) 
 }
 
 // Creates missing tables and adds missing columns, in one transaction that holds the file against other
-// programs doing the same at the same moment. Nothing is written while any results table is foreign.
-bool bringUpToDate(Connection& c, const QString& path, const TableDef& table, bool canWrite) {
+// programs doing the same at the same moment. Nothing is written while any results table is foreign. A file
+// that may not be written is still read as it is, when the table is there.
+bool bringUpToDate(Connection& c, const QString& path, const TableDef& table, bool canWrite, bool* current) {
     auto shapes = readShapes(c, path);
     if (!shapes)
         return false;
-    if ((*shapes)[&table].shape == Shape::Foreign)
-        return failForeign(path, table, (*shapes)[&table]);
+    const TableState& state = shapes->tables[&table];
+    *current = state.shape == Shape::Current;
+    if (state.shape == Shape::Foreign)
+        return failForeign(path, table, state);
     if (plan(*shapes).isEmpty())
         return true;
     if (const TableDef* other = foreignTable(*shapes))
-        return failForeign(path, *other, (*shapes)[other]);
+        return failForeign(path, *other, shapes->tables[other]);
+    if (!canWrite && state.shape == Shape::Older)
+        return true;
     if (!canWrite)
         return fail(Problem::ReadOnly,
                     QStringLiteral("The results database %1 is read-only and lacks its tables.").arg(path));
@@ -200,51 +238,52 @@ bool bringUpToDate(Connection& c, const QString& path, const TableDef& table, bo
     shapes = readShapes(c, path);
     bool ok = shapes && !foreignTable(*shapes);
     if (shapes && !ok)
-        failForeign(path, *foreignTable(*shapes), (*shapes)[foreignTable(*shapes)]);
+        failForeign(path, *foreignTable(*shapes), shapes->tables[foreignTable(*shapes)]);
     // PRAGMA takes no bound values; the number is ours, not input.
     ok = ok && execAll(c, path,
                        plan(*shapes) << QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)
                                      << QStringLiteral("COMMIT"));
     if (!ok)
         QSqlQuery(c.db()).exec(QStringLiteral("ROLLBACK"));
+    *current = ok;
     return ok;
 }
 
 } // namespace
 
-std::unique_ptr<Connection> openResultsFile(const QString& path, const TableDef& table, Access access) {
+ResultsFile openResultsFile(const QString& path, const TableDef& table, Access access) {
     if (path.trimmed().isEmpty()) {
         fail(Problem::CannotOpen, QStringLiteral("No path was given for the results database."));
-        return nullptr;
+        return {};
     }
     const FileKind kind = inspect(path);
     switch (kind) {
     case FileKind::Folder:
         fail(Problem::NotAFile,
              QStringLiteral("The results database path %1 is a folder, not a file.").arg(path));
-        return nullptr;
+        return {};
     case FileKind::NotRegular:
         fail(
             Problem::NotAFile,
             QStringLiteral("The results database path %1 is not a regular file (a pipe or a device?); it was "
                            "left alone.")
                 .arg(path));
-        return nullptr;
+        return {};
     case FileKind::Unreadable:
         fail(Problem::CannotOpen, QStringLiteral("The results database %1 cannot be read.").arg(path));
-        return nullptr;
+        return {};
     case FileKind::Foreign:
         fail(Problem::Damaged,
              QStringLiteral(
                  "%1 is not an SQLite database (an old file of another format?); it was left unchanged.")
                  .arg(path));
-        return nullptr;
+        return {};
     case FileKind::Missing: {
         const QString folder = QFileInfo(path).absolutePath();
         if (!QDir().mkpath(folder)) {
             fail(Problem::CannotOpen,
                  QStringLiteral("Cannot create the folder %1 for the results database.").arg(folder));
-            return nullptr;
+            return {};
         }
         break;
     }
@@ -257,24 +296,25 @@ std::unique_ptr<Connection> openResultsFile(const QString& path, const TableDef&
     // Read-write whenever the file allows it: only such a connection can roll back the journal that an
     // interrupted save left behind, and until it is rolled back nobody can read the file.
     const bool canWrite = created || writable(path);
-    auto c = sqliteConnection(path, !canWrite);
-    bool ok = c->open();
+    ResultsFile file;
+    file.connection = sqliteConnection(path, !canWrite);
+    bool ok = file.connection->open();
     if (!ok)
-        fail(isBusy(c->db().lastError()) ? Problem::Busy : Problem::CannotOpen,
+        fail(isBusy(file.db().lastError()) ? Problem::Busy : Problem::CannotOpen,
              QStringLiteral("Cannot open the results database %1: %2")
-                 .arg(path, sqlError(c->db().lastError())));
-    ok = ok && bringUpToDate(*c, path, table, canWrite);
+                 .arg(path, sqlError(file.db().lastError())));
+    ok = ok && bringUpToDate(*file.connection, path, table, canWrite, &file.current);
     if (ok && access == Access::Write && !canWrite)
         ok = fail(
             Problem::ReadOnly,
             QStringLiteral("The results database %1 is read-only; the result was not stored.").arg(path));
     if (ok)
-        return c;
-    c.reset();
+        return file;
+    file.connection.reset();
     // Leave no half-made file behind; the next save tries again from scratch.
     if (created && inspect(path) != FileKind::Foreign)
         QFile::remove(path);
-    return nullptr;
+    return {};
 }
 
 } // namespace halvor::db

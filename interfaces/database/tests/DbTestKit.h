@@ -59,6 +59,17 @@ private:
     std::optional<QSqlDatabase> m_db;
 };
 
+// The tables as a version-1 file holds them, written beside the library.
+inline const QString kShared =
+    QStringLiteral("Y4mmdd TEXT, %1 INTEGER, %2 INTEGER, REM TEXT, COND1 TEXT, COND2 TEXT, Time REAL,"
+                   " result1 REAL, result2 REAL, result3 REAL, result4 REAL, result5 REAL, ERR1 TEXT");
+inline const QString kKeyV1 =
+    QStringLiteral("CREATE TABLE T_Key (") + kShared.arg("Tavrel", "Round") + ", ERR2 TEXT, ERR3 TEXT)";
+inline const QString kKeyWithoutErr23 =
+    QStringLiteral("CREATE TABLE T_Key (") + kShared.arg("Tavrel", "Round") + ")";
+inline const QString kDigitV1 =
+    QStringLiteral("CREATE TABLE T_Digit (") + kShared.arg("Pelvoran", "round") + ")";
+
 inline QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

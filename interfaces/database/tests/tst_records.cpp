@@ -418,7 +418,7 @@ void TestRecords::createsTheFileWithTheSchema() {
     QStringList columns;
     for (const auto& row :
          peek.rows("select m.name, p.name, p.type from sqlite_master m, pragma_table_info(m.name) p"
-                   " where m.type = 'table' order by m.name, p.cid"))
+                   " where m.type = 'table' and m.name like 'T\\_%' escape '\\' order by m.name, p.cid"))
         columns << row[0].toString() + "." + row[1].toString() + " " + row[2].toString();
     const QStringList shared = {"Y4mmdd TEXT",  "%1 INTEGER",   "%2 INTEGER",   "REM TEXT",
                                 "COND1 TEXT",   "COND2 TEXT",   "Time REAL",    "result1 REAL",
@@ -427,42 +427,69 @@ void TestRecords::createsTheFileWithTheSchema() {
     QStringList expected;
     for (const auto& c : shared)
         expected << "T_Digit." + QString(c).replace("%1", "Pelvoran").replace("%2", "round");
+    expected << "T_Digit.Learner TEXT"
+             << "T_Digit.RunId TEXT";
     for (const auto& c : shared)
         expected << "T_Key." + QString(c).replace("%1", "Tavrel").replace("%2", "Round");
     expected << "T_Key.ERR2 TEXT"
-             << "T_Key.ERR3 TEXT";
+             << "T_Key.ERR3 TEXT"
+             << "T_Key.Learner TEXT"
+             << "T_Key.RunId TEXT";
     QCOMPARE(columns, expected);
 
     QStringList indexed;
-    for (const auto& row : peek.rows("select m.tbl_name, group_concat(p.name, ',') from sqlite_master m,"
-                                     " pragma_index_info(m.name) p where m.type = 'index' group by m.name"
-                                     " order by m.tbl_name"))
+    for (const auto& row :
+         peek.rows("select m.tbl_name, group_concat(p.name, ',') from sqlite_master m,"
+                   " pragma_index_info(m.name) p where m.type = 'index' and m.sql is not null"
+                   " group by m.name order by m.tbl_name, m.name"))
         indexed << row[0].toString() + "(" + row[1].toString() + ")";
-    QCOMPARE(indexed, QStringList({"T_Digit(Pelvoran,Y4mmdd,round)", "T_Key(Tavrel,Y4mmdd,Round)"}));
-    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 1);
+    QCOMPARE(indexed, QStringList({"T_Digit(Pelvoran,Y4mmdd,round)", "T_Digit(Learner,Pelvoran,Y4mmdd)",
+                                   "T_Digit(RunId)", "T_Key(Tavrel,Y4mmdd,Round)",
+                                   "T_Key(Learner,Tavrel,Y4mmdd)", "T_Key(RunId)"}));
+    QCOMPARE(
+        peek.rows("select count(*) from sqlite_master where name in ('Outbox', 'Learners')").first().first(),
+        2);
+    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 2);
 }
 
 void TestRecords::upgradesAnOlderSqliteFile_data() {
-    QTest::addColumn<bool>("empty");
-    QTest::newRow("empty file") << true;
-    QTest::newRow("SQLite file without the tables") << false;
+    QTest::addColumn<QStringList>("setup"); // statements that make the stored file
+    QTest::addColumn<int>("firstRound");    // the run number the next windmill run of 2026-12-07 gets
+    QTest::newRow("empty file") << QStringList{} << 1;
+    QTest::newRow("SQLite file without the tables")
+        << QStringList{"create table Notes (text TEXT)", "insert into Notes values ('keep me')"} << 1;
+    QTest::newRow("version-1 file with rows")
+        << QStringList{kKeyV1, kDigitV1, "PRAGMA user_version = 1",
+                       "insert into T_Digit (Y4mmdd, Pelvoran, round, REM) values ('2026-12-07', 12, 1, "
+                       "'LEVEL1')",
+                       "insert into T_Key (Y4mmdd, Tavrel, Round, COND1, Time) values ('2026-12-06', 23, 1, "
+                       "'AI', 40)"}
+        << 2;
 }
 
 void TestRecords::upgradesAnOlderSqliteFile() {
-    QFETCH(bool, empty);
-    if (empty) {
-        writeFile(m_path, {});
-    } else {
+    QFETCH(QStringList, setup);
+    QFETCH(int, firstRound);
+    writeFile(m_path, {});
+    {
         Peek peek(m_path);
-        QVERIFY(peek.exec("create table Notes (text TEXT)"));
-        QVERIFY(peek.exec("insert into Notes values ('keep me')"));
+        for (const QString& sql : setup)
+            QVERIFY2(peek.exec(sql), qPrintable(sql));
     }
-    QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), 1);
-    QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), 2);
+    QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), firstRound);
+    QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), firstRound + 1);
     Peek peek(m_path);
-    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 1);
-    if (!empty)
+    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 2);
+    if (setup.size() == 2)
         QCOMPARE(peek.rows("select text from Notes").first().first().toString(), QStringLiteral("keep me"));
+    // Rows stored before keep their values; they have no learner and belong to the login user.
+    QList<DB_T_KEY> rows;
+    QVERIFY(DB_SelectT_Key(m_path, "select * from [T_Key] where [Tavrel] = 23", rows));
+    QCOMPARE(rows.size(), setup.size() > 2 ? 1 : 0);
+    if (!rows.isEmpty())
+        QCOMPARE(rows.first().Time, 40.0);
+    QCOMPARE(peek.rows("select count(*) from T_Digit where Learner is null").first().first().toInt(),
+             firstRound - 1);
 }
 
 void TestRecords::refusesFilesItMustNotWrite_data() {
