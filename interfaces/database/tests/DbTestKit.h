@@ -10,6 +10,9 @@
 #include <QSqlRecord>
 #include <QTest>
 
+#include <QUrlQuery>
+#include <QUuid>
+
 #include <optional>
 
 namespace dbtest {
@@ -79,6 +82,47 @@ inline void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
+}
+
+// Plain SQL on the test server, as its superuser: databases made and dropped, rows looked at.
+class PgAdmin {
+public:
+    // `uri`: postgresql://postgres@/<db>?host=<socket folder>
+    explicit PgAdmin(const QString& uri, const QString& database = QStringLiteral("postgres")) {
+        static int counter = 0;
+        m_name = QStringLiteral("pgadmin%1").arg(++counter);
+        m_db.emplace(QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name));
+        m_db->setConnectOptions(QStringLiteral("host=%1;user=postgres;dbname=%2")
+                                    .arg(QUrlQuery(QUrl(uri).query()).queryItemValue("host"), database));
+        m_db->open();
+    }
+    ~PgAdmin() {
+        m_db->close();
+        m_db.reset();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    bool exec(const QString& sql) { return QSqlQuery(*m_db).exec(sql); }
+    QVariant value(const QString& sql) {
+        QSqlQuery q(*m_db);
+        return q.exec(sql) && q.next() ? q.value(0) : QVariant();
+    }
+    bool isOpen() const { return m_db->isOpen(); }
+
+private:
+    QString m_name;
+    std::optional<QSqlDatabase> m_db;
+};
+
+// A database of its own on the server for one test; its URI.
+inline QString freshServerDatabase(const QString& adminUri) {
+    const QString name = QStringLiteral("t_") + QUuid::createUuid().toString(QUuid::Id128).left(16);
+    PgAdmin admin(adminUri);
+    admin.exec(QStringLiteral("CREATE DATABASE %1").arg(name));
+    return QString(adminUri).replace(QStringLiteral("@/postgres?"), QStringLiteral("@/%1?").arg(name));
+}
+
+inline QString databaseOf(const QString& uri) {
+    return QUrl(uri).path().mid(1);
 }
 
 } // namespace dbtest

@@ -1,6 +1,7 @@
 // The drills' save and chart sequences against real files, read back with plain SQL beside the library.
 #include "Database.h"
 #include "DbTestKit.h"
+#include "SaveSequences.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,108 +14,15 @@
 
 #include <sys/stat.h>
 
-namespace {
-
-QString isoDate(const QDate& d) {
-    return d.toString(QStringLiteral("yyyy/MM/dd"));
-}
-
-// The library's function family of each table, so one helper drives either.
-template <typename Rec> struct Family;
-template <> struct Family<DB_T_DIGIT> {
-    static constexpr auto open = &DB_OpenT_Digit;
-    static constexpr auto get = &DB_GetRecordT_Digit;
-    static constexpr auto close = &DB_CloseT_Digit;
-    static constexpr auto clear = &DB_ClearStructT_Digit;
-    static constexpr auto insert = &DB_InsertT_Digit;
-    static constexpr auto drill = &DB_T_DIGIT::Pelvoran;
-    static constexpr auto drillFlag = &DB_T_DIGIT::PelvoranFlag;
-    static constexpr const char* drillColumn = "Pelvoran";
-};
-template <> struct Family<DB_T_KEY> {
-    static constexpr auto open = &DB_OpenT_Key;
-    static constexpr auto get = &DB_GetRecordT_Key;
-    static constexpr auto close = &DB_CloseT_Key;
-    static constexpr auto clear = &DB_ClearStructT_Key;
-    static constexpr auto insert = &DB_InsertT_Key;
-    static constexpr auto drill = &DB_T_KEY::Tavrel;
-    static constexpr auto drillFlag = &DB_T_KEY::TavrelFlag;
-    static constexpr const char* drillColumn = "Tavrel";
-};
-
-template <typename Rec> Rec runRow(const QDate& day, int drill, int round) {
-    Rec rec;
-    Family<Rec>::clear(&rec);
-    rec.Y4mmdd = day;
-    rec.Y4mmddFlag = 1;
-    rec.*Family<Rec>::drill = static_cast<std::int16_t>(drill);
-    rec.*Family<Rec>::drillFlag = 1;
-    rec.Round = static_cast<std::int16_t>(round);
-    rec.RoundFlag = 1;
-    rec.REM = QStringLiteral("指%1本訓練").arg(drill == 11 ? 2 : 4);
-    rec.REMFlag = 1;
-    return rec;
-}
-
-// The save sequence exactly as the finger drills run it: today's clause, one get, close, clear, fill, insert.
-template <typename Rec>
-int save(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
-    using F = Family<Rec>;
-    Rec rec;
-    F::open(path, clause.isNull()
-                      ? QStringLiteral(" where [Y4mmdd] = #%1# and [%2] = %3 order by [round] desc")
-                            .arg(isoDate(day), QLatin1String(F::drillColumn))
-                            .arg(drill)
-                      : clause);
-    const int round = F::get(&rec) ? rec.Round + 1 : 1;
-    F::close();
-    rec = runRow<Rec>(day, drill, round);
-    return F::insert(path, &rec) ? round : -1;
-}
-
-template <typename Rec> QStringList readAllRows(const QString& path, const QString& clause) {
-    using F = Family<Rec>;
-    QStringList got;
-    if (!F::open(path, clause))
-        return {QStringLiteral("open failed: ") + DB_LastError()};
-    Rec rec;
-    while (F::get(&rec))
-        got << QStringLiteral("%1/%2/%3")
-                   .arg(rec.Y4mmdd.toString(Qt::ISODate))
-                   .arg(rec.Round)
-                   .arg(rec.*F::drill);
-    F::close();
-    return got;
-}
-
-int saveDigit(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
-    return save<DB_T_DIGIT>(path, day, drill, clause);
-}
-int saveKey(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
-    return save<DB_T_KEY>(path, day, drill, clause);
-}
-
-using Save = std::function<int(const QString&, const QDate&, int, const QString&)>;
-
-} // namespace
-
-Q_DECLARE_METATYPE(Save)
-
 class TestRecords : public QObject {
     Q_OBJECT
 private slots:
     void init();
     void cleanup();
 
-    void savesNumberRunsPerDayAndDrill_data();
-    void savesNumberRunsPerDayAndDrill();
     void saveAfterFailedOpenStillAppendsRunOne_data();
     void saveAfterFailedOpenStillAppendsRunOne();
-    void chartsReadOnlyTheirOwnRowsInClauseOrder_data();
-    void chartsReadOnlyTheirOwnRowsInClauseOrder();
-    void hiraganaStatementsCountAndChartItsRows();
     void unsetFieldsAreStoredAsNull();
-    void storedValuesReadBackWithTheirFlags();
     void oddStoredValuesReadBackSoundly();
     void createsTheFileWithTheSchema();
     void upgradesAnOlderSqliteFile_data();
@@ -142,32 +50,6 @@ void TestRecords::cleanup() {
     m_dir.reset();
 }
 
-void TestRecords::savesNumberRunsPerDayAndDrill_data() {
-    QTest::addColumn<Save>("save");
-    QTest::addColumn<int>("drill");
-    QTest::addColumn<int>("otherDrill");
-    QTest::newRow("windmill in T_Digit") << Save(saveDigit) << 12 << 11;
-    QTest::newRow("two-finger blocks in T_Key") << Save(saveKey) << 11 << 12;
-    QTest::newRow("four-finger blocks in T_Key") << Save(saveKey) << 12 << 11;
-}
-
-void TestRecords::savesNumberRunsPerDayAndDrill() {
-    QFETCH(Save, save);
-    QFETCH(int, drill);
-    QFETCH(int, otherDrill);
-    const QDate day(2026, 12, 7);
-    QCOMPARE(save(m_path, day, drill, {}), 1);
-    QCOMPARE(save(m_path, day, drill, {}), 2);
-    QCOMPARE(save(m_path, day, otherDrill, {}), 1);
-    QCOMPARE(save(m_path, day, drill, {}), 3);
-    QCOMPARE(save(m_path, day.addDays(1), drill, {}), 1);
-    QCOMPARE(save(m_path, day.addDays(1), otherDrill, {}), 1);
-    QCOMPARE(save(m_path, day.addDays(1), drill, {}), 2);
-    // An earlier day keeps counting from its own highest number.
-    QCOMPARE(save(m_path, day, drill, {}), 4);
-    QCOMPARE(DB_LastError(), QString());
-}
-
 void TestRecords::saveAfterFailedOpenStillAppendsRunOne_data() {
     QTest::addColumn<Save>("save");
     QTest::addColumn<QString>("table");
@@ -187,112 +69,6 @@ void TestRecords::saveAfterFailedOpenStillAppendsRunOne() {
     const auto rows = peek.rows(QStringLiteral("select round from %1 order by rowid").arg(table));
     QCOMPARE(rows.size(), 3);
     QCOMPARE(rows.last().first().toInt(), 1);
-}
-
-void TestRecords::chartsReadOnlyTheirOwnRowsInClauseOrder_data() {
-    QTest::addColumn<bool>("digit");
-    QTest::addColumn<QString>("clause");
-    QTest::addColumn<QStringList>("expected"); // "yyyy-mm-dd/round/drill" in the order read
-    QTest::newRow("windmill chart") << true << " where [Pelvoran] = 12 order by [Y4mmdd] , [round]"
-                                    << QStringList{"2026-11-30/1/12", "2026-12-01/1/12", "2026-12-01/2/12",
-                                                   "2026-12-07/1/12"};
-    QTest::newRow("windmill save, highest first")
-        << true << " where [Y4mmdd] = #2026/12/01# and [Pelvoran] = 12 order by [round] desc"
-        << QStringList{"2026-12-01/2/12", "2026-12-01/1/12"};
-    QTest::newRow("blocks chart, both modes")
-        << false << " where [Tavrel] in (11,12) order by [Y4mmdd] , [round] , [Tavrel]"
-        << QStringList{"2026-11-30/1/11", "2026-11-30/1/12", "2026-12-01/1/11",
-                       "2026-12-01/1/12", "2026-12-01/2/11", "2026-12-07/1/12"};
-    QTest::newRow("blocks save, one mode")
-        << false << " where [Y4mmdd] = #2026/12/01# and [Tavrel] = 11 order by [round] desc"
-        << QStringList{"2026-12-01/2/11", "2026-12-01/1/11"};
-    QTest::newRow("nothing today") << false
-                                   << " where [Y4mmdd] = #2026/12/24# and [Tavrel] = 11 order by [round] desc"
-                                   << QStringList{};
-}
-
-void TestRecords::chartsReadOnlyTheirOwnRowsInClauseOrder() {
-    QFETCH(bool, digit);
-    QFETCH(QString, clause);
-    QFETCH(QStringList, expected);
-    // Rows of every drill number, written out of order, as several programs would leave them.
-    const struct {
-        int day, round, drill;
-    } rows[] = {{7, 1, 12}, {1, 2, 11}, {1, 1, 23},  {30, 1, 11}, {1, 1, 12}, {1, 1, 11},
-                {7, 1, 23}, {1, 2, 12}, {30, 1, 12}, {1, 3, 23},  {7, 1, 11}};
-    for (const auto& r : rows) {
-        const QDate day = r.day == 30 ? QDate(2026, 11, 30) : QDate(2026, 12, r.day);
-        // T_Key holds 11, 12 and 23; T_Digit 12 beside a stray 11 (another level layout, say).
-        const bool keyRow = !(r.drill == 11 && r.day == 7) && !(r.drill == 12 && r.day == 1 && r.round == 2);
-        const auto key = runRow<DB_T_KEY>(day, r.drill, r.round);
-        if (keyRow)
-            QVERIFY2(DB_InsertT_Key(m_path, &key), qPrintable(DB_LastError()));
-        const auto dig = runRow<DB_T_DIGIT>(day, r.drill, r.round);
-        if (r.drill != 23)
-            QVERIFY2(DB_InsertT_Digit(m_path, &dig), qPrintable(DB_LastError()));
-    }
-
-    const QStringList got =
-        digit ? readAllRows<DB_T_DIGIT>(m_path, clause) : readAllRows<DB_T_KEY>(m_path, clause);
-    QCOMPARE(got, expected);
-}
-
-void TestRecords::hiraganaStatementsCountAndChartItsRows() {
-    const auto add = [&](QDate day, int drill, int round, const QString& kind, double time) {
-        DB_T_KEY rec;
-        rec.Y4mmdd = day;
-        rec.Y4mmddFlag = 1;
-        rec.Tavrel = static_cast<std::int16_t>(drill);
-        rec.TavrelFlag = 1;
-        rec.Round = static_cast<std::int16_t>(round);
-        rec.RoundFlag = 1;
-        rec.COND1 = kind;
-        rec.COND1Flag = 1;
-        rec.Time = time;
-        rec.TimeFlag = 1;
-        QVERIFY2(DB_InsertT_Key(m_path, &rec), qPrintable(DB_LastError()));
-    };
-    const QDate today(2026, 12, 7);
-    add(today, 23, 1, "AI", 35);
-    add(today.addDays(-1), 23, 1, "AI", 50);
-    add(today, 23, 1, "GA", 42);
-    add(today, 23, 2, "AI", 31);
-    add(today, 11, 1, "AI", 60); // another drill's row with the same code must not count
-    add(today, 23, 1, "nn", 70); // codes compare without regard to case, as the drill expects
-
-    QList<DB_T_KEY> rows;
-    QVERIFY(DB_SelectT_Key(
-        m_path, "select * from [T_Key] where [Y4mmdd] = #2026/12/07# and [tavrel]= 23 and [COND1] = 'AI'",
-        rows));
-    QCOMPARE(rows.size(), 2);
-    QVERIFY(DB_SelectT_Key(
-        m_path, "select * from [T_Key] where [Y4mmdd] = #2026/12/07# and [tavrel]= 23 and [COND1] = 'NN'",
-        rows));
-    QCOMPARE(rows.size(), 1);
-    QVERIFY(DB_SelectT_Key(
-        m_path, "select * from [T_Key] where [Y4mmdd] = #2026/12/07# and [tavrel]= 23 and [COND1] = 'ga'",
-        rows));
-    QCOMPARE(rows.size(), 1);
-
-    QVERIFY(DB_SelectT_Key(m_path, "select * from [T_Key]  where [Tavrel] = 23 order by [Y4mmdd] , [round]",
-                           rows));
-    QStringList got;
-    for (const auto& r : rows)
-        got << QStringLiteral("%1_%2 %3 %4")
-                   .arg(r.Y4mmdd.toString("yyyy/MM/dd"))
-                   .arg(r.Round)
-                   .arg(r.COND1)
-                   .arg(r.Time);
-    QCOMPARE(got.size(), 5);
-    QCOMPARE(got.first(), QStringLiteral("2026/12/06_1 AI 50"));
-    QCOMPARE(got.last(), QStringLiteral("2026/12/07_2 AI 31"));
-
-    // A refused statement empties the list and says why, leaving the rows alone.
-    QVERIFY(!DB_SelectT_Key(m_path, "select * from [T_Key]; delete from [T_Key]", rows));
-    QVERIFY(rows.isEmpty());
-    QVERIFY(!DB_LastError().isEmpty());
-    Peek peek(m_path);
-    QCOMPARE(peek.rows("select count(*) from T_Key").first().first().toInt(), 6);
 }
 
 void TestRecords::unsetFieldsAreStoredAsNull() {
@@ -336,50 +112,6 @@ void TestRecords::unsetFieldsAreStoredAsNull() {
         peek.rows("select typeof(round), typeof(REM), quote(ERR1), typeof(Time) from T_Digit");
     QCOMPARE(digitRow.size(), 1);
     QCOMPARE(digitRow.first(), QVariantList({"null", "null", "''", "null"}));
-}
-
-void TestRecords::storedValuesReadBackWithTheirFlags() {
-    DB_T_DIGIT in;
-    in.Y4mmdd = QDate(2026, 2, 28);
-    in.Y4mmddFlag = 1;
-    in.Pelvoran = 12;
-    in.PelvoranFlag = 1;
-    in.Round = 3;
-    in.RoundFlag = 1;
-    in.REM = QStringLiteral("LEVEL7");
-    in.REMFlag = 1;
-    in.COND1 = QStringLiteral("4");
-    in.COND1Flag = 1;
-    in.Time = 60;
-    in.TimeFlag = 1;
-    in.result1 = 245;
-    in.result1Flag = 1;
-    in.result3 = 312.7;
-    in.result3Flag = 1;
-    in.result4 = 0;
-    in.result4Flag = 1;
-    in.ERR1 = QStringLiteral("ｆ");
-    in.ERR1Flag = 1;
-    QVERIFY(DB_InsertT_Digit(m_path, &in));
-
-    QVERIFY(DB_OpenT_Digit(m_path, " where [Pelvoran] = 12 order by [Y4mmdd] , [round]"));
-    DB_T_DIGIT out;
-    QVERIFY(DB_GetRecordT_Digit(&out));
-    QVERIFY(!DB_GetRecordT_Digit(&out));
-    DB_CloseT_Digit();
-    QCOMPARE(out.Y4mmdd, in.Y4mmdd);
-    QCOMPARE(out.Round, in.Round);
-    QCOMPARE(out.REM, in.REM);
-    QCOMPARE(out.COND1, in.COND1);
-    QCOMPARE(out.Time, in.Time);
-    QCOMPARE(out.result1, in.result1);
-    QCOMPARE(out.result3, in.result3);
-    QCOMPARE(out.result4Flag, 1); // a stored zero is a value, not an empty field
-    QCOMPARE(out.ERR1, in.ERR1);
-    QCOMPARE(out.COND2Flag, 0);
-    QCOMPARE(out.result2Flag, 0);
-    QCOMPARE(out.result5Flag, 0);
-    QCOMPARE(out.COND2, QString());
 }
 
 void TestRecords::oddStoredValuesReadBackSoundly() {
