@@ -49,15 +49,23 @@ QVariantList storedRow(QSqlDatabase& db, const Waiting& w) {
     return values;
 }
 
-bool forget(QSqlDatabase& db, const Waiting& w) {
+// Removes the entries of runs the server now holds, in one transaction. Should this fail, or the program be
+// killed before it, the runs are sent again later and the server ignores them then.
+void forget(QSqlDatabase& db, QList<qlonglong>& seqs) {
+    if (seqs.isEmpty())
+        return;
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("DELETE FROM Outbox WHERE Seq = ?"));
-    q.addBindValue(w.seq);
-    if (q.exec())
-        return true;
-    // Sent again next time, and ignored by the server then.
-    qCWarning(lcDb).noquote() << "A sent run stays in the outbox for now:" << sqlError(q.lastError());
-    return false;
+    bool ok = db.transaction() && q.prepare(QStringLiteral("DELETE FROM Outbox WHERE Seq = ?"));
+    for (const qlonglong seq : std::as_const(seqs)) {
+        q.addBindValue(seq);
+        ok = ok && q.exec();
+    }
+    ok = ok && db.commit();
+    if (!ok) {
+        qCWarning(lcDb).noquote() << "Sent runs stay in the outbox for now:" << sqlError(q.lastError());
+        db.rollback();
+    }
+    seqs.clear();
 }
 
 } // namespace
@@ -133,6 +141,7 @@ bool sendOutbox(const QString& uri, const QString& localPath, QSet<QString>* sen
 
     int left = 0;
     QSet<QString> done;
+    QList<qlonglong> toForget;
     const bool reached = withServer(uri, [&](QSqlDatabase& server) {
         left = 0;
         for (const Waiting& w : waiting) {
@@ -142,20 +151,25 @@ bool sendOutbox(const QString& uri, const QString& localPath, QSet<QString>* sen
             if (values.isEmpty()) {
                 qCWarning(lcDb).noquote()
                     << "The run" << w.runId << "waiting in the outbox is gone from" << localPath;
-                forget(file.db(), w);
+                toForget << w.seq;
                 continue;
             }
             QSqlError error;
             if (!insertRow(server, Dialect::Postgres, *w.def, values, true, &error)) {
                 failServerQuery(error, QStringLiteral("The server did not take the run %1").arg(w.runId));
-                if (DB_LastProblem() == Problem::Offline)
+                if (DB_LastProblem() == Problem::Offline) {
+                    forget(file.db(), toForget);
                     return false;
+                }
                 ++left; // refused: it stays for later, and the others go on
                 continue;
             }
             done.insert(w.runId);
-            forget(file.db(), w);
+            toForget << w.seq;
+            if (toForget.size() >= 100)
+                forget(file.db(), toForget);
         }
+        forget(file.db(), toForget);
         return true;
     });
     if (sent)
