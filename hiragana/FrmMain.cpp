@@ -413,8 +413,11 @@ void FrmMain::SaveResult() {
         [this, dropHourglass](const SaveOutcome& outcome) {
             dropHourglass();
             if (outcome.stored) {
+                // A run kept on this computer for the server says so, in one friendly line.
+                const QString kept =
+                    outcome.queued ? QLatin1Char('\n') + DB_QueuedText(outcome.problem) : QString();
                 ShowMessage(this, QMessageBox::Information, windowTitle(),
-                            QStringLiteral("結果を保存しました。"));
+                            QStringLiteral("結果を保存しました。") + kept);
             } else {
                 ShowMessage(this, QMessageBox::Warning, windowTitle(),
                             QStringLiteral("結果を保存できませんでした。\n") +

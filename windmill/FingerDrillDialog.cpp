@@ -130,6 +130,8 @@ void FingerDrillDialog::saveRun(const FingerRecord& record) {
                 tell("saveFailedMessage", QMessageBox::Warning,
                      QStringLiteral("記録を保存できませんでした。この練習の結果は残りません。\n") +
                          DB_ProblemText(outcome.problem));
+            else if (outcome.queued)
+                tell("saveQueuedMessage", QMessageBox::Information, DB_QueuedText(outcome.problem));
         });
 }
 

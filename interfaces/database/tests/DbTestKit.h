@@ -88,12 +88,14 @@ inline void writeFile(const QString& path, const QByteArray& bytes) {
 class PgAdmin {
 public:
     // `uri`: postgresql://postgres@/<db>?host=<socket folder>
-    explicit PgAdmin(const QString& uri, const QString& database = QStringLiteral("postgres")) {
+    explicit PgAdmin(const QString& uri, const QString& database = QStringLiteral("postgres"),
+                     const QString& user = QStringLiteral("postgres")) {
         static int counter = 0;
         m_name = QStringLiteral("pgadmin%1").arg(++counter);
         m_db.emplace(QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name));
-        m_db->setConnectOptions(QStringLiteral("host=%1;user=postgres;dbname=%2")
-                                    .arg(QUrlQuery(QUrl(uri).query()).queryItemValue("host"), database));
+        m_db->setConnectOptions(
+            QStringLiteral("host=%1;user=%3;dbname=%2")
+                .arg(QUrlQuery(QUrl(uri).query()).queryItemValue("host"), database, user));
         m_db->open();
     }
     ~PgAdmin() {
