@@ -5,6 +5,24 @@ option(HALVOR_WERROR "Treat warnings as errors" OFF)
 
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
+# Installed layout: the programs side by side in lib/halvor (each finds the others next to itself), the one
+# launcher in bin, data in share/halvor. Not the multiarch libdir: these are programs, not libraries.
+include(GNUInstallDirs)
+set(HALVOR_INSTALL_PROGRAMDIR lib/halvor CACHE PATH "Where the programs are installed, under the prefix")
+set(HALVOR_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/halvor)
+# halvor_install_path_from(<out> <from> <to>)  the install folder <to> as seen from <from>, so that an
+# installed tree finds its parts wherever it is put (a DESTDIR, an unpacked package).
+function(halvor_install_path_from out from to)
+    foreach(dir from to)
+        if(NOT IS_ABSOLUTE ${${dir}})
+            set(${dir} ${CMAKE_INSTALL_PREFIX}/${${dir}})
+        endif()
+    endforeach()
+    file(RELATIVE_PATH path ${from} ${to})
+    set(${out} ${path} PARENT_SCOPE)
+endfunction()
+halvor_install_path_from(HALVOR_DATA_FROM_PROGRAMS ${HALVOR_INSTALL_PROGRAMDIR} ${HALVOR_INSTALL_DATADIR})
+
 find_program(HALVOR_CCACHE ccache)
 if(HALVOR_CCACHE)
     set(CMAKE_CXX_COMPILER_LAUNCHER ${HALVOR_CCACHE})
@@ -24,6 +42,12 @@ set(HALVOR_TEST_RUNTIME ${CMAKE_BINARY_DIR}/test-runtime)
 file(MAKE_DIRECTORY ${HALVOR_TEST_RUNTIME}/xdg ${HALVOR_TEST_RUNTIME}/db ${CMAKE_BINARY_DIR}/screenshots)
 file(CHMOD ${HALVOR_TEST_RUNTIME}/xdg DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 
+# halvor_runtime_packages(<Debian package>...)  what a folder's code loads by name at run time (Qt plugins,
+# fonts), which dpkg-shlibdeps cannot see in the programs; the Debian package depends on them.
+function(halvor_runtime_packages)
+    set_property(GLOBAL APPEND PROPERTY HALVOR_RUNTIME_PACKAGES ${ARGN})
+endfunction()
+
 # halvor_add_library(<name> SOURCES ... [LIBS ...])  a static library with the shared flags.
 function(halvor_add_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
@@ -32,12 +56,13 @@ function(halvor_add_library name)
     target_link_libraries(${name} PUBLIC halvor_config ${ARG_LIBS})
 endfunction()
 
-# halvor_add_program(<name> SOURCES main.cpp LIBS ...)  one of the suite's executables, built into bin/.
+# halvor_add_program(<name> SOURCES main.cpp LIBS ...)  one of the suite's executables, built into bin/ and
+# installed beside the others.
 function(halvor_add_program name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE halvor_config ${ARG_LIBS})
-    install(TARGETS ${name} RUNTIME DESTINATION bin)
+    install(TARGETS ${name} RUNTIME DESTINATION ${HALVOR_INSTALL_PROGRAMDIR})
 endfunction()
 
 # A throwaway PostgreSQL server for the tests that ask for one: CTest starts it before the first of them and
@@ -59,6 +84,8 @@ function(halvor_add_test name)
     cmake_parse_arguments(ARG "XVFB;POSTGRES" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE halvor_config Qt6::Test ${ARG_LIBS})
+    # Every test sees the one set of clock and random-source doubles.
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/interfaces/common/tests)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     if(ARG_XVFB)
         add_test(NAME ${name} COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:${name}>)

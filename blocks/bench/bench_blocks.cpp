@@ -3,8 +3,8 @@
 // both water images, the boat and the title).
 #include "BlockDlg.h"
 #include "Common.h"
-#include "FakeClock.h"
 #include "Random.h"
+#include "TestDoubles.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

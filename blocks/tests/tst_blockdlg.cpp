@@ -1,10 +1,10 @@
 // The block game's window driven as a learner would: typed keys, timer ticks by hand, rows read back.
 #include "BlockDlg.h"
 #include "Database.h"
-#include "FakeClock.h"
 #include "GraphDlg.h"
 #include "MSChart.h"
 #include "SaveQueue.h"
+#include "TestDoubles.h"
 
 #include <QDir>
 #include <QFile>

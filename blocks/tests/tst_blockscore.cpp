@@ -1,6 +1,6 @@
 // The game's rules frame by frame: wall, water, warning, the two endings and what each frame draws.
 #include "BlocksCore.h"
-#include "FakeClock.h"
+#include "TestDoubles.h"
 
 #include <QSet>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "DrillRun.h"
-#include "FakeClock.h"
 #include "Lessons.h"
 #include "TestData.h"
+#include "TestDoubles.h"
 #include "modConvert.h"
 #include "modMain.h"
 
@@ -182,7 +182,7 @@ void RulesTest::wholeRunWithAClock() {
         int passed = 0;
         for (;;) {
             const int row = run.curRow();
-            clock.advanceMs(2300);
+            clock.advance(2300);
             QCOMPARE(run.enter(QStringLiteral("x")), DrillRun::Check::Wrong);
             QCOMPARE(run.curRow(), row);
             const QString typed = ConvertRomaji(typingFor(run.rows()[row], run.rows()[row + 1]));
@@ -198,7 +198,7 @@ void RulesTest::wholeRunWithAClock() {
         QVERIFY(!run.running());
         const int expected = int((qint64(lines[kind]) * 2300 + 200) / 1000);
         QCOMPARE(run.elapsedSeconds(), expected);
-        clock.advanceMs(60000);
+        clock.advance(60000);
         QCOMPARE(run.elapsedSeconds(), expected); // frozen once finished
         run.reset();
         QCOMPARE(run.curRow(), 0);

@@ -1,11 +1,11 @@
 #include "Common.h"
-#include "FakeClock.h"
 #include "FrmGraph.h"
 #include "FrmMain.h"
 #include "Lessons.h"
 #include "MSChart.h"
 #include "SaveQueue.h"
 #include "TestData.h"
+#include "TestDoubles.h"
 #include "frmHelp.h"
 #include "modCommon.h"
 #include "modMain.h"
@@ -250,7 +250,7 @@ void WindowTest::playRun(FrmMain& window, FakeClock& clock, int secondsPerLine, 
         const int row = window.run().curRow();
         const QString romaji = typingFor(list->item(row)->text(), list->item(row + 1)->text());
         QVERIFY(!romaji.isEmpty());
-        clock.advanceMs(secondsPerLine * 1000);
+        clock.advance(secondsPerLine * 1000);
         elapsed += secondsPerLine;
         if (typeWrongFirst) {
             // A wrong line does not advance; it stays for correction and the time is shown.
@@ -317,7 +317,7 @@ void WindowTest::wholeRunOfEachKind() {
     QVERIFY(child<QLabel>(window, QStringLiteral("lblResult%1").arg((kind + 1) % 3))->text().isEmpty());
 
     // Empty Enter does not advance but shows the time.
-    clock.advanceMs(1000);
+    clock.advance(1000);
     QTest::keyClick(txtInput, Qt::Key_Return);
     QCOMPARE(window.run().curRow(), 0);
     QCOMPARE(child<QLabel>(window, QStringLiteral("lblResult%1").arg(kind))->text(), QStringLiteral("1"));
@@ -506,7 +506,7 @@ void WindowTest::closingStartsTheReturnProgram() {
         return true;
     });
     {
-        FakeClock clock;
+        FakeClock clock(QDateTime(QDate(2004, 11, 29), QTime(10, 0)));
         FrmMain window(&clock);
         window.setCommandLine(commandLine);
         window.show();

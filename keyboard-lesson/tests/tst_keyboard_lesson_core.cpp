@@ -1,7 +1,7 @@
 // The lesson's rules without a window: the home-position check, the quiz, the pauses and their kept keys,
 // the hot spots of every page.
 #include "KeyboardLessonCore.h"
-#include "LessonTestDoubles.h"
+#include "TestDoubles.h"
 
 #include <QtTest>
 
@@ -120,7 +120,7 @@ void KeyboardLessonCoreTest::homeCheck_data() {
 
 void KeyboardLessonCoreTest::homeCheck() {
     QFETCH(QString, script);
-    FixedRandom random;
+    ScriptedRandom random;
     KeyboardLessonCore core(random);
     core.enterPage(3);
     play(core, script);
@@ -164,7 +164,7 @@ void KeyboardLessonCoreTest::quiz_data() {
 void KeyboardLessonCoreTest::quiz() {
     QFETCH(QList<int>, draws);
     QFETCH(QString, script);
-    FixedRandom random(std::vector<int>(draws.begin(), draws.end()));
+    ScriptedRandom random(QList<int>(draws.begin(), draws.end()), ScriptedRandom::AtEnd::HoldLast);
     KeyboardLessonCore core(random);
     core.enterPage(5);
     QVERIFY(!core.startAt(QPoint(528, 100)));
@@ -184,7 +184,7 @@ void KeyboardLessonCoreTest::quiz() {
 }
 
 void KeyboardLessonCoreTest::keysOnOtherPagesChangeNothing() {
-    FixedRandom random;
+    ScriptedRandom random;
     KeyboardLessonCore core(random);
     for (int page : {1, 2, 4, 5}) {
         core.enterPage(page);
@@ -198,7 +198,7 @@ void KeyboardLessonCoreTest::keysOnOtherPagesChangeNothing() {
 }
 
 void KeyboardLessonCoreTest::quizNeedsStartEachVisit() {
-    FixedRandom random({1});
+    ScriptedRandom random({1});
     KeyboardLessonCore core(random);
     core.enterPage(5);
     QVERIFY(core.clickStart(kOnStart));
@@ -214,7 +214,7 @@ void KeyboardLessonCoreTest::quizNeedsStartEachVisit() {
 }
 
 void KeyboardLessonCoreTest::keysTypedDuringTurnAreJudgedOnArrival() {
-    FixedRandom random;
+    ScriptedRandom random;
     KeyboardLessonCore core(random);
     core.enterPage(2);
     core.beginTurn();
@@ -227,7 +227,7 @@ void KeyboardLessonCoreTest::keysTypedDuringTurnAreJudgedOnArrival() {
 }
 
 void KeyboardLessonCoreTest::turningDropsPauseAndKeptKeys() {
-    FixedRandom random;
+    ScriptedRandom random;
     KeyboardLessonCore core(random);
     core.enterPage(3);
     play(core, "gas");
@@ -242,7 +242,7 @@ void KeyboardLessonCoreTest::turningDropsPauseAndKeptKeys() {
 }
 
 void KeyboardLessonCoreTest::keptKeysAreBounded() {
-    FixedRandom random;
+    ScriptedRandom random;
     KeyboardLessonCore core(random);
     core.enterPage(3);
     core.type(u'g');
@@ -293,7 +293,7 @@ void KeyboardLessonCoreTest::hotSpots() {
     QFETCH(int, page);
     QFETCH(QPoint, point);
     QFETCH(PageAction, action);
-    FixedRandom random;
+    ScriptedRandom random;
     KeyboardLessonCore core(random);
     core.enterPage(page);
     QCOMPARE(core.book().actionAt(point), action);

@@ -1,7 +1,7 @@
 // The lesson's window wired to its rules: pages turned by clicks with the wipe, the cursor, keys typed on
 // the real keyboard and the pauses, what the learner sees, and the road back to the caller.
 #include "KeyboardLessonWindow.h"
-#include "LessonTestDoubles.h"
+#include "TestDoubles.h"
 
 #include <QtTest>
 
@@ -59,7 +59,7 @@ private:
     void turnTo(int page);
 
     QStringList started_;
-    std::unique_ptr<FixedRandom> random_;
+    std::unique_ptr<ScriptedRandom> random_;
     std::unique_ptr<KeyboardLessonWindow> window_;
 };
 
@@ -69,7 +69,7 @@ void KeyboardLessonWindowTest::init() {
         started_ << (QStringList{program} + arguments).join(u' ');
         return true;
     });
-    random_ = std::make_unique<FixedRandom>(std::vector<int>{3, 6});
+    random_ = std::make_unique<ScriptedRandom>(QList<int>{3, 6}, ScriptedRandom::AtEnd::HoldLast);
     window_ = std::make_unique<KeyboardLessonWindow>(kCommandLine, random_.get());
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));

@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QPointer>
@@ -59,16 +60,21 @@ void COstrevaneDlg::setVersionText(const QString& text) {
     version_->move(width() - kVersionRightMargin - version_->width(), kVersionTop);
 }
 
-QUrl COstrevaneDlg::guidePage() {
-    return QUrl::fromLocalFile(
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("guide/index.html")));
+QUrl COstrevaneDlg::guidePage(const QString& programDir) {
+    const QDir dir(programDir);
+    // Installed, the guide lies in the data folder; in the build tree, beside the programs.
+    const QString installed =
+        QDir::cleanPath(dir.filePath(QStringLiteral(HALVOR_DATA_FROM_PROGRAMS "/guide/index.html")));
+    if (QFileInfo::exists(installed))
+        return QUrl::fromLocalFile(installed);
+    return QUrl::fromLocalFile(dir.filePath(QStringLiteral("guide/index.html")));
 }
 
 QUrl COstrevaneDlg::homePage() {
     QUrl url = urlFromSetting(qEnvironmentVariable("HALVOR_HOME_PAGE"));
     if (url.isEmpty())
         url = urlFromSetting(QSettings().value(QStringLiteral("Ostrevane/homePage")).toString());
-    return url.isEmpty() ? guidePage() : url;
+    return url.isEmpty() ? guidePage(QCoreApplication::applicationDirPath()) : url;
 }
 
 void COstrevaneDlg::buttonClicked(int id) {

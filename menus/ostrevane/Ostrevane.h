@@ -16,9 +16,10 @@ public:
     explicit COstrevaneDlg(QWidget* parent = nullptr);
 
     // The page the URL button opens: $HALVOR_HOME_PAGE, else the setting "Ostrevane/homePage", else the
-    // suite's own guide installed beside the programs (so the button works offline).
+    // suite's own guide (so the button works offline).
     static QUrl homePage();
-    static QUrl guidePage();
+    // The guide as found from the programs' folder: the installed data folder, else the build tree's copy.
+    static QUrl guidePage(const QString& programDir);
 
     QLabel* versionLabel() const { return version_; }
     // Keeps the label's right edge 16 pixels from the window's whatever the text's width.

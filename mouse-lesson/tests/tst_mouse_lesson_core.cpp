@@ -1,6 +1,6 @@
 // The mouse lesson's rules without a window: clicking targets, double-clicking presents, dragging fruit.
-#include "LessonTestDoubles.h"
 #include "MouseLessonCore.h"
+#include "TestDoubles.h"
 
 #include <QtTest>
 
@@ -25,15 +25,16 @@ private slots:
     void hotSpots();
 
 private:
-    std::unique_ptr<FixedRandom> random_;
-    ManualClock clock_;
+    std::unique_ptr<ScriptedRandom> random_;
+    FakeClock clock_;
     std::unique_ptr<MouseLessonCore> core_;
 };
 
 void MouseLessonCoreTest::init() {
     // Draws that put targets at clearly different places, then repeat.
-    random_ = std::make_unique<FixedRandom>(std::vector<int>{100, 100, 400, 250, 50, 30, 500, 300});
-    clock_.ticks = 1000;
+    random_ = std::make_unique<ScriptedRandom>(QList<int>{100, 100, 400, 250, 50, 30, 500, 300},
+                                               ScriptedRandom::AtEnd::HoldLast);
+    clock_.tick = 1000;
     core_ = std::make_unique<MouseLessonCore>(*random_, clock_);
 }
 
@@ -66,7 +67,7 @@ void MouseLessonCoreTest::tenTargetsTimedWithMisses() {
     QVERIFY(!core_->press(QPoint(600, 520)));
     QCOMPARE(core_->misses(), 0);
     for (int i = 0; i < MouseLessonCore::kTargets; ++i) {
-        clock_.ticks += 700;
+        clock_.tick += 700;
         if (i == 3)
             QVERIFY(core_->press(core_->target() + QPoint(0, 40))); // one miss, counted once
         QVERIFY(core_->press(core_->target()));
@@ -76,7 +77,7 @@ void MouseLessonCoreTest::tenTargetsTimedWithMisses() {
     QCOMPARE(core_->misses(), 1);
     QCOMPARE(core_->successes(), 10u);
     QCOMPARE(core_->clickMilliseconds(), 7000u);
-    clock_.ticks += 5000; // the time stands once all are hit
+    clock_.tick += 5000; // the time stands once all are hit
     QCOMPARE(core_->clickMilliseconds(), 7000u);
     QVERIFY(!core_->press(QPoint(300, 300)));
     QCOMPARE(core_->misses(), 1);
@@ -154,9 +155,9 @@ void MouseLessonCoreTest::fruitDroppedElsewhereSlidesBack() {
     QVERIFY(!core_->inBasket(0));
     QVERIFY(core_->sliding());
     QCOMPARE(core_->fruitPosition(0), QPoint(home.x() + 200, 200));
-    clock_.ticks += MouseLessonCore::kSlideMs / 2;
+    clock_.tick += MouseLessonCore::kSlideMs / 2;
     QCOMPARE(core_->fruitPosition(0), QPoint(home.x() + 100, (200 + home.y()) / 2));
-    clock_.ticks += MouseLessonCore::kSlideMs / 2;
+    clock_.tick += MouseLessonCore::kSlideMs / 2;
     QVERIFY(!core_->sliding());
     QCOMPARE(core_->fruitPosition(0), home);
     // Dragged off the window's edge, a fruit stays whole in sight.

@@ -1,7 +1,7 @@
 // The mouse lesson's window driven by real mouse events: every exercise finished, double-click against
 // two slow clicks, dragging, the cursor, and the road back to the caller.
-#include "LessonTestDoubles.h"
 #include "MouseLessonWindow.h"
+#include "TestDoubles.h"
 
 #include <QStyleHints>
 #include <QtTest>
@@ -39,8 +39,8 @@ private:
     void turnTo(int page);
 
     QStringList started_;
-    FixedRandom random_{{100, 100, 400, 250, 50, 30, 500, 300}};
-    ManualClock clock_;
+    ScriptedRandom random_{{100, 100, 400, 250, 50, 30, 500, 300}, ScriptedRandom::AtEnd::HoldLast};
+    FakeClock clock_;
     std::unique_ptr<MouseLessonWindow> window_;
 };
 
@@ -77,7 +77,7 @@ void MouseLessonWindowTest::everyPageAndTheClickExercise() {
     QTest::mouseMove(area(), window_->core().target());
     QTRY_VERIFY(window_->handShown());
     for (int i = 0; i < MouseLessonCore::kTargets; ++i) {
-        clock_.ticks += 800;
+        clock_.tick += 800;
         if (i == 0)
             QTest::mouseClick(area(), Qt::LeftButton, {}, window_->core().target() + QPoint(45, 0), 300);
         QTest::mouseClick(area(), Qt::LeftButton, {}, window_->core().target(), 300);
@@ -121,7 +121,7 @@ void MouseLessonWindowTest::dragIntoAndOutsideTheBasket() {
     QTest::mouseRelease(area(), Qt::LeftButton, {}, QPoint(300, 300));
     QVERIFY(!window_->core().inBasket(1));
     QVERIFY(window_->core().sliding());
-    clock_.ticks += MouseLessonCore::kSlideMs;
+    clock_.tick += MouseLessonCore::kSlideMs;
     QTRY_VERIFY(!window_->core().sliding());
     QCOMPARE(window_->core().fruitPosition(1), home);
     for (int i = 0; i < MouseLessonCore::kFruits; ++i) {

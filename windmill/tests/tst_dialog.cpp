@@ -1,10 +1,10 @@
 // The windmill window: start-up, a whole run driven with an injected clock, the stored row, the keys that
 // must never press a button, closing, the failure roads and the chart.
 #include "Common.h"
-#include "FakeClock.h"
 #include "MSChart.h"
 #include "SaveQueue.h"
 #include "Setsumei.h"
+#include "TestDoubles.h"
 #include "WindmillDlg.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 // The windmill's rules: key choice per level, the shown speed, the pinwheel and needle, the end of a run.
-#include "FakeClock.h"
+#include "TestDoubles.h"
 #include "WindmillGame.h"
 
 #include <QSet>

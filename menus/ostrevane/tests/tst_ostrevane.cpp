@@ -13,9 +13,11 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -64,6 +66,8 @@ private slots:
     void homePageAddress();
     void urlShowsTheMessageWhileOpening();
     void guideIsInstalledBesideThePrograms();
+    void guideIsFoundFromTheProgramsFolder_data();
+    void guideIsFoundFromTheProgramsFolder();
     void screenshot();
     void thePickerOffersTheKnownNamesAndANewOne();
     void onASharedComputerTheLearnerIsAskedFirst();
@@ -202,7 +206,7 @@ void TestOstrevane::homePageAddress() {
         qputenv("HALVOR_HOME_PAGE", setting.toUtf8());
     const QUrl url = COstrevaneDlg::homePage();
     if (expected.isEmpty()) {
-        QCOMPARE(url, COstrevaneDlg::guidePage());
+        QCOMPARE(url, COstrevaneDlg::guidePage(QCoreApplication::applicationDirPath()));
         QVERIFY(url.isLocalFile());
         QCOMPARE(url.toLocalFile(),
                  QCoreApplication::applicationDirPath() + QStringLiteral("/guide/index.html"));
@@ -253,6 +257,34 @@ void TestOstrevane::guideIsInstalledBesideThePrograms() {
     // It tells about each drill the course menu offers.
     for (const char* title : {"キーボード", "マウス", "ブロック", "ひらがな", "風車"})
         QVERIFY2(html.contains(QString::fromUtf8(title)), title);
+}
+
+void TestOstrevane::guideIsFoundFromTheProgramsFolder_data() {
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("programDir");
+    QTest::addColumn<QString>("expected");
+    const QString installed = QStringLiteral("usr/share/halvor/guide/index.html");
+    const QString built = QStringLiteral("build/bin/guide/index.html");
+    QTest::newRow("installed") << QStringList{installed} << "usr/lib/halvor" << installed;
+    QTest::newRow("build tree") << QStringList{built} << "build/bin" << built;
+    QTest::newRow("installed, a stray copy beside")
+        << QStringList{installed, "usr/lib/halvor/guide/index.html"} << "usr/lib/halvor" << installed;
+}
+
+void TestOstrevane::guideIsFoundFromTheProgramsFolder() {
+    QFETCH(QStringList, files);
+    QFETCH(QString, programDir);
+    QFETCH(QString, expected);
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QDir dir(root.path());
+    QVERIFY(dir.mkpath(programDir));
+    for (const QString& file : files) {
+        QVERIFY(dir.mkpath(QFileInfo(file).path()));
+        QFile page(dir.filePath(file));
+        QVERIFY(page.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(COstrevaneDlg::guidePage(dir.filePath(programDir)), QUrl::fromLocalFile(dir.filePath(expected)));
 }
 
 void TestOstrevane::screenshot() {

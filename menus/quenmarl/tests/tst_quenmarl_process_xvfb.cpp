@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 namespace {
 
@@ -79,6 +80,20 @@ void closeLeftovers() {
     }
 }
 
+// Starts a program of the suite by name, or with no name the top menu as the desktop starts it: through the
+// launcher when one is given (an installed tree), else straight from the programs' folder.
+void startProgram(QProcess& process, const QString& bin, const QString& program,
+                  const QProcessEnvironment& env) {
+    // The programs the menus start share this output; a pipe closed at the top menu's exit would kill them.
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setProcessEnvironment(env);
+    const QString launcher = env.value(QStringLiteral("HALVOR_LAUNCHER"));
+    if (!launcher.isEmpty())
+        process.start(launcher, program.isEmpty() ? QStringList() : QStringList{program});
+    else
+        process.start(bin + u'/' + (program.isEmpty() ? QStringLiteral("Ostrevane") : program), {});
+}
+
 } // namespace
 
 class TestQuenmarlProcess : public QObject {
@@ -95,6 +110,7 @@ private slots:
     void cleanup() { closeLeftovers(); }
 
     void roadBetweenTheMenus();
+    void urlOpensTheGuide();
     void quickClicksStartOneDrill();
 
 private:
@@ -103,9 +119,7 @@ private:
 
 void TestQuenmarlProcess::roadBetweenTheMenus() {
     QProcess top;
-    // The programs the menus start share this output; a pipe closed at the top menu's exit would kill them.
-    top.setProcessChannelMode(QProcess::ForwardedChannels);
-    top.start(bin_ + QStringLiteral("/Ostrevane"), {});
+    startProgram(top, bin_, QString(), QProcessEnvironment::systemEnvironment());
     QString window = waitForWindow(kTopMenu);
     QVERIFY2(!window.isEmpty(), "the top menu shows");
     shoot(window, QStringLiteral("process_ostrevane"));
@@ -150,6 +164,38 @@ void TestQuenmarlProcess::roadBetweenTheMenus() {
     QVERIFY2(waitForNoWindow(kTopMenu), "END ends the top menu");
     QTest::qWait(500);
     QVERIFY(visibleWindows(kCourseMenu).isEmpty());
+}
+
+void TestQuenmarlProcess::urlOpensTheGuide() {
+    // The desktop's opener is a stand-in that writes down the address it was given.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString opened = dir.filePath(QStringLiteral("opened"));
+    QFile opener(dir.filePath(QStringLiteral("xdg-open")));
+    QVERIFY(opener.open(QIODevice::WriteOnly));
+    opener.write(QStringLiteral("#!/bin/sh\necho \"$1\" >> '%1'\n").arg(opened).toUtf8());
+    opener.close();
+    opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"), dir.path() + u':' + env.value(QStringLiteral("PATH")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path()); // no home page set by the user
+    env.remove(QStringLiteral("HALVOR_HOME_PAGE"));
+
+    QProcess top;
+    startProgram(top, bin_, QStringLiteral("Ostrevane"), env);
+    const QString window = waitForWindow(kTopMenu);
+    QVERIFY2(!window.isEmpty(), "the top menu shows");
+    click(window, 80 + 280, 360 + 20);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opened), 10000);
+    QFile file(opened);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QUrl page(QString::fromUtf8(file.readAll()).trimmed());
+    QVERIFY2(page.isLocalFile() && page.path().endsWith(QStringLiteral("/guide/index.html")),
+             qPrintable(page.toString()));
+    QVERIFY2(QFile::exists(page.toLocalFile()), "the guide is where the top menu looks for it");
+
+    click(window, 380 + 64, 470 + 16);
+    QVERIFY(top.waitForFinished(10000));
 }
 
 void TestQuenmarlProcess::quickClicksStartOneDrill() {

@@ -1,8 +1,8 @@
 // Storing finished finger-drill runs and reading them back for the chart, checked with plain SQL.
 #include "Database.h"
-#include "FakeClock.h"
 #include "GraphDlg.h"
 #include "RecordRun.h"
+#include "TestDoubles.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>

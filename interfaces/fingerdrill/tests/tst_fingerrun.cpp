@@ -1,6 +1,6 @@
 // The run arithmetic both finger drills share.
-#include "FakeClock.h"
 #include "FingerRun.h"
+#include "TestDoubles.h"
 
 #include <QTest>
 
