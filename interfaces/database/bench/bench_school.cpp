@@ -104,8 +104,9 @@ int main(int argc, char** argv) {
 
     QTemporaryDir dir(QStringLiteral("/tmp/halvor-school-XXXXXX"));
     // The cluster belongs to the postgres user when this runs as root; it must reach its folder.
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                          QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                          QFile::ExeOther);
     const QString cluster = dir.filePath(QStringLiteral("pg"));
     const QString script = QStringLiteral(HALVOR_PG_CLUSTER);
     if (QProcess::execute(script, {QStringLiteral("start"), cluster}) != 0)
