@@ -341,7 +341,7 @@ void TestOstrevane::thePickerOffersTheKnownNamesAndANewOne() {
     QVERIFY(start->isEnabled());
     field->setText(QStringLiteral("田中 はると"));
     QVERIFY(start->isEnabled());
-    halvor::testing::saveScreenshot(&picker, QStringLiteral("ostrevane_learner_picker.png"));
+    halvor::testing::saveScreenshot(&picker, QStringLiteral("ostrevane_learner_picker"));
     QTest::mouseClick(start, Qt::LeftButton);
     QCOMPARE(picker.result(), int(QDialog::Accepted));
     QCOMPARE(picker.chosen(), QStringLiteral("田中 はると"));
