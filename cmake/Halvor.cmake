@@ -65,12 +65,24 @@ function(halvor_add_program name)
     install(TARGETS ${name} RUNTIME DESTINATION ${HALVOR_INSTALL_PROGRAMDIR})
 endfunction()
 
-# halvor_add_test(<name> SOURCES ... LIBS ... [XVFB [SCREEN WxHxD]])
+# A throwaway PostgreSQL server for the tests that ask for one: CTest starts it before the first of them and
+# stops it after the last (a fixture), listening only on a socket in this folder.
+set(HALVOR_TEST_PG_DIR ${HALVOR_TEST_RUNTIME}/pg)
+set(HALVOR_TEST_PG "postgresql://postgres@/postgres?host=${HALVOR_TEST_PG_DIR}")
+if(BUILD_TESTING)
+    add_test(NAME postgres_start COMMAND ${PROJECT_SOURCE_DIR}/tools/pg-test-cluster start ${HALVOR_TEST_PG_DIR})
+    add_test(NAME postgres_stop COMMAND ${PROJECT_SOURCE_DIR}/tools/pg-test-cluster stop ${HALVOR_TEST_PG_DIR})
+    set_tests_properties(postgres_start PROPERTIES FIXTURES_SETUP postgres)
+    set_tests_properties(postgres_stop PROPERTIES FIXTURES_CLEANUP postgres)
+endif()
+
+# halvor_add_test(<name> SOURCES ... LIBS ... [XVFB [SCREEN WxHxD]] [POSTGRES])
 # A Qt Test executable registered with CTest. Widget tests run on the offscreen platform; XVFB runs the
 # test under a real X server (for process tests driven with xdotool), of 1280x1024x24 unless SCREEN says.
-# Each test gets its own VUR_MDB.
+# Each test gets its own VUR_MDB and its own settings folders. POSTGRES: the test server runs meanwhile, its
+# superuser's URI in HALVOR_TEST_PG.
 function(halvor_add_test name)
-    cmake_parse_arguments(ARG "XVFB" "SCREEN" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "XVFB;POSTGRES" "SCREEN" "SOURCES;LIBS" ${ARGN})
     if(NOT ARG_SCREEN)
         set(ARG_SCREEN 1280x1024x24)
     endif()
@@ -87,7 +99,11 @@ function(halvor_add_test name)
         set(platform offscreen)
     endif()
     set_tests_properties(${name} PROPERTIES ENVIRONMENT
-        "QT_QPA_PLATFORM=${platform};XDG_RUNTIME_DIR=${HALVOR_TEST_RUNTIME}/xdg;VUR_MDB=${HALVOR_TEST_RUNTIME}/db/${name}.mdb;HALVOR_SCREENSHOTS=${CMAKE_BINARY_DIR}/screenshots;HALVOR_BIN=${CMAKE_BINARY_DIR}/bin;ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1;QT_LOGGING_RULES=qt.multimedia*=false")
+        "QT_QPA_PLATFORM=${platform};XDG_RUNTIME_DIR=${HALVOR_TEST_RUNTIME}/xdg;VUR_MDB=${HALVOR_TEST_RUNTIME}/db/${name}.mdb;HALVOR_SCREENSHOTS=${CMAKE_BINARY_DIR}/screenshots;HALVOR_BIN=${CMAKE_BINARY_DIR}/bin;ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1;QT_LOGGING_RULES=qt.multimedia*=false;XDG_CONFIG_HOME=${HALVOR_TEST_RUNTIME}/config/${name};XDG_CONFIG_DIRS=${HALVOR_TEST_RUNTIME}/config/${name}-system;HALVOR_DATABASE=;HALVOR_LEARNER=")
+    if(ARG_POSTGRES)
+        set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "HALVOR_TEST_PG=${HALVOR_TEST_PG}")
+        set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED postgres)
+    endif()
 endfunction()
 
 # halvor_add_resources(<target> <folder>)

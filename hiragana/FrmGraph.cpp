@@ -56,7 +56,11 @@ void FrmGraph::DrawGraph() {
 
     QList<DB_T_KEY> records;
     const bool read = DB_SelectT_Key(databasePath_, GraphQuery(), records) != 0;
-    const QString why = read ? QString() : DB_LastError();
+    // The technical reason is in the log already; the learner reads what happened and what to do.
+    const QString why = read ? QString() : DB_ProblemText(DB_LastProblem());
+    // Drawn from this computer's rows while the school's server is away: a short note says so.
+    if (read && DB_ServerProblem() != halvor::db::Problem::None)
+        ChtGraph->SetFootnoteText(ChtGraph->GetFootnoteText() + QLatin1Char('\n') + DB_ServerAwayText());
     const QList<GraphRow> rows = BuildGraphRows(records);
     rowCount_ = int(rows.size());
     for (int r = 0; r < rowCount_; ++r) {

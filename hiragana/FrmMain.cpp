@@ -8,6 +8,8 @@
 #include "modConvert.h"
 #include "modMain.h"
 
+#include "SaveQueue.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -184,6 +186,10 @@ FrmMain::FrmMain(const halvor::Clock* clock, QWidget* parent)
 }
 
 FrmMain::~FrmMain() {
+    // A save still running goes on without this window; its hourglass goes with it.
+    for (; hourglasses_ > 0; --hourglasses_) {
+        QApplication::restoreOverrideCursor();
+    }
     if (bgm_) {
         CMN_DSStopSound(bgm_);
     }
@@ -389,16 +395,41 @@ void FrmMain::EndRun() {
 void FrmMain::SaveResult() {
     ShowTime();
     const int seconds = run_.elapsedSeconds();
+    const QString path = databasePath_;
+    const QDate day = clock_.today();
+    const int kind = run_.kind();
+    // The hourglass shows while the save runs on the queue's thread; the window stays alive meanwhile, and a
+    // file locked by another program is waited for without freezing it.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const SaveOutcome outcome = SaveRun(databasePath_, clock_.today(), run_.kind(), seconds);
-    // Never leave the hourglass up, whatever the save did.
-    QApplication::restoreOverrideCursor();
-    if (outcome.saved) {
-        ShowMessage(this, QMessageBox::Information, windowTitle(), QStringLiteral("結果を保存しました。"));
-    } else {
-        ShowMessage(this, QMessageBox::Warning, windowTitle(),
-                    QStringLiteral("結果を保存できませんでした。\n%1").arg(outcome.error));
-    }
+    ++hourglasses_;
+    auto holding = std::make_shared<bool>(true);
+    const auto dropHourglass = [this, holding] {
+        if (*holding) {
+            *holding = false;
+            --hourglasses_;
+            QApplication::restoreOverrideCursor();
+        }
+    };
+    halvor::db::SaveQueue::instance().submit(
+        [path, day, kind, seconds] { return SaveRun(path, day, kind, seconds); }, this,
+        [this, dropHourglass] {
+            dropHourglass();
+            ShowMessage(this, QMessageBox::Information, windowTitle(), DB_WaitingText());
+        },
+        [this, dropHourglass](const SaveOutcome& outcome) {
+            dropHourglass();
+            if (outcome.stored) {
+                // A run kept on this computer for the server says so, in one friendly line.
+                const QString kept =
+                    outcome.queued ? QLatin1Char('\n') + DB_QueuedText(outcome.problem) : QString();
+                ShowMessage(this, QMessageBox::Information, windowTitle(),
+                            QStringLiteral("結果を保存しました。") + kept);
+            } else {
+                ShowMessage(this, QMessageBox::Warning, windowTitle(),
+                            QStringLiteral("結果を保存できませんでした。\n") +
+                                DB_ProblemText(outcome.problem));
+            }
+        });
 }
 
 void FrmMain::tmrPetta_Timer() {

@@ -82,6 +82,7 @@ private:
     std::array<QPixmap, 8> backCells_;
     qreal pettaRatio_ = 0;
     CMN_SoundBuffer* bgm_ = nullptr;
+    int hourglasses_ = 0; // saves still running, each showing the hourglass
 
     QFrame* FraDX = nullptr;
     QFrame* FraKiroku = nullptr;

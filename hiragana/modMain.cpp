@@ -17,13 +17,10 @@ QString RoundQuery(const QDate& day, const QString& code) {
 }
 
 SaveOutcome SaveRun(const QString& databasePath, const QDate& day, int kind, int seconds) {
-    SaveOutcome outcome;
     const PracticeKind& practice = Kind(kind);
     QList<DB_T_KEY> today;
-    if (!DB_SelectT_Key(databasePath, RoundQuery(day, practice.code), today)) {
-        outcome.error = DB_LastError();
-        return outcome;
-    }
+    if (!DB_SelectT_Key(databasePath, RoundQuery(day, practice.code), today))
+        return DB_SaveOutcome(0, 0);
 
     DB_T_KEY record;
     DB_ClearStructT_Key(&record);
@@ -40,13 +37,7 @@ SaveOutcome SaveRun(const QString& databasePath, const QDate& day, int kind, int
     record.Time = double(seconds);
     record.TimeFlag = 1;
     // COND2, result1..5 and ERR1..3 stay unset: stored as NULL.
-    if (!DB_InsertT_Key(databasePath, &record)) {
-        outcome.error = DB_LastError();
-        return outcome;
-    }
-    outcome.saved = true;
-    outcome.round = record.Round;
-    return outcome;
+    return DB_SaveOutcome(DB_InsertT_Key(databasePath, &record), record.Round);
 }
 
 QString ReturnCommandOf(const QString& commandLine) {

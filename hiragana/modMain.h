@@ -18,13 +18,9 @@ QString GetDatabasePath();
 // The statement that finds today's runs of a kind, in the database's Jet dialect.
 QString RoundQuery(const QDate& day, const QString& code);
 
-struct SaveOutcome {
-    bool saved = false;
-    int round = 0; // run number given to the stored run
-    QString error; // why it was not stored
-};
+using SaveOutcome = halvor::db::SaveOutcome;
 // Stores a finished run of a kind (0..2) with its whole seconds as a new T_Key row, numbered after the
-// runs of the same day and kind already stored.
+// runs of the same day and kind already stored. Nothing is stored when today's runs cannot be counted.
 SaveOutcome SaveRun(const QString& databasePath, const QDate& day, int kind, int seconds);
 
 // What the drill starts when it closes: the text of its command line after its own program token (the

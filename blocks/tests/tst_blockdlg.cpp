@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "GraphDlg.h"
 #include "MSChart.h"
+#include "SaveQueue.h"
 #include "TestDoubles.h"
 
 #include <QDir>
@@ -20,7 +21,9 @@ namespace {
 
 const QString MenuLine = QStringLiteral(R"("/opt/halvor/Tavrel11" "/opt/halvor/Quenmarl" 12)");
 
+// The rows stored so far, once the saves on the save queue's thread have ended.
 QList<QVariantMap> keyRows(const QString& path) {
+    halvor::db::SaveQueue::instance().waitForIdle(30000);
     QList<QVariantMap> out;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");

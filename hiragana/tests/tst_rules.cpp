@@ -256,7 +256,7 @@ void RulesTest::savedRunsAreNumberedPerDayAndKind() {
 void RulesTest::savedRowReadsBackWithNulls() {
     const QString path = dir_.filePath(QStringLiteral("row.mdb"));
     const SaveOutcome outcome = SaveRun(path, QDate(2004, 11, 29), 2, 47);
-    QVERIFY2(outcome.saved, qPrintable(outcome.error));
+    QVERIFY2(outcome.stored, qPrintable(outcome.why));
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("readback"));
         db.setDatabaseName(path);
@@ -289,15 +289,15 @@ void RulesTest::saveFailureSaysWhy() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     const SaveOutcome outcome = SaveRun(blocker + QStringLiteral("/VUR.MDB"), QDate(2004, 11, 29), 0, 30);
-    QVERIFY(!outcome.saved);
-    QVERIFY(!outcome.error.isEmpty());
+    QVERIFY(!outcome.stored);
+    QVERIFY(!outcome.why.isEmpty());
 }
 
 void RulesTest::saveWaitsForAnotherProgramReadingTheFile() {
     // Another program of the suite (a chart, a menu) may hold the file at the moment a run ends; the run
     // must wait for it rather than be lost.
     const QString path = dir_.filePath(QStringLiteral("busy.mdb"));
-    QVERIFY2(SaveRun(path, QDate(2004, 11, 29), 0, 30).saved, "setting up the file");
+    QVERIFY2(SaveRun(path, QDate(2004, 11, 29), 0, 30).stored, "setting up the file");
     std::atomic<bool> locked{false};
     std::atomic<bool> lockFailed{false};
     std::thread holder([&] {
@@ -323,7 +323,7 @@ void RulesTest::saveWaitsForAnotherProgramReadingTheFile() {
     const SaveOutcome outcome = SaveRun(path, QDate(2004, 11, 29), 0, 31);
     holder.join();
     QVERIFY(!lockFailed);
-    QVERIFY2(outcome.saved, qPrintable(outcome.error));
+    QVERIFY2(outcome.stored, qPrintable(outcome.why));
     QCOMPARE(outcome.round, 2);
     QList<DB_T_KEY> rows;
     QVERIFY(DB_SelectT_Key(path, GraphQuery(), rows));

@@ -3,6 +3,7 @@
 #include "FrmMain.h"
 #include "Lessons.h"
 #include "MSChart.h"
+#include "SaveQueue.h"
 #include "TestData.h"
 #include "TestDoubles.h"
 #include "frmHelp.h"
@@ -25,6 +26,12 @@
 using namespace hiragana;
 
 namespace {
+
+// A failure message tells the learner what happened and what to do in Japanese; the path and the engine's
+// own words go to the log.
+bool japaneseOnly(const QString& text) {
+    return !text.contains(QRegularExpression(QStringLiteral("[A-Za-z/]")));
+}
 
 struct Message {
     QMessageBox::Icon icon;
@@ -266,6 +273,9 @@ void WindowTest::playRun(FrmMain& window, FakeClock& clock, int secondsPerLine, 
             QCOMPARE(result->text(), QString::number(elapsed));
         }
     }
+    // The run is saved on the save queue's thread; its message comes back to this one.
+    QVERIFY(halvor::db::SaveQueue::instance().waitForIdle(30000));
+    QCoreApplication::processEvents();
 }
 
 void WindowTest::wholeRunOfEachKind_data() {
@@ -457,6 +467,7 @@ void WindowTest::saveFailureIsReportedAndTheWindowReset() {
     QCOMPARE(messages_[0].icon, QMessageBox::Warning);
     QVERIFY(messages_[0].text.startsWith(QStringLiteral("結果を保存できませんでした。")));
     QVERIFY(messages_[0].text.size() > QStringLiteral("結果を保存できませんでした。\n").size()); // and why
+    QVERIFY2(japaneseOnly(messages_[0].text), qPrintable(messages_[0].text));
     QVERIFY(!messages_[0].hourglass);
     QVERIFY(QApplication::overrideCursor() == nullptr);
     QVERIFY(!window.run().running());
@@ -582,6 +593,7 @@ void WindowTest::graphReportsAnUnreadableDatabase() {
     QCOMPARE(messages_.size(), 1);
     QCOMPARE(messages_[0].icon, QMessageBox::Warning);
     QVERIFY(messages_[0].text.startsWith(QStringLiteral("成績のデータベースを読み込めませんでした。")));
+    QVERIFY2(japaneseOnly(messages_[0].text), qPrintable(messages_[0].text));
     QCOMPARE(graph.rowCount(), 0);
     QVERIFY(!graph.chart()->showsSample());
     QVERIFY(QApplication::overrideCursor() == nullptr);

@@ -1,5 +1,6 @@
 // Application set-up shared by every program: names, Japanese font mapping, colours.
 #include "Common.h"
+#include "Database.h"
 
 #include <QColor>
 #include <QCoreApplication>
@@ -36,6 +37,8 @@ void CMN_InitApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("Halvor"));
     installFontSubstitutions();
     CMN_EnableFullScreenKey();
+    // Runs kept on this computer while the school's server was away go now, without holding up the start.
+    DB_StartOutboxSend();
 }
 
 QFont CMN_Font(const QString& face, double points, bool bold) {

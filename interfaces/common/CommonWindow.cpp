@@ -1,6 +1,7 @@
 // The suite's window conventions: captions, the fixed client area, the drill's frames and its number panel,
 // and the small start-up message.
 #include "Common.h"
+#include "Database.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -187,7 +188,8 @@ void CMN_SetWindowTitle(const char* key, QWidget* window) {
             << "no caption for key " << (key ? key : "(none)") << "; caption left as it was";
         return;
     }
-    window->setWindowTitle(title);
+    // On a shared computer the learner's name follows the caption, so nobody practises under another name.
+    window->setWindowTitle(DB_SharedComputer() ? title + QStringLiteral("　－　") + DB_Learner() : title);
 }
 
 void CMN_SetWindowSize(QWidget* window, int width, int height) {

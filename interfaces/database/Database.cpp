@@ -1,367 +1,122 @@
 // SQLite behind the drills' record functions. Every call opens its own short-lived connection: the programs
 // run one at a time and each holds the file only for one save or one chart fill, so nothing stays locked.
 #include "Database.h"
+#include "DbCore.h"
+#include "Outbox.h"
+#include "Records.h"
+#include "SaveQueue.h"
+#include "Schema.h"
+#include "Server.h"
 #include "SqlText.h"
+#include "SqliteFile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLoggingCategory>
-#include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStandardPaths>
+#include <QUuid>
+
+#include <functional>
 
 #include <algorithm>
 #include <atomic>
 #include <optional>
 #include <vector>
 
+namespace halvor::db {
+
 Q_LOGGING_CATEGORY(lcDb, "halvor.db")
 
 namespace {
-
 thread_local QString t_lastError;
+thread_local Problem t_lastProblem = Problem::None;
+} // namespace
 
-bool fail(const QString& message) {
+bool fail(Problem problem, const QString& message) {
     t_lastError = message;
+    t_lastProblem = problem;
     qCWarning(lcDb).noquote() << message;
     return false;
 }
 
-// The drills' queries were written for an engine that compares text without regard to case
-// ([COND1] = 'ga' finds "GA"), so every text column compares that way here too.
-QString tableSql(const QString& table, const QString& drill, const QString& round, bool threeErrors) {
-    const QString text = QStringLiteral(" TEXT COLLATE NOCASE");
-    QString sql =
-        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Y4mmdd TEXT, %2 INTEGER, %3 INTEGER, REM%4, COND1%4,"
-                       " COND2%4, Time REAL, result1 REAL, result2 REAL, result3 REAL, result4 REAL,"
-                       " result5 REAL, ERR1%4")
-            .arg(table, drill, round, text);
-    if (threeErrors)
-        sql += QStringLiteral(", ERR2%1, ERR3%1").arg(text);
-    return sql + QLatin1Char(')');
+void clearFailure() {
+    t_lastError.clear();
+    t_lastProblem = Problem::None;
 }
-
-// Schema versions: index i holds the statements that lift a file from version i to i + 1. A later change
-// appends a step here; files of every older version are brought up to date on their next open.
-const std::vector<std::vector<QString>>& migrations() {
-    static const std::vector<std::vector<QString>> steps = {
-        {
-            tableSql(QStringLiteral("T_Key"), QStringLiteral("Tavrel"), QStringLiteral("Round"), true),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS IX_T_Key_Drill ON T_Key (Tavrel, Y4mmdd, Round)"),
-            tableSql(QStringLiteral("T_Digit"), QStringLiteral("Pelvoran"), QStringLiteral("round"), false),
-            QStringLiteral(
-                "CREATE INDEX IF NOT EXISTS IX_T_Digit_Drill ON T_Digit (Pelvoran, Y4mmdd, round)"),
-        },
-    };
-    return steps;
-}
-
-// A file marked read-only is respected even by a user whom the system would let write (such as root).
-bool writable(const QString& path) {
-    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return QFileInfo(path).isWritable() && (QFile::permissions(path) & anyWrite);
-}
-
-int schemaVersion() {
-    return static_cast<int>(migrations().size());
-}
-
-// One QSqlDatabase connection under a name of its own, removed again when this goes out of scope. The
-// QSqlDatabase handle lives in an optional so it is gone before removeDatabase() runs (no Qt warning).
-class Connection {
-public:
-    Connection(const QString& path, bool readOnly) {
-        static std::atomic<unsigned> counter{0};
-        m_name = QStringLiteral("halvor.db.%1").arg(counter.fetch_add(1));
-        m_db.emplace(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name));
-        m_db->setDatabaseName(path);
-        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000");
-        if (readOnly)
-            options += QStringLiteral(";QSQLITE_OPEN_READONLY");
-        m_db->setConnectOptions(options);
-    }
-    ~Connection() {
-        if (m_db) {
-            m_db->close();
-            m_db.reset();
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    QSqlDatabase& db() { return *m_db; }
-    bool open() { return m_db->isValid() && m_db->open(); }
-
-private:
-    QString m_name;
-    std::optional<QSqlDatabase> m_db;
-};
 
 QString sqlError(const QSqlError& error) {
     QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
     return text.trimmed();
 }
 
-// What lies at the path decides what may be done to it: only a missing, empty or SQLite file is ever written.
-enum class FileKind { Missing, Empty, Sqlite, Foreign, Unreadable, Folder };
-
-FileKind inspect(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return FileKind::Missing;
-    if (info.isDir())
-        return FileKind::Folder;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return FileKind::Unreadable;
-    const QByteArray head = file.read(16);
-    if (head.isEmpty() && file.size() == 0)
-        return FileKind::Empty;
-    return head == QByteArray("SQLite format 3\0", 16) ? FileKind::Sqlite : FileKind::Foreign;
+bool isBusy(const QSqlError& error) {
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    return code == 5 || code == 6; // SQLITE_BUSY, SQLITE_LOCKED
 }
 
-bool applyMigrations(Connection& c, int from, const QString& path) {
-    QSqlDatabase& db = c.db();
-    if (!db.transaction())
-        return fail(
-            QStringLiteral("Cannot write the results database %1: %2").arg(path, sqlError(db.lastError())));
-    QSqlQuery q(db);
-    for (int v = from; v < schemaVersion(); ++v) {
-        for (const QString& sql : migrations()[static_cast<std::size_t>(v)]) {
-            if (!q.exec(sql)) {
-                const QString why = sqlError(q.lastError());
-                q.finish();
-                db.rollback();
-                return fail(QStringLiteral("Cannot set up the tables in %1: %2").arg(path, why));
-            }
-        }
-    }
-    // PRAGMA takes no bound values; the number is ours, not input.
-    if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(schemaVersion()))) {
-        const QString why = sqlError(q.lastError());
-        q.finish();
-        db.rollback();
-        return fail(QStringLiteral("Cannot set up the tables in %1: %2").arg(path, why));
-    }
-    q.finish();
-    if (!db.commit()) {
-        const QString why = sqlError(db.lastError());
-        db.rollback();
-        return fail(QStringLiteral("Cannot set up the tables in %1: %2").arg(path, why));
-    }
-    return true;
+Connection::Connection(const QString& driver, const QString& database) {
+    static std::atomic<unsigned> counter{0};
+    m_name = QStringLiteral("halvor.db.%1").arg(counter.fetch_add(1));
+    m_db.emplace(QSqlDatabase::addDatabase(driver, m_name));
+    m_db->setDatabaseName(database);
 }
 
-std::optional<int> userVersion(Connection& c) {
-    QSqlQuery q(c.db());
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
-        return std::nullopt;
-    return q.value(0).toInt();
+Connection::~Connection() {
+    if (m_db) {
+        m_db->close();
+        m_db.reset();
+    }
+    QSqlDatabase::removeDatabase(m_name);
 }
 
-// Makes sure the file exists and carries the current schema, creating the folder and the file when missing.
-// Returns false (with the reason in DB_LastError) for anything that is not ours to write.
-bool prepareFile(const QString& path) {
-    if (path.trimmed().isEmpty())
-        return fail(QStringLiteral("No path was given for the results database."));
-    switch (inspect(path)) {
-    case FileKind::Folder:
-        return fail(QStringLiteral("The results database path %1 is a folder, not a file.").arg(path));
-    case FileKind::Unreadable:
-        return fail(QStringLiteral("The results database %1 cannot be read.").arg(path));
-    case FileKind::Foreign:
-        return fail(
-            QStringLiteral("%1 is not an SQLite database (an old file of another format?); it was left "
-                           "unchanged.")
-                .arg(path));
-    case FileKind::Missing: {
-        const QString folder = QFileInfo(path).absolutePath();
-        if (!QDir().mkpath(folder))
-            return fail(QStringLiteral("Cannot create the folder %1 for the results database.").arg(folder));
-        bool ok = false;
-        {
-            Connection c(path, false);
-            if (!c.open())
-                fail(QStringLiteral("Cannot create the results database %1: %2")
-                         .arg(path, sqlError(c.db().lastError())));
-            else
-                ok = applyMigrations(c, 0, path);
-        }
-        // Leave no half-made file behind; the next save tries again from scratch.
-        if (!ok && inspect(path) != FileKind::Foreign)
-            QFile::remove(path);
-        return ok;
-    }
-    case FileKind::Empty:
-    case FileKind::Sqlite:
-        break;
-    }
+} // namespace halvor::db
 
-    int version = 0;
-    {
-        Connection c(path, true);
-        if (!c.open())
-            return fail(QStringLiteral("Cannot open the results database %1: %2")
-                            .arg(path, sqlError(c.db().lastError())));
-        const auto v = userVersion(c);
-        if (!v)
-            return fail(QStringLiteral("%1 is not a readable SQLite database: %2")
-                            .arg(path, sqlError(c.db().lastError())));
-        version = *v;
-    }
-    if (version >= schemaVersion())
-        return true;
-    if (!writable(path))
-        return fail(QStringLiteral("The results database %1 is read-only and lacks its tables.").arg(path));
-    Connection c(path, false);
-    if (!c.open())
-        return fail(QStringLiteral("Cannot open the results database %1: %2")
-                        .arg(path, sqlError(c.db().lastError())));
-    return applyMigrations(c, version, path);
-}
+using namespace halvor::db;
 
-// Field layout of both tables: column name, where the value and its flag sit in the record.
-enum class Kind { Date, Int16, Text, Real };
-
-template <typename Rec> struct Column {
-    const char* name;
-    Kind kind;
-    void* (*value)(Rec&);
-    std::int32_t Rec::*flag;
-};
-
-#define HALVOR_COLUMN(Rec, col, member, kind)                                                                \
-    Column<Rec> {                                                                                            \
-        col, kind, [](Rec& r) -> void* { return &r.member; }, &Rec::member##Flag                             \
-    }
-
-// The thirteen fields both tables share, in table order; only the drill and run-number names differ.
-#define HALVOR_SHARED_COLUMNS(Rec, drillColumn, drillMember, roundColumn)                                    \
-    HALVOR_COLUMN(Rec, "Y4mmdd", Y4mmdd, Kind::Date),                                                        \
-        HALVOR_COLUMN(Rec, drillColumn, drillMember, Kind::Int16),                                           \
-        HALVOR_COLUMN(Rec, roundColumn, Round, Kind::Int16), HALVOR_COLUMN(Rec, "REM", REM, Kind::Text),     \
-        HALVOR_COLUMN(Rec, "COND1", COND1, Kind::Text), HALVOR_COLUMN(Rec, "COND2", COND2, Kind::Text),      \
-        HALVOR_COLUMN(Rec, "Time", Time, Kind::Real), HALVOR_COLUMN(Rec, "result1", result1, Kind::Real),    \
-        HALVOR_COLUMN(Rec, "result2", result2, Kind::Real),                                                  \
-        HALVOR_COLUMN(Rec, "result3", result3, Kind::Real),                                                  \
-        HALVOR_COLUMN(Rec, "result4", result4, Kind::Real),                                                  \
-        HALVOR_COLUMN(Rec, "result5", result5, Kind::Real), HALVOR_COLUMN(Rec, "ERR1", ERR1, Kind::Text)
-
-struct KeyTable {
-    using Record = DB_T_KEY;
-    static QString table() { return QStringLiteral("T_Key"); }
-    static const std::vector<Column<DB_T_KEY>>& columns() {
-        static const std::vector<Column<DB_T_KEY>> all = {
-            HALVOR_SHARED_COLUMNS(DB_T_KEY, "Tavrel", Tavrel, "Round"),
-            HALVOR_COLUMN(DB_T_KEY, "ERR2", ERR2, Kind::Text),
-            HALVOR_COLUMN(DB_T_KEY, "ERR3", ERR3, Kind::Text),
-        };
-        return all;
-    }
-};
-
-struct DigitTable {
-    using Record = DB_T_DIGIT;
-    static QString table() { return QStringLiteral("T_Digit"); }
-    static const std::vector<Column<DB_T_DIGIT>>& columns() {
-        static const std::vector<Column<DB_T_DIGIT>> all = {
-            HALVOR_SHARED_COLUMNS(DB_T_DIGIT, "Pelvoran", Pelvoran, "round")};
-        return all;
-    }
-};
-
-#undef HALVOR_SHARED_COLUMNS
-#undef HALVOR_COLUMN
-
-template <typename Rec> QVariant boundValue(const Column<Rec>& col, const Rec& rec) {
-    void* p = col.value(const_cast<Rec&>(rec));
-    const bool set = rec.*(col.flag) != 0;
-    switch (col.kind) {
-    case Kind::Date: {
-        const QDate& d = *static_cast<QDate*>(p);
-        if (set && d.isValid())
-            return d.toString(Qt::ISODate);
-        if (set)
-            qCWarning(lcDb) << "an invalid date is stored as empty in" << col.name;
-        return QVariant(QMetaType::fromType<QString>());
-    }
-    case Kind::Int16:
-        return set ? QVariant(int(*static_cast<std::int16_t*>(p))) : QVariant(QMetaType::fromType<int>());
-    case Kind::Real:
-        return set ? QVariant(*static_cast<double*>(p)) : QVariant(QMetaType::fromType<double>());
-    case Kind::Text: {
-        const QString& s = *static_cast<QString*>(p);
-        // A set but empty text (no errors made) is stored as '' and stays apart from an unset NULL.
-        return set ? QVariant(s.isNull() ? QString(QLatin1String("")) : s)
-                   : QVariant(QMetaType::fromType<QString>());
-    }
-    }
-    return {};
-}
-
-template <typename Rec> void readValue(const Column<Rec>& col, const QVariant& v, Rec& rec) {
-    if (v.isNull())
-        return;
-    void* p = col.value(rec);
-    switch (col.kind) {
-    case Kind::Date: {
-        // Only the day counts; tolerate a time of day written by hand after it.
-        const QDate d = QDate::fromString(v.toString().left(10), Qt::ISODate);
-        if (!d.isValid())
-            return;
-        *static_cast<QDate*>(p) = d;
-        break;
-    }
-    case Kind::Int16: {
-        bool ok = false;
-        const qlonglong n = v.toLongLong(&ok);
-        if (!ok)
-            return;
-        *static_cast<std::int16_t*>(p) =
-            static_cast<std::int16_t>(std::clamp<qlonglong>(n, INT16_MIN, INT16_MAX));
-        break;
-    }
-    case Kind::Real: {
-        bool ok = false;
-        const double d = v.toDouble(&ok);
-        if (!ok)
-            return;
-        *static_cast<double*>(p) = d;
-        break;
-    }
-    case Kind::Text:
-        *static_cast<QString*>(p) = v.toString();
-        break;
-    }
-    rec.*(col.flag) = 1;
-}
+namespace {
 
 template <typename Rec> void clearRecord(Rec* rec) {
     if (rec)
         *rec = Rec{};
 }
 
-// Runs one validated select and turns every row into a record. Column names are matched without regard to
-// case, so "[tavrel]" and "Round" or "round" all find their field; columns the select left out stay unset.
+// A select in the given dialect, with `source` in the place of the table; nothing when the drill's text is
+// refused (reason in *why).
+using SelectBuilder = std::function<std::optional<QString>(Dialect, const QString& source, QString* why)>;
+
+// The table as the current learner sees it: only the learner's rows, under the table's own name, so the
+// drill's clause reads it unchanged. On the file, rows without a learner are the login user's.
+struct Restriction {
+    QString source;
+    QVariantList values;
+};
+
+Restriction learnerRestriction(const TableDef& def, Dialect dialect, bool hasLearnerColumn) {
+    const QString learner = DB_Learner();
+    const QString name = tableName(QLatin1String(def.name), dialect);
+    const QString pattern = QStringLiteral("(SELECT * FROM %1 WHERE %2) %1");
+    if (dialect == Dialect::Postgres)
+        return {pattern.arg(name, QStringLiteral("learner = ?")), {learner}};
+    const bool ownsUnnamed = learner.compare(DB_LoginName(), Qt::CaseInsensitive) == 0;
+    if (!hasLearnerColumn) // an older file that may not be written: every row is the login user's
+        return {pattern.arg(name, ownsUnnamed ? QStringLiteral("1 = 1") : QStringLiteral("0 = 1")), {}};
+    return {pattern.arg(name, ownsUnnamed ? QStringLiteral("(Learner = ? OR Learner IS NULL)")
+                                          : QStringLiteral("Learner = ?")),
+            {learner}};
+}
+
+// Runs one select and turns every row into a record. Column names are matched without regard to case, so
+// "[tavrel]" and "Round" or "round" all find their field; columns the select left out stay unset.
 template <typename Table>
-bool runSelect(const QString& path, const QString& sql, std::vector<typename Table::Record>& out) {
+bool readRows(QSqlDatabase& db, const QString& sql, const QVariantList& values,
+              std::vector<typename Table::Record>& out, const std::function<bool(const QSqlError&)>& failed) {
     using Rec = typename Table::Record;
-    out.clear();
-    if (!prepareFile(path))
-        return false;
-    Connection c(path, true);
-    if (!c.open())
-        return fail(QStringLiteral("Cannot open the results database %1: %2")
-                        .arg(path, sqlError(c.db().lastError())));
-    QSqlQuery q(c.db());
+    QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.exec(sql))
-        return fail(QStringLiteral("The query of %1 failed: %2 (%3)")
-                        .arg(Table::table(), sqlError(q.lastError()), sql));
+    bool ok = q.prepare(sql);
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!ok || !q.exec())
+        return failed(q.lastError());
     const QSqlRecord shape = q.record();
     std::vector<std::pair<int, const Column<Rec>*>> map;
     for (const auto& col : Table::columns()) {
@@ -376,8 +131,71 @@ bool runSelect(const QString& path, const QString& sql, std::vector<typename Tab
         out.push_back(std::move(rec));
     }
     if (q.lastError().isValid())
-        return fail(QStringLiteral("Reading %1 failed: %2").arg(Table::table(), sqlError(q.lastError())));
+        return failed(q.lastError());
     return true;
+}
+
+template <typename Table>
+bool selectFromFile(const QString& path, const SelectBuilder& build,
+                    std::vector<typename Table::Record>& out) {
+    ResultsFile file = openResultsFile(path, Table::def(), Access::Read);
+    if (!file)
+        return false;
+    const Restriction r = learnerRestriction(Table::def(), Dialect::Sqlite, file.current);
+    QString why;
+    const std::optional<QString> sql = build(Dialect::Sqlite, r.source, &why);
+    if (!sql)
+        return fail(Problem::Failed, why);
+    return readRows<Table>(file.db(), *sql, r.values, out, [&](const QSqlError& error) {
+        if (isBusy(error))
+            return fail(Problem::Busy,
+                        QStringLiteral("The results database %1 is being used by another program: %2")
+                            .arg(path, sqlError(error)));
+        return fail(
+            Problem::Failed,
+            QStringLiteral("The query of %1 failed: %2 (%3)").arg(Table::table(), sqlError(error), *sql));
+    });
+}
+
+template <typename Table>
+bool selectFromServer(const QString& uri, const SelectBuilder& build,
+                      std::vector<typename Table::Record>& out) {
+    const Restriction r = learnerRestriction(Table::def(), Dialect::Postgres, true);
+    QString why;
+    const std::optional<QString> sql = build(Dialect::Postgres, r.source, &why);
+    if (!sql)
+        return fail(Problem::Failed, why);
+    return withServer(uri, [&](QSqlDatabase& db) {
+        out.clear();
+        return readRows<Table>(db, *sql, r.values, out, [&](const QSqlError& error) {
+            return failServerQuery(error,
+                                   QStringLiteral("The query of %1 failed (%2)").arg(Table::table(), *sql));
+        });
+    });
+}
+
+thread_local Problem t_serverAway = Problem::None;
+thread_local bool t_queued = false;
+
+// The learner's rows: from the server when the path is its address, and from this computer's file while the
+// server cannot be reached (DB_ServerProblem() says why).
+template <typename Table>
+bool selectRows(const QString& path, const SelectBuilder& build, std::vector<typename Table::Record>& out) {
+    out.clear();
+    t_serverAway = Problem::None;
+    QString why;
+    // The drill's text is checked before anything is opened or made.
+    if (!build(Dialect::Sqlite, {}, &why))
+        return fail(Problem::Failed, why);
+    if (!DB_IsServerAddress(path))
+        return selectFromFile<Table>(path, build, out);
+    if (selectFromServer<Table>(path, build, out))
+        return true;
+    t_serverAway = DB_LastProblem();
+    out.clear();
+    const QString local = DB_LocalPath();
+    qCInfo(lcDb).noquote() << "Showing the rows kept in" << local << "while the server is away";
+    return selectFromFile<Table>(local, build, out);
 }
 
 template <typename Table> struct OpenQuery {
@@ -386,23 +204,21 @@ template <typename Table> struct OpenQuery {
     bool open = false;
 };
 
-// One query per table, as the callers expect; the rows are read at open so no connection stays behind.
+// One query per table and thread, as the callers expect (a save may run beside the window's chart); the
+// rows are read at open so no connection stays behind.
 template <typename Table> OpenQuery<Table>& heldQuery() {
-    static OpenQuery<Table> q;
+    thread_local OpenQuery<Table> q;
     return q;
 }
 
 template <typename Table> int openTable(const QString& path, const QString& clause) {
-    t_lastError.clear();
+    clearFailure();
     auto& held = heldQuery<Table>();
     held = {};
-    QString why;
-    const std::optional<QString> sql = halvor::db::selectWithClause(Table::table(), clause, &why);
-    if (!sql) {
-        fail(why);
-        return 0;
-    }
-    if (!runSelect<Table>(path, *sql, held.rows)) {
+    const SelectBuilder build = [&](Dialect dialect, const QString& source, QString* why) {
+        return selectWithClause(Table::table(), clause, why, dialect, source);
+    };
+    if (!selectRows<Table>(path, build, held.rows)) {
         held.rows.clear();
         return 0;
     }
@@ -411,17 +227,16 @@ template <typename Table> int openTable(const QString& path, const QString& clau
 }
 
 template <typename Table> int getRecord(typename Table::Record* record) {
-    t_lastError.clear();
     auto& held = heldQuery<Table>();
     if (!held.open) {
-        // The save sequence reads on after a failed open by design; no warning for that.
-        t_lastError = QStringLiteral("No query of %1 is open.").arg(Table::table());
+        // The save sequence reads on after a failed open by design: no warning, and the open's reason stays.
         return 0;
     }
+    clearFailure();
     if (held.next >= held.rows.size())
         return 0;
     if (!record) {
-        fail(QStringLiteral("No record was given to fill from %1.").arg(Table::table()));
+        fail(Problem::Failed, QStringLiteral("No record was given to fill from %1.").arg(Table::table()));
         return 0;
     }
     *record = held.rows[held.next++];
@@ -429,60 +244,77 @@ template <typename Table> int getRecord(typename Table::Record* record) {
 }
 
 template <typename Table> int closeTable() {
-    t_lastError.clear();
     heldQuery<Table>() = {};
     return 1;
 }
 
-template <typename Table> int insertRecord(const QString& path, const typename Table::Record* record) {
-    t_lastError.clear();
-    if (!record)
-        return fail(QStringLiteral("No record was given to store in %1.").arg(Table::table()));
-    if (!prepareFile(path))
+// The row as stored: the record's fields in column order, then the learner and a new run id.
+template <typename Table> QVariantList rowValues(const typename Table::Record& record) {
+    QVariantList values;
+    for (const auto& col : Table::columns())
+        values << boundValue(col, record);
+    values << DB_Learner() << QUuid::createUuid().toString(QUuid::WithoutBraces);
+    return values;
+}
+
+int insertIntoFile(const QString& path, const TableDef& def, const QVariantList& values) {
+    ResultsFile file = openResultsFile(path, def, Access::Write);
+    if (!file)
         return 0;
-    if (!writable(path))
-        return fail(
-            QStringLiteral("The results database %1 is read-only; the result was not stored.").arg(path));
-
-    QStringList names;
-    QStringList marks;
-    for (const auto& col : Table::columns()) {
-        names << QLatin1Char('"') + QLatin1String(col.name) + QLatin1Char('"');
-        marks << QStringLiteral("?");
-    }
-    const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(Table::table(), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-
-    Connection c(path, false);
-    QSqlDatabase& db = c.db();
-    if (!c.open())
-        return fail(
-            QStringLiteral("Cannot open the results database %1: %2").arg(path, sqlError(db.lastError())));
-    if (!db.transaction())
-        return fail(
-            QStringLiteral("Cannot write the results database %1: %2").arg(path, sqlError(db.lastError())));
-    bool ok = false;
-    QString why;
-    {
-        QSqlQuery q(db);
-        if (q.prepare(sql)) {
-            for (const auto& col : Table::columns())
-                q.addBindValue(boundValue(col, *record));
-            ok = q.exec();
-        }
-        if (!ok)
-            why = sqlError(q.lastError());
-    }
+    QSqlDatabase& db = file.db();
+    QSqlError error;
+    bool ok = db.transaction();
+    if (!ok)
+        error = db.lastError();
+    ok = ok && insertRow(db, Dialect::Sqlite, def, values, false, &error);
     if (ok && !db.commit()) {
         ok = false;
-        why = sqlError(db.lastError());
+        error = db.lastError();
     }
-    if (!ok) {
-        db.rollback();
-        return fail(
-            QStringLiteral("The result was not stored in %1 of %2: %3").arg(Table::table(), path, why));
+    if (ok)
+        return 1;
+    db.rollback();
+    return fail(isBusy(error) ? Problem::Busy : Problem::Failed,
+                QStringLiteral("The result was not stored in %1 of %2: %3%4")
+                    .arg(QLatin1String(def.name), path, sqlError(error),
+                         isBusy(error) ? QStringLiteral(" (another program is using the file)") : QString()));
+}
+
+// A run for the server: kept on this computer with its outbox entry first, then the outbox is sent. A run the
+// server did not take yet is stored all the same: it waits, and DB_SaveOutcome says so.
+int insertForServer(const QString& uri, const TableDef& def, const QVariantList& values) {
+    const QString local = DB_LocalPath();
+    if (!keepForServer(local, def, values)) {
+        // No file to wait in: the server is the only place left.
+        const Problem localProblem = DB_LastProblem();
+        QSqlError error;
+        if (withServer(uri, [&](QSqlDatabase& db) {
+                return insertRow(db, Dialect::Postgres, def, values, true, &error) ||
+                       failServerQuery(error, QStringLiteral("The server did not take the run"));
+            }))
+            return 1;
+        if (localProblem == Problem::Busy)
+            t_lastProblem = Problem::Busy; // the save is tried again once the file is free
+        return 0;
     }
+    QSet<QString> sent;
+    if (sendOutbox(uri, local, &sent) || sent.contains(values.last().toString())) {
+        clearFailure();
+        return 1;
+    }
+    t_queued = true;
     return 1;
+}
+
+template <typename Table> int insertRecord(const QString& path, const typename Table::Record* record) {
+    clearFailure();
+    t_queued = false;
+    if (!record)
+        return fail(Problem::Failed,
+                    QStringLiteral("No record was given to store in %1.").arg(Table::table()));
+    const QVariantList values = rowValues<Table>(*record);
+    return DB_IsServerAddress(path) ? insertForServer(path, Table::def(), values)
+                                    : insertIntoFile(path, Table::def(), values);
 }
 
 } // namespace
@@ -520,16 +352,13 @@ int DB_InsertT_Key(const QString& path, const DB_T_KEY* record) {
 }
 
 int DB_SelectT_Key(const QString& path, const QString& statement, QList<DB_T_KEY>& rows) {
-    t_lastError.clear();
+    clearFailure();
     rows.clear();
-    QString why;
-    const std::optional<QString> sql = halvor::db::selectStatement(KeyTable::table(), statement, &why);
-    if (!sql) {
-        fail(why);
-        return 0;
-    }
+    const SelectBuilder build = [&](Dialect dialect, const QString& source, QString* why) {
+        return selectStatement(KeyTable::table(), statement, why, dialect, source);
+    };
     std::vector<DB_T_KEY> found;
-    if (!runSelect<KeyTable>(path, *sql, found))
+    if (!selectRows<KeyTable>(path, build, found))
         return 0;
     rows.reserve(static_cast<qsizetype>(found.size()));
     for (auto& r : found)
@@ -541,16 +370,113 @@ QString DB_LastError() {
     return t_lastError;
 }
 
-QString DB_TranslateJet(const QString& jet) {
-    return halvor::db::translateJet(jet);
+Problem DB_LastProblem() {
+    return t_lastProblem;
 }
 
-QString DB_DefaultPath() {
-    const QString env = qEnvironmentVariable("VUR_MDB");
-    if (!env.isEmpty())
-        return env;
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return DB_JoinPath(DB_JoinPath(data, QStringLiteral("Halvor")), QStringLiteral("VUR.MDB"));
+SaveOutcome DB_SaveOutcome(int insertResult, int round) {
+    SaveOutcome outcome;
+    outcome.stored = insertResult != 0;
+    outcome.queued = outcome.stored && t_queued;
+    outcome.round = outcome.stored ? round : 0;
+    if (!outcome.stored || outcome.queued) {
+        outcome.problem = t_lastProblem == Problem::None ? Problem::Failed : t_lastProblem;
+        outcome.why = t_lastError;
+    }
+    return outcome;
+}
+
+Problem DB_ServerProblem() {
+    return t_serverAway;
+}
+
+QString DB_WaitingText() {
+    return QStringLiteral(
+        "ほかの プログラムが きろくの ファイルを つかっています。 あいたら すぐに ほぞんします。 "
+        "この まま つづけて ください。");
+}
+
+QString DB_QueuedText(Problem problem) {
+    const QString kept =
+        QStringLiteral("サーバーに つながらないので、この パソコンに ほぞんしました。 あとで おくります。");
+    switch (problem) {
+    case Problem::UnknownHost:
+    case Problem::LoginRefused:
+    case Problem::OtherVersion:
+    case Problem::ServerRefused:
+        return DB_ProblemText(problem) + QLatin1Char('\n') + kept;
+    default:
+        return kept;
+    }
+}
+
+QString DB_ServerAwayText() {
+    return QStringLiteral("サーバーに つながらないので、この パソコンの きろくだけを みせています。");
+}
+
+QString DB_ProblemText(Problem problem) {
+    switch (problem) {
+    case Problem::None:
+        return {};
+    case Problem::Busy:
+        return QStringLiteral(
+            "ほかの プログラムが きろくの ファイルを つかっています。 その プログラムを とじてから、 "
+            "もう いちど ためして ください。");
+    case Problem::Damaged:
+    case Problem::NotAFile:
+        return QStringLiteral(
+            "きろくの ファイルが こわれているか、 ちがう しゅるいの ファイルです。 おうちの ひとか "
+            "せんせいに みて もらって ください。");
+    case Problem::ReadOnly:
+        return QStringLiteral(
+            "きろくの ファイルに かきこむ ことが できません。 おうちの ひとか せんせいに みて "
+            "もらって ください。");
+    case Problem::CannotOpen:
+        return QStringLiteral(
+            "きろくの ファイルを ひらく ことが できません。 おうちの ひとか せんせいに みて "
+            "もらって ください。");
+    case Problem::Offline:
+        return QStringLiteral("サーバーに つながりません。");
+    case Problem::UnknownHost:
+        return QStringLiteral(
+            "サーバーの なまえが みつかりません。 せっていを せんせいに みて もらって ください。");
+    case Problem::LoginRefused:
+        return QStringLiteral(
+            "サーバーが ログインを ことわりました。 パスワードと せっていを せんせいに みて "
+            "もらって ください。");
+    case Problem::OtherVersion:
+        return QStringLiteral(
+            "サーバーの きろくの かたちが この プログラムと ちがいます。 せんせいに しらせて "
+            "ください。");
+    case Problem::ServerRefused:
+        return QStringLiteral("サーバーが きろくを うけとりませんでした。 せんせいに しらせて ください。");
+    case Problem::Failed:
+        break;
+    }
+    return QStringLiteral(
+        "ファイルが こわれているか、 ほかの プログラムが つかっています。 もう いちど ためして "
+        "ください。");
+}
+
+int DB_SendOutbox() {
+    clearFailure();
+    const QString target = DB_DefaultPath();
+    if (!DB_IsServerAddress(target))
+        return 1;
+    return sendOutbox(target, DB_LocalPath()) ? 1 : 0;
+}
+
+void DB_StartOutboxSend() {
+    SaveQueue::instance().submit(
+        [] {
+            DB_SendOutbox();
+            return SaveOutcome{};
+        },
+        nullptr, {}, {});
+}
+
+QString DB_TranslateJet(const QString& jet) {
+    return halvor::db::translateJet(jet);
 }
 
 QString DB_JoinPath(const QString& folder, const QString& file) {

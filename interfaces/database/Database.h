@@ -90,13 +90,95 @@ int DB_InsertT_Key(const QString& path, const DB_T_KEY* record);
 // hiragana drill. Fills rows and returns non-zero on success.
 int DB_SelectT_Key(const QString& path, const QString& statement, QList<DB_T_KEY>& rows);
 
+namespace halvor::db {
+
+// What kind of failure a call met, so a caller can tell the learner what happened and what to do. The
+// technical reason goes to the log (category halvor.db) and stays readable through DB_LastError().
+enum class Problem {
+    None,
+    Busy,       // another program holds the file locked
+    Damaged,    // not an SQLite file, a damaged one, or one whose table has another shape
+    NotAFile,   // a folder, pipe or device lies at the path
+    ReadOnly,   // the file may be read but not written
+    CannotOpen, // no path, or the file or its folder cannot be read or made
+    Failed,     // anything else the engine refused
+    // The school's server; a run meeting one of these is kept on this computer and sent later.
+    Offline,       // no answer within a few seconds
+    UnknownHost,   // the server's name is not known
+    LoginRefused,  // wrong password, unknown role or database
+    OtherVersion,  // the server's tables are of another schema version
+    ServerRefused, // the tables are missing and may not be made, or the server refused the statement
+};
+
+// The outcome of one save, carried from the thread that saved to the window that tells the learner.
+struct SaveOutcome {
+    bool stored = false;             // in the results, or kept on this computer for the server
+    bool queued = false;             // kept on this computer until the server can be reached
+    int round = 0;                   // run number given to the stored run
+    Problem problem = Problem::None; // why it was not stored, or why it waits for the server
+    QString why;                     // the technical reason, for the log and for tests
+};
+
+} // namespace halvor::db
+
 // Why the last call of this thread failed; empty after a success.
 QString DB_LastError();
+halvor::db::Problem DB_LastProblem();
+// What the learner reads about a problem: what happened and what to do, in Japanese.
+QString DB_ProblemText(halvor::db::Problem problem);
+// What the learner reads, once, while a finished run waits for a file that another program holds.
+QString DB_WaitingText();
+// What the learner reads when a run was kept on this computer for the server: the friendly line, after the
+// reason when it is one the learner can have looked at (a wrong password, an unknown server, ...).
+QString DB_QueuedText(halvor::db::Problem problem);
+// The note under a chart drawn from this computer's rows while the server is away.
+QString DB_ServerAwayText();
+// Why the last read of this thread showed this computer's rows instead of the server's; None when it did not.
+halvor::db::Problem DB_ServerProblem();
+// A save sequence's outcome from its insert's result and this thread's last failure.
+halvor::db::SaveOutcome DB_SaveOutcome(int insertResult, int round);
 
 // The Jet dialect rewritten for SQLite: #yyyy/mm/dd# becomes 'yyyy-mm-dd'; bracketed names stay.
 QString DB_TranslateJet(const QString& jet);
 
-// Where VUR.MDB lies: $VUR_MDB when set, else VUR.MDB in the suite's folder of the user's data.
+// Where results go, as the drills pass it to the functions above: $HALVOR_DATABASE when set, else the
+// setting Database/Url (the user's file, then the system-wide one a school deploys under /etc/xdg), else
+// DB_LocalPath(). A path is an SQLite file; a "postgresql://" URI is a PostgreSQL server.
 QString DB_DefaultPath();
+// The SQLite file on this computer: $VUR_MDB when set, else VUR.MDB in the suite's folder of the user's
+// data. It also keeps the runs that wait for the server.
+QString DB_LocalPath();
+// True for a "postgresql://" (or "postgres://") connection URI.
+bool DB_IsServerAddress(const QString& path);
+
+// ---- Learners
+// ------------------------------------------------------------------------------------------------ Every row
+// carries its learner. The library adds the current learner to every row it inserts and shows every query
+// only that learner's rows (on a file, rows without a learner are the login user's), so the drills never see
+// learners.
+
+// Who is practising: $HALVOR_LEARNER when it is a valid name, else the login name.
+QString DB_Learner();
+QString DB_LoginName();
+// 1 to 32 characters, no control characters, no spaces at either end.
+bool DB_ValidLearnerName(const QString& name);
+// The setting Learners/Shared: the computer is shared, so the top menu asks who is practising.
+bool DB_SharedComputer();
+
+struct DB_LEARNER {
+    QString name;
+    QString className;       // empty when none
+    bool registered = false; // in the Learners table; else only seen in results
+};
+// The learners known at `path`: the registered ones first (by class and name), then the other names seen in
+// results (by name). May wait for a server: call it away from the window's thread. Non-zero on success.
+int DB_KnownLearners(const QString& path, QList<DB_LEARNER>& learners);
+// Sends the runs waiting in this computer's outbox to the server that DB_DefaultPath() names, oldest first.
+// Non-zero when nothing is left waiting (also when the results go to a file).
+int DB_SendOutbox();
+// The same on the save queue's thread, so a program's start never waits for the server. Every program calls
+// it once as it starts.
+void DB_StartOutboxSend();
+
 // Joins a folder and a file name with exactly one separator.
 QString DB_JoinPath(const QString& folder, const QString& file);

@@ -76,6 +76,9 @@ bool check(const QString& translated, QString* why, const QString& what) {
         return reject(QStringLiteral("comments are not accepted"));
     if (s.mask.contains(QLatin1Char('#')))
         return reject(QStringLiteral("a date is not written as #yyyy/mm/dd#"));
+    // Placeholders are the library's, for the values it binds (such as the learner).
+    if (s.mask.contains(QLatin1Char('?')))
+        return reject(QStringLiteral("a placeholder (?) is not accepted"));
     return true;
 }
 
@@ -108,9 +111,41 @@ bool checkTail(const QString& mask, QString* why, const QString& what, const QSt
     return true;
 }
 
+// [Name] and "Name" become "name": PostgreSQL folds unquoted names to lower case, and the server's tables use
+// lower-case names, so quoting the lower-cased name finds the column even where a bare word would be a
+// keyword (time). Text in single quotes is a value and stays as it is.
+QString quoteNamesForPostgres(const QString& text) {
+    QString out;
+    out.reserve(text.size() + 8);
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\'')) {
+            qsizetype j = i + 1;
+            while (j < n && (text[j] != c || (j + 1 < n && text[j + 1] == c)))
+                j += text[j] == c ? 2 : 1;
+            out += QStringView(text).mid(i, std::min(j + 1, n) - i);
+            i = j + 1;
+        } else if (c == QLatin1Char('[') || c == QLatin1Char('"')) {
+            const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : c;
+            qsizetype j = text.indexOf(close, i + 1);
+            if (j < 0)
+                j = n; // unclosed: the check refuses it
+            const QString name = text.mid(i + 1, j - i - 1).toLower();
+            out += QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                   QLatin1Char('"');
+            i = j + 1;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
-QString translateJet(const QString& jet) {
+QString translateJet(const QString& jet, Dialect dialect) {
     const Scan s = scan(jet);
     QString out;
     out.reserve(jet.size() + 8);
@@ -126,32 +161,40 @@ QString translateJet(const QString& jet) {
         from = m.capturedEnd();
     }
     out += QStringView(jet).mid(from);
-    return out;
+    return dialect == Dialect::Postgres ? quoteNamesForPostgres(out) : out;
 }
 
-std::optional<QString> selectWithClause(const QString& table, const QString& clause, QString* why) {
+QString tableName(const QString& table, Dialect dialect) {
+    return dialect == Dialect::Postgres ? table.toLower() : table;
+}
+
+std::optional<QString> selectWithClause(const QString& table, const QString& clause, QString* why,
+                                        Dialect dialect, const QString& source) {
     const QString what = QStringLiteral("The query of %1").arg(table);
-    const QString sql = translateJet(clause);
+    const QString sql = translateJet(clause, dialect);
     if (!check(sql, why, what))
         return std::nullopt;
     if (!checkTail(scan(sql).mask, why, what, sql))
         return std::nullopt;
-    QString head = QStringLiteral("SELECT * FROM ") + table;
+    QString head = QStringLiteral("SELECT * FROM ") + (source.isEmpty() ? tableName(table, dialect) : source);
     if (!sql.isEmpty() && !sql.front().isSpace())
         head += QLatin1Char(' ');
     return head + sql;
 }
 
-std::optional<QString> selectStatement(const QString& table, const QString& statement, QString* why) {
+std::optional<QString> selectStatement(const QString& table, const QString& statement, QString* why,
+                                       Dialect dialect, const QString& source) {
     const QString what = QStringLiteral("The statement over %1").arg(table);
-    const QString sql = translateJet(statement);
+    const QString sql = translateJet(statement, dialect);
     if (!check(sql, why, what))
         return std::nullopt;
-    const QString mask = scan(sql).mask;
-    const QRegularExpression shape(
-        QStringLiteral("^\\s*select\\s+(.+?)\\s+from\\s+(\\[%1\\]|%1|\"%1\")(?=\\s|$)")
-            .arg(QRegularExpression::escape(table)),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    // The shape is found in the statement as written, where quoted text is blanked out, so the table named
+    // is the one read and never a word inside a value.
+    const QString mask = scan(statement).mask;
+    const QRegularExpression shape(QStringLiteral("^\\s*select\\s+(.+?)\\s+from\\s+(\\[%1\\]|%1)(?=\\s|$)")
+                                       .arg(QRegularExpression::escape(table)),
+                                   QRegularExpression::CaseInsensitiveOption |
+                                       QRegularExpression::DotMatchesEverythingOption);
     const auto m = shape.match(mask);
     if (!m.hasMatch()) {
         if (why)
@@ -166,9 +209,12 @@ std::optional<QString> selectStatement(const QString& table, const QString& stat
                        .arg(what, bad.captured(1), sql.trimmed());
         return std::nullopt;
     }
-    if (!checkTail(mask.mid(m.capturedEnd()), why, what, sql))
+    const QString tail = statement.mid(m.capturedEnd(2));
+    if (!checkTail(scan(translateJet(tail, dialect)).mask, why, what, sql))
         return std::nullopt;
-    return sql;
+    // Each piece is translated on its own; no date or name spans the table's name.
+    return translateJet(statement.left(m.capturedStart(2)), dialect) +
+           (source.isEmpty() ? translateJet(m.captured(2), dialect) : source) + translateJet(tail, dialect);
 }
 
 } // namespace halvor::db

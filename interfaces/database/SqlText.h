@@ -1,4 +1,6 @@
-// The drills' query texts in the Jet dialect, rewritten for SQLite and checked before they reach the engine.
+// The drills' query texts in the Jet dialect, rewritten for SQLite or PostgreSQL and checked before they
+// reach the engine. One adapter serves both, so a drill's clause means the same on the file and on the
+// server.
 #pragma once
 
 #include <QString>
@@ -6,14 +8,24 @@
 
 namespace halvor::db {
 
-// #yyyy/mm/dd# (also #yyyy/m/d#) outside quotes becomes 'yyyy-mm-dd'; everything else stays as written.
-QString translateJet(const QString& jet);
+enum class Dialect { Sqlite, Postgres };
 
-// "SELECT * FROM <table>" followed by a clause that begins with where or order by (or is empty). Returns
-// nothing, with the reason in *why, for anything that could be more than one select over that table.
-std::optional<QString> selectWithClause(const QString& table, const QString& clause, QString* why);
+// #yyyy/mm/dd# (also #yyyy/m/d#) outside quotes becomes 'yyyy-mm-dd'. For PostgreSQL a [Name] or "Name"
+// becomes "name": the server's names are lower-cased. Everything else stays as written.
+QString translateJet(const QString& jet, Dialect dialect = Dialect::Sqlite);
 
-// A whole "select ... from [<table>] ..." statement in the Jet dialect, checked the same way.
-std::optional<QString> selectStatement(const QString& table, const QString& statement, QString* why);
+// The table's name as the dialect spells it: "T_Key" in the file, "t_key" on the server.
+QString tableName(const QString& table, Dialect dialect);
+
+// "SELECT * FROM <source>" followed by a clause that begins with where or order by (or is empty). Returns
+// nothing, with the reason in *why, for anything that could be more than one select over that table. The
+// source is the table itself unless given: the library puts a selection of the table there, named like it.
+std::optional<QString> selectWithClause(const QString& table, const QString& clause, QString* why,
+                                        Dialect dialect = Dialect::Sqlite, const QString& source = {});
+
+// A whole "select ... from [<table>] ..." statement in the Jet dialect, checked the same way, with `source`
+// (when given) in the place of the table.
+std::optional<QString> selectStatement(const QString& table, const QString& statement, QString* why,
+                                       Dialect dialect = Dialect::Sqlite, const QString& source = {});
 
 } // namespace halvor::db

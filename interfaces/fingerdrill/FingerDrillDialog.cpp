@@ -1,5 +1,6 @@
 #include "FingerDrillDialog.h"
 
+#include "SaveQueue.h"
 #include "Setsumei.h"
 
 #include <QCloseEvent>
@@ -111,16 +112,36 @@ void FingerDrillDialog::stopClock() {
 void FingerDrillDialog::finishRun(bool store) {
     frameTimer_.stop();
     stopClock();
-    if (store && !RecordRun(mdbPath_, finishedRecord(), clock_.today())) {
-        auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
-                                    "記録を保存できませんでした。この練習の結果は残りません。",
-                                    QMessageBox::Ok, this);
-        box->setObjectName("saveFailedMessage");
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setWindowModality(Qt::WindowModal);
-        box->show();
-    }
+    if (store)
+        saveRun(finishedRecord());
     start_->setEnabled(true);
+}
+
+void FingerDrillDialog::saveRun(const FingerRecord& record) {
+    // Saved on the queue's thread: a locked file or a slow server never freezes the window, and the learner
+    // may start the next run meanwhile (the queue keeps the order, and so the run numbers).
+    const QString path = mdbPath_;
+    const QDate today = clock_.today();
+    db::SaveQueue::instance().submit(
+        [path, record, today] { return RecordRun(path, record, today); }, this,
+        [this] { tell("saveWaitingMessage", QMessageBox::Information, DB_WaitingText()); },
+        [this](const db::SaveOutcome& outcome) {
+            if (!outcome.stored)
+                tell("saveFailedMessage", QMessageBox::Warning,
+                     QStringLiteral("記録を保存できませんでした。この練習の結果は残りません。\n") +
+                         DB_ProblemText(outcome.problem));
+            else if (outcome.queued)
+                tell("saveQueuedMessage", QMessageBox::Information, DB_QueuedText(outcome.problem));
+        });
+}
+
+void FingerDrillDialog::tell(const char* name, int icon, const QString& text) {
+    auto* box =
+        new QMessageBox(static_cast<QMessageBox::Icon>(icon), windowTitle(), text, QMessageBox::Ok, this);
+    box->setObjectName(name);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->show();
 }
 
 void FingerDrillDialog::clockTimerTick() {

@@ -77,6 +77,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void saveRun(const FingerRecord& record);
+    // A message that does not block the drill (the learner may go on practising).
+    void tell(const char* name, int icon, const QString& text);
     void returnToCaller();
     void repaintNumber(int index);
 

@@ -85,9 +85,12 @@ void CGraphDlg::FillChart() {
         ShowMessage(QMessageBox::Critical,
                     kind_ == GraphKind::Windmill ? "Digit テーブル オープン エラー"
                                                  : "Key テーブル オープン エラー",
-                    "データベースが開けません。");
+                    QStringLiteral("データベースが開けません。\n") + DB_ProblemText(DB_LastProblem()));
         return;
     }
+    // Drawn from this computer's rows while the school's server is away: a short note says so.
+    if (DB_ServerProblem() != db::Problem::None)
+        chart_->SetFootnoteText(DB_ServerAwayText());
     short i = 1;
     for (const ChartRow& row : rows) {
         if (i == SHRT_MAX)

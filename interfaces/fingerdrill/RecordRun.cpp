@@ -2,6 +2,7 @@
 
 #include "Database.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace halvor {
@@ -39,6 +40,18 @@ QString TodayClause(const QDate& today) {
     return QString::asprintf(" where [Y4mmdd] = #%04d/%02d/%02d#", today.year(), today.month(), today.day());
 }
 
+// Today's next run number after the highest one found. Run numbers are 16-bit: a day that already holds 32767
+// (edited by hand) keeps giving 32767 rather than wrapping to a negative number.
+int NextRound(int highest) {
+    return std::min(highest + 1, 32767);
+}
+
+// A look-up of today's runs that met a file locked by another program: the save is tried again whole, so the
+// run is not numbered 1 while the file holds earlier runs of today.
+db::SaveOutcome LockedOut() {
+    return DB_SaveOutcome(0, 0);
+}
+
 // Fills the fields the two tables share; both records lay them out alike.
 template <typename Row> void FillRow(Row& row, const FingerRecord& r, const QDate& today, int round) {
     row.Y4mmdd = today;
@@ -59,44 +72,48 @@ template <typename Row> void FillRow(Row& row, const FingerRecord& r, const QDat
     row.ERR1Flag = 1;
 }
 
-bool RecordDigit(const QString& path, const FingerRecord& r, const QDate& today) {
+db::SaveOutcome RecordDigit(const QString& path, const FingerRecord& r, const QDate& today) {
     DB_T_DIGIT row;
     int last = 0;
-    DB_OpenT_Digit(path, TodayClause(today) + " and [Pelvoran] = 12 order by [round] desc");
+    if (!DB_OpenT_Digit(path, TodayClause(today) + " and [Pelvoran] = 12 order by [round] desc") &&
+        DB_LastProblem() == db::Problem::Busy)
+        return LockedOut();
     if (DB_GetRecordT_Digit(&row))
         last = row.Round;
     DB_CloseT_Digit();
 
     DB_ClearStructT_Digit(&row);
-    FillRow(row, r, today, last + 1);
+    FillRow(row, r, today, NextRound(last));
     row.Pelvoran = 12;
     row.PelvoranFlag = 1;
     row.REM = QString::asprintf("LEVEL%d", r.levelOrMode);
     row.REMFlag = 1;
-    return DB_InsertT_Digit(path, &row) != 0;
+    return DB_SaveOutcome(DB_InsertT_Digit(path, &row), row.Round);
 }
 
-bool RecordKey(const QString& path, const FingerRecord& r, const QDate& today) {
+db::SaveOutcome RecordKey(const QString& path, const FingerRecord& r, const QDate& today) {
     DB_T_KEY row;
     int last = 0;
-    DB_OpenT_Key(path, TodayClause(today) +
-                           QString::asprintf(" and [Tavrel] = %d order by [round] desc", r.levelOrMode));
+    if (!DB_OpenT_Key(path, TodayClause(today) + QString::asprintf(" and [Tavrel] = %d order by [round] desc",
+                                                                   r.levelOrMode)) &&
+        DB_LastProblem() == db::Problem::Busy)
+        return LockedOut();
     if (DB_GetRecordT_Key(&row))
         last = row.Round;
     DB_CloseT_Key();
 
     DB_ClearStructT_Key(&row);
-    FillRow(row, r, today, last + 1);
+    FillRow(row, r, today, NextRound(last));
     row.Tavrel = static_cast<std::int16_t>(r.levelOrMode);
     row.TavrelFlag = 1;
     row.REM = QString("指%1本訓練").arg(r.keys.size());
     row.REMFlag = 1;
-    return DB_InsertT_Key(path, &row) != 0;
+    return DB_SaveOutcome(DB_InsertT_Key(path, &row), row.Round);
 }
 
 } // namespace
 
-bool RecordRun(const QString& mdbPath, const FingerRecord& record, const QDate& today) {
+db::SaveOutcome RecordRun(const QString& mdbPath, const FingerRecord& record, const QDate& today) {
     return record.table == FingerRecord::Table::Digit ? RecordDigit(mdbPath, record, today)
                                                       : RecordKey(mdbPath, record, today);
 }

@@ -1,6 +1,7 @@
 // Storing one finished finger-drill run as a numbered row: the windmill in T_Digit, the block drill in T_Key.
 #pragma once
 
+#include "Database.h"
 #include "FingerRun.h"
 
 #include <QDate>
@@ -27,8 +28,9 @@ struct FingerRecord {
 // The key with the most errors, the earliest among equals; "" when no key has an error.
 QString WorstKey(const QString& keys, const std::array<int, FingerRun::MaxKeys>& keyErrors);
 
-// Appends the run as today's next run number of its drill. Returns false when the row could not be stored
-// (the caller tells the learner); a failed look-up of today's runs still stores the row as run 1.
-bool RecordRun(const QString& mdbPath, const FingerRecord& record, const QDate& today);
+// Appends the run as today's next run number of its drill and says how that went (the caller tells the
+// learner). A failed look-up of today's runs still stores the row as run 1, unless the file was locked: then
+// nothing is stored and the outcome says so, for the save to be tried again.
+db::SaveOutcome RecordRun(const QString& mdbPath, const FingerRecord& record, const QDate& today);
 
 } // namespace halvor

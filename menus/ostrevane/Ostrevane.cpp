@@ -1,6 +1,7 @@
 #include "Ostrevane.h"
 
 #include "Common.h"
+#include "LearnerPicker.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -79,7 +80,10 @@ QUrl COstrevaneDlg::homePage() {
 void COstrevaneDlg::buttonClicked(int id) {
     switch (id) {
     case IDC_OK:
-        // The course menu plays its own music; on failure the top menu stays, silent.
+        // On a shared computer the learner says who is practising; every program started from here on
+        // inherits the name. The course menu plays its own music; on failure the top menu stays, silent.
+        if (DB_SharedComputer() && !chooseLearner())
+            break;
         startProgram(QStringLiteral("Quenmarl"), QString(), false);
         break;
     case IDC_URL:
@@ -92,6 +96,14 @@ void COstrevaneDlg::buttonClicked(int id) {
     default:
         break;
     }
+}
+
+bool COstrevaneDlg::chooseLearner() {
+    LearnerPicker picker(this);
+    if (picker.exec() != QDialog::Accepted || picker.chosen().isEmpty())
+        return false;
+    qputenv("HALVOR_LEARNER", picker.chosen().toUtf8());
+    return true;
 }
 
 void COstrevaneDlg::openHomePage() {

@@ -29,6 +29,8 @@ protected:
     void buttonClicked(int id) override;
 
 private:
+    // Asks who is practising and sets HALVOR_LEARNER; false when the learner went back.
+    bool chooseLearner();
     void openHomePage();
 
     QLabel* version_ = nullptr;

@@ -1,6 +1,9 @@
 #include "Quenmarl.h"
 
 #include "Common.h"
+#include "Database.h"
+
+#include <QLabel>
 
 namespace {
 
@@ -36,7 +39,20 @@ std::span<const CQuenmarlDlg::Course> CQuenmarlDlg::courses() {
     return kCourses;
 }
 
-CQuenmarlDlg::CQuenmarlDlg(QWidget* parent) : MenuWindow(kLook, kButtons, kTabOrder, parent) {}
+CQuenmarlDlg::CQuenmarlDlg(QWidget* parent) : MenuWindow(kLook, kButtons, kTabOrder, parent) {
+    // On a shared computer the chosen name stays in sight, so nobody practises under another child's name.
+    if (!DB_SharedComputer())
+        return;
+    auto* learner = new QLabel(QStringLiteral("れんしゅう する ひと： %1").arg(DB_Learner()), this);
+    learner->setObjectName(QStringLiteral("lblLearner"));
+    learner->setTextFormat(Qt::PlainText);
+    learner->setFont(CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), 15, true));
+    learner->setStyleSheet(
+        QStringLiteral("color: #1d2b57; background: rgba(255, 255, 255, 220); padding: 4px 10px;"
+                       " border-radius: 8px;"));
+    learner->adjustSize();
+    learner->move(width() - learner->width() - 16, 12);
+}
 
 void CQuenmarlDlg::buttonClicked(int id) {
     if (id == IDC_END) {

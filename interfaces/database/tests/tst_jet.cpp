@@ -25,33 +25,50 @@ private slots:
 void TestJet::translatesTheDrillsTexts_data() {
     QTest::addColumn<QString>("jet");
     QTest::addColumn<QString>("sqlite");
+    QTest::addColumn<QString>("postgres");
     QTest::newRow("windmill save")
         << " where [Y4mmdd] = #2026/12/07# and [Pelvoran] = 12 order by [round] desc"
-        << " where [Y4mmdd] = '2026-12-07' and [Pelvoran] = 12 order by [round] desc";
+        << " where [Y4mmdd] = '2026-12-07' and [Pelvoran] = 12 order by [round] desc"
+        << " where \"y4mmdd\" = '2026-12-07' and \"pelvoran\" = 12 order by \"round\" desc";
     QTest::newRow("windmill chart") << " where [Pelvoran] = 12 order by [Y4mmdd] , [round]"
-                                    << " where [Pelvoran] = 12 order by [Y4mmdd] , [round]";
-    QTest::newRow("blocks save") << " where [Y4mmdd] = #2026/01/05# and [Tavrel] = 11 order by [round] desc"
-                                 << " where [Y4mmdd] = '2026-01-05' and [Tavrel] = 11 order by [round] desc";
-    QTest::newRow("blocks chart") << " where [Tavrel] in (11,12) order by [Y4mmdd] , [round] , [Tavrel]"
-                                  << " where [Tavrel] in (11,12) order by [Y4mmdd] , [round] , [Tavrel]";
+                                    << " where [Pelvoran] = 12 order by [Y4mmdd] , [round]"
+                                    << " where \"pelvoran\" = 12 order by \"y4mmdd\" , \"round\"";
+    QTest::newRow("blocks save")
+        << " where [Y4mmdd] = #2026/01/05# and [Tavrel] = 11 order by [round] desc"
+        << " where [Y4mmdd] = '2026-01-05' and [Tavrel] = 11 order by [round] desc"
+        << " where \"y4mmdd\" = '2026-01-05' and \"tavrel\" = 11 order by \"round\" desc";
+    QTest::newRow("blocks chart")
+        << " where [Tavrel] in (11,12) order by [Y4mmdd] , [round] , [Tavrel]"
+        << " where [Tavrel] in (11,12) order by [Y4mmdd] , [round] , [Tavrel]"
+        << " where \"tavrel\" in (11,12) order by \"y4mmdd\" , \"round\" , \"tavrel\"";
     QTest::newRow("hiragana count")
         << "select * from [T_Key] where [Y4mmdd] = #2004/11/29# and [tavrel]= 23 and [COND1] = 'GA'"
-        << "select * from [T_Key] where [Y4mmdd] = '2004-11-29' and [tavrel]= 23 and [COND1] = 'GA'";
+        << "select * from [T_Key] where [Y4mmdd] = '2004-11-29' and [tavrel]= 23 and [COND1] = 'GA'"
+        << "select * from \"t_key\" where \"y4mmdd\" = '2004-11-29' and \"tavrel\"= 23 and \"cond1\" = 'GA'";
     QTest::newRow("hiragana chart")
         << "select * from [T_Key]  where [Tavrel] = 23 order by [Y4mmdd] , [round]"
-        << "select * from [T_Key]  where [Tavrel] = 23 order by [Y4mmdd] , [round]";
+        << "select * from [T_Key]  where [Tavrel] = 23 order by [Y4mmdd] , [round]"
+        << "select * from \"t_key\"  where \"tavrel\" = 23 order by \"y4mmdd\" , \"round\"";
     QTest::newRow("short month and day") << "[Y4mmdd] = #2026/1/7#"
-                                         << "[Y4mmdd] = '2026-01-07'";
+                                         << "[Y4mmdd] = '2026-01-07'"
+                                         << "\"y4mmdd\" = '2026-01-07'";
     QTest::newRow("two dates") << "[Y4mmdd] between #2026/12/01# and #2026/12/31#"
-                               << "[Y4mmdd] between '2026-12-01' and '2026-12-31'";
+                               << "[Y4mmdd] between '2026-12-01' and '2026-12-31'"
+                               << "\"y4mmdd\" between '2026-12-01' and '2026-12-31'";
     QTest::newRow("leap day") << "#2028/02/29#"
+                              << "'2028-02-29'"
                               << "'2028-02-29'";
+    QTest::newRow("a keyword as a name, a value in quotes") << "[Time] > 3 and [REM] = 'It''s [Time]'"
+                                                            << "[Time] > 3 and [REM] = 'It''s [Time]'"
+                                                            << "\"time\" > 3 and \"rem\" = 'It''s [Time]'";
 }
 
 void TestJet::translatesTheDrillsTexts() {
     QFETCH(QString, jet);
     QFETCH(QString, sqlite);
+    QFETCH(QString, postgres);
     QCOMPARE(DB_TranslateJet(jet), sqlite);
+    QCOMPARE(halvor::db::translateJet(jet, halvor::db::Dialect::Postgres), postgres);
 }
 
 void TestJet::leavesQuotedTextAndInvalidDatesAlone_data() {
@@ -124,6 +141,8 @@ void TestJet::refusesClausesBeyondOneSelect_data() {
                                       << "not closed";
     QTest::newRow("invalid date") << " where [Y4mmdd] = #2026/02/30#"
                                   << "#yyyy/mm/dd#";
+    QTest::newRow("placeholder") << " where [REM] = ?"
+                                 << "placeholder";
 }
 
 void TestJet::refusesClausesBeyondOneSelect() {
@@ -151,6 +170,7 @@ void TestJet::checksWholeStatements_data() {
     QTest::newRow("second statement") << "select * from [T_Key]; drop table T_Key" << false;
     QTest::newRow("union") << "select * from [T_Key] union select * from sqlite_master" << false;
     QTest::newRow("subquery in columns") << "select (select 1) from [T_Key]" << false;
+    QTest::newRow("table name inside a value") << "select 'x from [T_Key]' from [T_Digit]" << false;
     QTest::newRow("empty") << "" << false;
 }
 
@@ -164,6 +184,13 @@ void TestJet::checksWholeStatements() {
         QCOMPARE(*result, DB_TranslateJet(statement));
     else
         QVERIFY(!why.isEmpty());
+    // The library puts its own selection where the table was named, and only there.
+    const auto sourced =
+        halvor::db::selectStatement(QStringLiteral("T_Key"), statement, &why, halvor::db::Dialect::Sqlite,
+                                    QStringLiteral("(mine) T_Key"));
+    QCOMPARE(sourced.has_value(), accepted);
+    if (accepted)
+        QCOMPARE(sourced->count(QStringLiteral("(mine) T_Key")), 1);
 }
 
 void TestJet::joinsPathsWithOneSeparator_data() {

@@ -1,161 +1,18 @@
 // The drills' save and chart sequences against real files, read back with plain SQL beside the library.
 #include "Database.h"
+#include "DbTestKit.h"
+#include "SaveSequences.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
-#include <optional>
 
-namespace {
-
-// Per-test files lie beside the VUR_MDB that CTest sets, so a failed run leaves them to look at.
-QString scratchBase() {
-    const QString mdb = qEnvironmentVariable("VUR_MDB");
-    if (mdb.isEmpty())
-        return QDir::tempPath();
-    const QString dir = QFileInfo(mdb).dir().absolutePath();
-    QDir().mkpath(dir);
-    return dir;
-}
-
-// Plain SQL on its own connection, to see what the library really wrote.
-class Peek {
-public:
-    explicit Peek(const QString& path) {
-        static int counter = 0;
-        m_name = QStringLiteral("peek%1").arg(++counter);
-        m_db.emplace(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name));
-        m_db->setDatabaseName(path);
-        m_db->open();
-    }
-    ~Peek() {
-        m_db->close();
-        m_db.reset();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    QList<QVariantList> rows(const QString& sql) {
-        QList<QVariantList> out;
-        QSqlQuery q(*m_db);
-        if (!q.exec(sql))
-            return out;
-        while (q.next()) {
-            QVariantList row;
-            for (int i = 0; i < q.record().count(); ++i)
-                row << q.value(i);
-            out << row;
-        }
-        return out;
-    }
-    bool exec(const QString& sql) { return QSqlQuery(*m_db).exec(sql); }
-
-private:
-    QString m_name;
-    std::optional<QSqlDatabase> m_db;
-};
-
-QString isoDate(const QDate& d) {
-    return d.toString(QStringLiteral("yyyy/MM/dd"));
-}
-
-// The library's function family of each table, so one helper drives either.
-template <typename Rec> struct Family;
-template <> struct Family<DB_T_DIGIT> {
-    static constexpr auto open = &DB_OpenT_Digit;
-    static constexpr auto get = &DB_GetRecordT_Digit;
-    static constexpr auto close = &DB_CloseT_Digit;
-    static constexpr auto clear = &DB_ClearStructT_Digit;
-    static constexpr auto insert = &DB_InsertT_Digit;
-    static constexpr auto drill = &DB_T_DIGIT::Pelvoran;
-    static constexpr auto drillFlag = &DB_T_DIGIT::PelvoranFlag;
-    static constexpr const char* drillColumn = "Pelvoran";
-};
-template <> struct Family<DB_T_KEY> {
-    static constexpr auto open = &DB_OpenT_Key;
-    static constexpr auto get = &DB_GetRecordT_Key;
-    static constexpr auto close = &DB_CloseT_Key;
-    static constexpr auto clear = &DB_ClearStructT_Key;
-    static constexpr auto insert = &DB_InsertT_Key;
-    static constexpr auto drill = &DB_T_KEY::Tavrel;
-    static constexpr auto drillFlag = &DB_T_KEY::TavrelFlag;
-    static constexpr const char* drillColumn = "Tavrel";
-};
-
-template <typename Rec> Rec runRow(const QDate& day, int drill, int round) {
-    Rec rec;
-    Family<Rec>::clear(&rec);
-    rec.Y4mmdd = day;
-    rec.Y4mmddFlag = 1;
-    rec.*Family<Rec>::drill = static_cast<std::int16_t>(drill);
-    rec.*Family<Rec>::drillFlag = 1;
-    rec.Round = static_cast<std::int16_t>(round);
-    rec.RoundFlag = 1;
-    rec.REM = QStringLiteral("指%1本訓練").arg(drill == 11 ? 2 : 4);
-    rec.REMFlag = 1;
-    return rec;
-}
-
-// The save sequence exactly as the finger drills run it: today's clause, one get, close, clear, fill, insert.
-template <typename Rec>
-int save(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
-    using F = Family<Rec>;
-    Rec rec;
-    F::open(path, clause.isNull()
-                      ? QStringLiteral(" where [Y4mmdd] = #%1# and [%2] = %3 order by [round] desc")
-                            .arg(isoDate(day), QLatin1String(F::drillColumn))
-                            .arg(drill)
-                      : clause);
-    const int round = F::get(&rec) ? rec.Round + 1 : 1;
-    F::close();
-    rec = runRow<Rec>(day, drill, round);
-    return F::insert(path, &rec) ? round : -1;
-}
-
-template <typename Rec> QStringList readAllRows(const QString& path, const QString& clause) {
-    using F = Family<Rec>;
-    QStringList got;
-    if (!F::open(path, clause))
-        return {QStringLiteral("open failed: ") + DB_LastError()};
-    Rec rec;
-    while (F::get(&rec))
-        got << QStringLiteral("%1/%2/%3")
-                   .arg(rec.Y4mmdd.toString(Qt::ISODate))
-                   .arg(rec.Round)
-                   .arg(rec.*F::drill);
-    F::close();
-    return got;
-}
-
-int saveDigit(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
-    return save<DB_T_DIGIT>(path, day, drill, clause);
-}
-int saveKey(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
-    return save<DB_T_KEY>(path, day, drill, clause);
-}
-
-using Save = std::function<int(const QString&, const QDate&, int, const QString&)>;
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-} // namespace
-
-Q_DECLARE_METATYPE(Save)
+#include <sys/stat.h>
 
 class TestRecords : public QObject {
     Q_OBJECT
@@ -163,15 +20,9 @@ private slots:
     void init();
     void cleanup();
 
-    void savesNumberRunsPerDayAndDrill_data();
-    void savesNumberRunsPerDayAndDrill();
     void saveAfterFailedOpenStillAppendsRunOne_data();
     void saveAfterFailedOpenStillAppendsRunOne();
-    void chartsReadOnlyTheirOwnRowsInClauseOrder_data();
-    void chartsReadOnlyTheirOwnRowsInClauseOrder();
-    void hiraganaStatementsCountAndChartItsRows();
     void unsetFieldsAreStoredAsNull();
-    void storedValuesReadBackWithTheirFlags();
     void oddStoredValuesReadBackSoundly();
     void createsTheFileWithTheSchema();
     void upgradesAnOlderSqliteFile_data();
@@ -199,32 +50,6 @@ void TestRecords::cleanup() {
     m_dir.reset();
 }
 
-void TestRecords::savesNumberRunsPerDayAndDrill_data() {
-    QTest::addColumn<Save>("save");
-    QTest::addColumn<int>("drill");
-    QTest::addColumn<int>("otherDrill");
-    QTest::newRow("windmill in T_Digit") << Save(saveDigit) << 12 << 11;
-    QTest::newRow("two-finger blocks in T_Key") << Save(saveKey) << 11 << 12;
-    QTest::newRow("four-finger blocks in T_Key") << Save(saveKey) << 12 << 11;
-}
-
-void TestRecords::savesNumberRunsPerDayAndDrill() {
-    QFETCH(Save, save);
-    QFETCH(int, drill);
-    QFETCH(int, otherDrill);
-    const QDate day(2026, 12, 7);
-    QCOMPARE(save(m_path, day, drill, {}), 1);
-    QCOMPARE(save(m_path, day, drill, {}), 2);
-    QCOMPARE(save(m_path, day, otherDrill, {}), 1);
-    QCOMPARE(save(m_path, day, drill, {}), 3);
-    QCOMPARE(save(m_path, day.addDays(1), drill, {}), 1);
-    QCOMPARE(save(m_path, day.addDays(1), otherDrill, {}), 1);
-    QCOMPARE(save(m_path, day.addDays(1), drill, {}), 2);
-    // An earlier day keeps counting from its own highest number.
-    QCOMPARE(save(m_path, day, drill, {}), 4);
-    QCOMPARE(DB_LastError(), QString());
-}
-
 void TestRecords::saveAfterFailedOpenStillAppendsRunOne_data() {
     QTest::addColumn<Save>("save");
     QTest::addColumn<QString>("table");
@@ -244,112 +69,6 @@ void TestRecords::saveAfterFailedOpenStillAppendsRunOne() {
     const auto rows = peek.rows(QStringLiteral("select round from %1 order by rowid").arg(table));
     QCOMPARE(rows.size(), 3);
     QCOMPARE(rows.last().first().toInt(), 1);
-}
-
-void TestRecords::chartsReadOnlyTheirOwnRowsInClauseOrder_data() {
-    QTest::addColumn<bool>("digit");
-    QTest::addColumn<QString>("clause");
-    QTest::addColumn<QStringList>("expected"); // "yyyy-mm-dd/round/drill" in the order read
-    QTest::newRow("windmill chart") << true << " where [Pelvoran] = 12 order by [Y4mmdd] , [round]"
-                                    << QStringList{"2026-11-30/1/12", "2026-12-01/1/12", "2026-12-01/2/12",
-                                                   "2026-12-07/1/12"};
-    QTest::newRow("windmill save, highest first")
-        << true << " where [Y4mmdd] = #2026/12/01# and [Pelvoran] = 12 order by [round] desc"
-        << QStringList{"2026-12-01/2/12", "2026-12-01/1/12"};
-    QTest::newRow("blocks chart, both modes")
-        << false << " where [Tavrel] in (11,12) order by [Y4mmdd] , [round] , [Tavrel]"
-        << QStringList{"2026-11-30/1/11", "2026-11-30/1/12", "2026-12-01/1/11",
-                       "2026-12-01/1/12", "2026-12-01/2/11", "2026-12-07/1/12"};
-    QTest::newRow("blocks save, one mode")
-        << false << " where [Y4mmdd] = #2026/12/01# and [Tavrel] = 11 order by [round] desc"
-        << QStringList{"2026-12-01/2/11", "2026-12-01/1/11"};
-    QTest::newRow("nothing today") << false
-                                   << " where [Y4mmdd] = #2026/12/24# and [Tavrel] = 11 order by [round] desc"
-                                   << QStringList{};
-}
-
-void TestRecords::chartsReadOnlyTheirOwnRowsInClauseOrder() {
-    QFETCH(bool, digit);
-    QFETCH(QString, clause);
-    QFETCH(QStringList, expected);
-    // Rows of every drill number, written out of order, as several programs would leave them.
-    const struct {
-        int day, round, drill;
-    } rows[] = {{7, 1, 12}, {1, 2, 11}, {1, 1, 23},  {30, 1, 11}, {1, 1, 12}, {1, 1, 11},
-                {7, 1, 23}, {1, 2, 12}, {30, 1, 12}, {1, 3, 23},  {7, 1, 11}};
-    for (const auto& r : rows) {
-        const QDate day = r.day == 30 ? QDate(2026, 11, 30) : QDate(2026, 12, r.day);
-        // T_Key holds 11, 12 and 23; T_Digit 12 beside a stray 11 (another level layout, say).
-        const bool keyRow = !(r.drill == 11 && r.day == 7) && !(r.drill == 12 && r.day == 1 && r.round == 2);
-        const auto key = runRow<DB_T_KEY>(day, r.drill, r.round);
-        if (keyRow)
-            QVERIFY2(DB_InsertT_Key(m_path, &key), qPrintable(DB_LastError()));
-        const auto dig = runRow<DB_T_DIGIT>(day, r.drill, r.round);
-        if (r.drill != 23)
-            QVERIFY2(DB_InsertT_Digit(m_path, &dig), qPrintable(DB_LastError()));
-    }
-
-    const QStringList got =
-        digit ? readAllRows<DB_T_DIGIT>(m_path, clause) : readAllRows<DB_T_KEY>(m_path, clause);
-    QCOMPARE(got, expected);
-}
-
-void TestRecords::hiraganaStatementsCountAndChartItsRows() {
-    const auto add = [&](QDate day, int drill, int round, const QString& kind, double time) {
-        DB_T_KEY rec;
-        rec.Y4mmdd = day;
-        rec.Y4mmddFlag = 1;
-        rec.Tavrel = static_cast<std::int16_t>(drill);
-        rec.TavrelFlag = 1;
-        rec.Round = static_cast<std::int16_t>(round);
-        rec.RoundFlag = 1;
-        rec.COND1 = kind;
-        rec.COND1Flag = 1;
-        rec.Time = time;
-        rec.TimeFlag = 1;
-        QVERIFY2(DB_InsertT_Key(m_path, &rec), qPrintable(DB_LastError()));
-    };
-    const QDate today(2026, 12, 7);
-    add(today, 23, 1, "AI", 35);
-    add(today.addDays(-1), 23, 1, "AI", 50);
-    add(today, 23, 1, "GA", 42);
-    add(today, 23, 2, "AI", 31);
-    add(today, 11, 1, "AI", 60); // another drill's row with the same code must not count
-    add(today, 23, 1, "nn", 70); // codes compare without regard to case, as the drill expects
-
-    QList<DB_T_KEY> rows;
-    QVERIFY(DB_SelectT_Key(
-        m_path, "select * from [T_Key] where [Y4mmdd] = #2026/12/07# and [tavrel]= 23 and [COND1] = 'AI'",
-        rows));
-    QCOMPARE(rows.size(), 2);
-    QVERIFY(DB_SelectT_Key(
-        m_path, "select * from [T_Key] where [Y4mmdd] = #2026/12/07# and [tavrel]= 23 and [COND1] = 'NN'",
-        rows));
-    QCOMPARE(rows.size(), 1);
-    QVERIFY(DB_SelectT_Key(
-        m_path, "select * from [T_Key] where [Y4mmdd] = #2026/12/07# and [tavrel]= 23 and [COND1] = 'ga'",
-        rows));
-    QCOMPARE(rows.size(), 1);
-
-    QVERIFY(DB_SelectT_Key(m_path, "select * from [T_Key]  where [Tavrel] = 23 order by [Y4mmdd] , [round]",
-                           rows));
-    QStringList got;
-    for (const auto& r : rows)
-        got << QStringLiteral("%1_%2 %3 %4")
-                   .arg(r.Y4mmdd.toString("yyyy/MM/dd"))
-                   .arg(r.Round)
-                   .arg(r.COND1)
-                   .arg(r.Time);
-    QCOMPARE(got.size(), 5);
-    QCOMPARE(got.first(), QStringLiteral("2026/12/06_1 AI 50"));
-    QCOMPARE(got.last(), QStringLiteral("2026/12/07_2 AI 31"));
-
-    // A refused statement empties the list and says why, leaving the rows alone.
-    QVERIFY(!DB_SelectT_Key(m_path, "select * from [T_Key]; delete from [T_Key]", rows));
-    QVERIFY(rows.isEmpty());
-    QVERIFY(!DB_LastError().isEmpty());
-    Peek peek(m_path);
-    QCOMPARE(peek.rows("select count(*) from T_Key").first().first().toInt(), 6);
 }
 
 void TestRecords::unsetFieldsAreStoredAsNull() {
@@ -395,50 +114,6 @@ void TestRecords::unsetFieldsAreStoredAsNull() {
     QCOMPARE(digitRow.first(), QVariantList({"null", "null", "''", "null"}));
 }
 
-void TestRecords::storedValuesReadBackWithTheirFlags() {
-    DB_T_DIGIT in;
-    in.Y4mmdd = QDate(2026, 2, 28);
-    in.Y4mmddFlag = 1;
-    in.Pelvoran = 12;
-    in.PelvoranFlag = 1;
-    in.Round = 3;
-    in.RoundFlag = 1;
-    in.REM = QStringLiteral("LEVEL7");
-    in.REMFlag = 1;
-    in.COND1 = QStringLiteral("4");
-    in.COND1Flag = 1;
-    in.Time = 60;
-    in.TimeFlag = 1;
-    in.result1 = 245;
-    in.result1Flag = 1;
-    in.result3 = 312.7;
-    in.result3Flag = 1;
-    in.result4 = 0;
-    in.result4Flag = 1;
-    in.ERR1 = QStringLiteral("ｆ");
-    in.ERR1Flag = 1;
-    QVERIFY(DB_InsertT_Digit(m_path, &in));
-
-    QVERIFY(DB_OpenT_Digit(m_path, " where [Pelvoran] = 12 order by [Y4mmdd] , [round]"));
-    DB_T_DIGIT out;
-    QVERIFY(DB_GetRecordT_Digit(&out));
-    QVERIFY(!DB_GetRecordT_Digit(&out));
-    DB_CloseT_Digit();
-    QCOMPARE(out.Y4mmdd, in.Y4mmdd);
-    QCOMPARE(out.Round, in.Round);
-    QCOMPARE(out.REM, in.REM);
-    QCOMPARE(out.COND1, in.COND1);
-    QCOMPARE(out.Time, in.Time);
-    QCOMPARE(out.result1, in.result1);
-    QCOMPARE(out.result3, in.result3);
-    QCOMPARE(out.result4Flag, 1); // a stored zero is a value, not an empty field
-    QCOMPARE(out.ERR1, in.ERR1);
-    QCOMPARE(out.COND2Flag, 0);
-    QCOMPARE(out.result2Flag, 0);
-    QCOMPARE(out.result5Flag, 0);
-    QCOMPARE(out.COND2, QString());
-}
-
 void TestRecords::oddStoredValuesReadBackSoundly() {
     // Rows edited by hand: a time after the date, a number beyond 16 bits, text where a number belongs.
     const DB_T_KEY blank;
@@ -475,7 +150,7 @@ void TestRecords::createsTheFileWithTheSchema() {
     QStringList columns;
     for (const auto& row :
          peek.rows("select m.name, p.name, p.type from sqlite_master m, pragma_table_info(m.name) p"
-                   " where m.type = 'table' order by m.name, p.cid"))
+                   " where m.type = 'table' and m.name like 'T\\_%' escape '\\' order by m.name, p.cid"))
         columns << row[0].toString() + "." + row[1].toString() + " " + row[2].toString();
     const QStringList shared = {"Y4mmdd TEXT",  "%1 INTEGER",   "%2 INTEGER",   "REM TEXT",
                                 "COND1 TEXT",   "COND2 TEXT",   "Time REAL",    "result1 REAL",
@@ -484,42 +159,69 @@ void TestRecords::createsTheFileWithTheSchema() {
     QStringList expected;
     for (const auto& c : shared)
         expected << "T_Digit." + QString(c).replace("%1", "Pelvoran").replace("%2", "round");
+    expected << "T_Digit.Learner TEXT"
+             << "T_Digit.RunId TEXT";
     for (const auto& c : shared)
         expected << "T_Key." + QString(c).replace("%1", "Tavrel").replace("%2", "Round");
     expected << "T_Key.ERR2 TEXT"
-             << "T_Key.ERR3 TEXT";
+             << "T_Key.ERR3 TEXT"
+             << "T_Key.Learner TEXT"
+             << "T_Key.RunId TEXT";
     QCOMPARE(columns, expected);
 
     QStringList indexed;
-    for (const auto& row : peek.rows("select m.tbl_name, group_concat(p.name, ',') from sqlite_master m,"
-                                     " pragma_index_info(m.name) p where m.type = 'index' group by m.name"
-                                     " order by m.tbl_name"))
+    for (const auto& row :
+         peek.rows("select m.tbl_name, group_concat(p.name, ',') from sqlite_master m,"
+                   " pragma_index_info(m.name) p where m.type = 'index' and m.sql is not null"
+                   " group by m.name order by m.tbl_name, m.name"))
         indexed << row[0].toString() + "(" + row[1].toString() + ")";
-    QCOMPARE(indexed, QStringList({"T_Digit(Pelvoran,Y4mmdd,round)", "T_Key(Tavrel,Y4mmdd,Round)"}));
-    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 1);
+    QCOMPARE(indexed, QStringList({"T_Digit(Pelvoran,Y4mmdd,round)", "T_Digit(Learner,Pelvoran,Y4mmdd)",
+                                   "T_Digit(RunId)", "T_Key(Tavrel,Y4mmdd,Round)",
+                                   "T_Key(Learner,Tavrel,Y4mmdd)", "T_Key(RunId)"}));
+    QCOMPARE(
+        peek.rows("select count(*) from sqlite_master where name in ('Outbox', 'Learners')").first().first(),
+        2);
+    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 2);
 }
 
 void TestRecords::upgradesAnOlderSqliteFile_data() {
-    QTest::addColumn<bool>("empty");
-    QTest::newRow("empty file") << true;
-    QTest::newRow("SQLite file without the tables") << false;
+    QTest::addColumn<QStringList>("setup"); // statements that make the stored file
+    QTest::addColumn<int>("firstRound");    // the run number the next windmill run of 2026-12-07 gets
+    QTest::newRow("empty file") << QStringList{} << 1;
+    QTest::newRow("SQLite file without the tables")
+        << QStringList{"create table Notes (text TEXT)", "insert into Notes values ('keep me')"} << 1;
+    QTest::newRow("version-1 file with rows")
+        << QStringList{kKeyV1, kDigitV1, "PRAGMA user_version = 1",
+                       "insert into T_Digit (Y4mmdd, Pelvoran, round, REM) values ('2026-12-07', 12, 1, "
+                       "'LEVEL1')",
+                       "insert into T_Key (Y4mmdd, Tavrel, Round, COND1, Time) values ('2026-12-06', 23, 1, "
+                       "'AI', 40)"}
+        << 2;
 }
 
 void TestRecords::upgradesAnOlderSqliteFile() {
-    QFETCH(bool, empty);
-    if (empty) {
-        writeFile(m_path, {});
-    } else {
+    QFETCH(QStringList, setup);
+    QFETCH(int, firstRound);
+    writeFile(m_path, {});
+    {
         Peek peek(m_path);
-        QVERIFY(peek.exec("create table Notes (text TEXT)"));
-        QVERIFY(peek.exec("insert into Notes values ('keep me')"));
+        for (const QString& sql : setup)
+            QVERIFY2(peek.exec(sql), qPrintable(sql));
     }
-    QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), 1);
-    QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), 2);
+    QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), firstRound);
+    QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), firstRound + 1);
     Peek peek(m_path);
-    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 1);
-    if (!empty)
+    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 2);
+    if (setup.size() == 2)
         QCOMPARE(peek.rows("select text from Notes").first().first().toString(), QStringLiteral("keep me"));
+    // Rows stored before keep their values; they have no learner and belong to the login user.
+    QList<DB_T_KEY> rows;
+    QVERIFY(DB_SelectT_Key(m_path, "select * from [T_Key] where [Tavrel] = 23", rows));
+    QCOMPARE(rows.size(), setup.size() > 2 ? 1 : 0);
+    if (!rows.isEmpty())
+        QCOMPARE(rows.first().Time, 40.0);
+    QCOMPARE(peek.rows("select count(*) from T_Digit where Learner is null").first().first().toInt(),
+             firstRound - 1);
 }
 
 void TestRecords::refusesFilesItMustNotWrite_data() {
@@ -535,6 +237,8 @@ void TestRecords::refusesFilesItMustNotWrite_data() {
                                            << "Cannot create the folder";
     QTest::newRow("path is a folder") << "folder"
                                       << "is a folder";
+    QTest::newRow("path is a pipe") << "pipe"
+                                    << "not a regular file";
     QTest::newRow("no path") << "empty"
                              << "No path";
 }
@@ -559,6 +263,9 @@ void TestRecords::refusesFilesItMustNotWrite() {
         path = m_dir->filePath("plain/sub/VUR.MDB");
     } else if (kind == "folder") {
         QVERIFY(QDir().mkpath(path));
+    } else if (kind == "pipe") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600),
+                 0); // opening it would wait for a writer
     } else {
         path.clear();
     }

@@ -73,7 +73,7 @@ private slots:
     }
 
     void aWindmillRunIsStoredAsOneDigitRow() {
-        QVERIFY(halvor::RecordRun(path_, digitRun(6, "aso", {2, 5, 5, 0}), QDate(2026, 5, 14)));
+        QVERIFY(halvor::RecordRun(path_, digitRun(6, "aso", {2, 5, 5, 0}), QDate(2026, 5, 14)).stored);
         const auto r = rows(path_, "T_Digit");
         QCOMPARE(r.size(), 1);
         QCOMPARE(r[0]["Y4mmdd"].toString(), QString("2026-05-14"));
@@ -120,20 +120,21 @@ private slots:
     void bestSpeedIsCutToOneDecimal() {
         QFETCH(double, speed);
         QFETCH(double, stored);
-        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {0, 0, 0, 0}, speed), QDate(2026, 5, 14)));
+        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {0, 0, 0, 0}, speed), QDate(2026, 5, 14)).stored);
         QVERIFY(qAbs(rows(path_, "T_Digit")[0]["result3"].toDouble() - stored) < 1e-9);
     }
 
     void runNumbersCountPerDayAndDrill() {
         const QDate monday(2026, 5, 11), tuesday(2026, 5, 12);
-        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {}), monday));
-        QVERIFY(halvor::RecordRun(path_, digitRun(2, "ab", {}), monday));
-        QVERIFY(halvor::RecordRun(path_, digitRun(3, "ab", {}), tuesday)); // a new day starts at 1
-        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {}), monday));   // back to Monday: its highest + 1
+        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {}), monday).stored);
+        QVERIFY(halvor::RecordRun(path_, digitRun(2, "ab", {}), monday).stored);
+        QVERIFY(halvor::RecordRun(path_, digitRun(3, "ab", {}), tuesday).stored); // a new day starts at 1
+        QVERIFY(
+            halvor::RecordRun(path_, digitRun(1, "a", {}), monday).stored); // back to Monday: its highest + 1
         // Block runs number per mode, in their own table.
-        QVERIFY(halvor::RecordRun(path_, keyRun(12, "abcd", 50), monday));
-        QVERIFY(halvor::RecordRun(path_, keyRun(11, "ab", 60), monday));
-        QVERIFY(halvor::RecordRun(path_, keyRun(12, "efgh", 70), monday));
+        QVERIFY(halvor::RecordRun(path_, keyRun(12, "abcd", 50), monday).stored);
+        QVERIFY(halvor::RecordRun(path_, keyRun(11, "ab", 60), monday).stored);
+        QVERIFY(halvor::RecordRun(path_, keyRun(12, "efgh", 70), monday).stored);
 
         QList<int> digitRounds;
         for (const auto& r : rows(path_, "T_Digit"))
@@ -145,21 +146,37 @@ private slots:
         QCOMPARE(keyRounds, (QList<int>{1, 1, 2}));
     }
 
+    void theHighestRunOfTheDayCountsNotTheNumberOfRows_data() {
+        QTest::addColumn<bool>("digit");
+        QTest::addColumn<int>("highest"); // today's highest run number, edited by hand
+        QTest::addColumn<int>("next");
+        QTest::newRow("windmill") << true << 7 << 8;
+        QTest::newRow("blocks") << false << 7 << 8;
+        QTest::newRow("windmill at the 16-bit limit") << true << 32767 << 32767;
+        QTest::newRow("blocks at the 16-bit limit") << false << 32767 << 32767;
+    }
     void theHighestRunOfTheDayCountsNotTheNumberOfRows() {
-        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {}), QDate(2026, 5, 14)));
+        QFETCH(bool, digit);
+        QFETCH(int, highest);
+        QFETCH(int, next);
+        const FingerRecord run = digit ? digitRun(1, "a", {}) : keyRun(11, "ab", 60);
+        const QString table = digit ? "T_Digit" : "T_Key";
+        QVERIFY(halvor::RecordRun(path_, run, QDate(2026, 5, 14)).stored);
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "edit");
             db.setDatabaseName(path_);
             QVERIFY(db.open());
-            QVERIFY(QSqlQuery(db).exec("update T_Digit set round = 7"));
+            QVERIFY(QSqlQuery(db).exec(QString("update %1 set round = %2").arg(table).arg(highest)));
         }
         QSqlDatabase::removeDatabase("edit");
-        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {}), QDate(2026, 5, 14)));
-        QCOMPARE(rows(path_, "T_Digit").last()["round"].toInt(), 8);
+        const auto outcome = halvor::RecordRun(path_, run, QDate(2026, 5, 14));
+        QVERIFY(outcome.stored);
+        QCOMPARE(outcome.round, next);
+        QCOMPARE(rows(path_, table).last()[digit ? "round" : "Round"].toInt(), next);
     }
 
     void aBlockRunIsStoredAsOneKeyRow() {
-        QVERIFY(halvor::RecordRun(path_, keyRun(12, "q3m/", 88.88), QDate(2026, 5, 14)));
+        QVERIFY(halvor::RecordRun(path_, keyRun(12, "q3m/", 88.88), QDate(2026, 5, 14)).stored);
         const auto r = rows(path_, "T_Key");
         QCOMPARE(r.size(), 1);
         QCOMPARE(r[0]["Tavrel"].toInt(), 12);
@@ -173,7 +190,7 @@ private slots:
 
     void aMissingFileIsCreatedAndTheRunIsNumberOne() {
         QVERIFY(!QFile::exists(path_));
-        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {}), QDate(2026, 5, 14)));
+        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {}), QDate(2026, 5, 14)).stored);
         QCOMPARE(rows(path_, "T_Digit").size(), 1);
         QCOMPARE(rows(path_, "T_Digit")[0]["round"].toInt(), 1);
     }
@@ -183,18 +200,18 @@ private slots:
         QVERIFY(foreign.open(QIODevice::WriteOnly));
         foreign.write("not a results database\n");
         foreign.close();
-        QVERIFY(!halvor::RecordRun(path_, digitRun(1, "a", {}), QDate(2026, 5, 14)));
+        QVERIFY(!halvor::RecordRun(path_, digitRun(1, "a", {}), QDate(2026, 5, 14)).stored);
         QVERIFY(foreign.open(QIODevice::ReadOnly));
         QCOMPARE(foreign.readAll(), QByteArray("not a results database\n"));
-        QVERIFY(!halvor::RecordRun(dir_.path(), digitRun(1, "a", {}), QDate(2026, 5, 14))); // a folder
+        QVERIFY(!halvor::RecordRun(dir_.path(), digitRun(1, "a", {}), QDate(2026, 5, 14)).stored); // a folder
     }
 
     void chartRowsAreTheDrillsOwnInDateAndRunOrder() {
-        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {}, 100.05), QDate(2026, 5, 12)));
-        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {}, 80), QDate(2026, 5, 11)));
-        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {}, 90), QDate(2026, 5, 12)));
-        QVERIFY(halvor::RecordRun(path_, keyRun(12, "abcd", 70), QDate(2026, 5, 11)));
-        QVERIFY(halvor::RecordRun(path_, keyRun(11, "ab", 60), QDate(2026, 5, 11)));
+        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {}, 100.05), QDate(2026, 5, 12)).stored);
+        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {}, 80), QDate(2026, 5, 11)).stored);
+        QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {}, 90), QDate(2026, 5, 12)).stored);
+        QVERIFY(halvor::RecordRun(path_, keyRun(12, "abcd", 70), QDate(2026, 5, 11)).stored);
+        QVERIFY(halvor::RecordRun(path_, keyRun(11, "ab", 60), QDate(2026, 5, 11)).stored);
         DB_T_KEY hiragana;
         DB_ClearStructT_Key(&hiragana);
         hiragana.Y4mmdd = QDate(2026, 5, 10);

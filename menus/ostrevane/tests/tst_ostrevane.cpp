@@ -1,5 +1,14 @@
+#include "Database.h"
+#include "LearnerPicker.h"
 #include "MenuTestKit.h"
 #include "Ostrevane.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTimer>
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -60,6 +69,8 @@ private slots:
     void guideIsFoundFromTheProgramsFolder_data();
     void guideIsFoundFromTheProgramsFolder();
     void screenshot();
+    void thePickerOffersTheKnownNamesAndANewOne();
+    void onASharedComputerTheLearnerIsAskedFirst();
 };
 
 void TestOstrevane::buttonsSitOnTheirPlacesWithTheHand_data() {
@@ -280,6 +291,88 @@ void TestOstrevane::screenshot() {
     LaunchRecorder recorder;
     COstrevaneDlg menu;
     halvor::testing::verifyLook(menu, "OSTREVANE", QStringLiteral("ostrevane"));
+}
+
+namespace {
+
+// A shared computer whose results know two learners, and one registered learner of class 1組.
+void shareTheComputer(bool shared) {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Halvor"),
+                       QStringLiteral("Halvor"));
+    settings.setValue(QStringLiteral("Learners/Shared"), shared);
+    settings.sync();
+    if (!shared)
+        return;
+    QFile::remove(DB_LocalPath());
+    for (const char* name : {"はると", "aoi"}) {
+        qputenv("HALVOR_LEARNER", name);
+        DB_T_DIGIT row;
+        row.Pelvoran = 12;
+        row.PelvoranFlag = 1;
+        DB_InsertT_Digit(DB_LocalPath(), &row);
+    }
+    qunsetenv("HALVOR_LEARNER");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("seed"));
+        db.setDatabaseName(DB_LocalPath());
+        db.open();
+        QSqlQuery(db).exec(QStringLiteral("insert into Learners values ('ゆき', '1組')"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("seed"));
+}
+
+} // namespace
+
+void TestOstrevane::thePickerOffersTheKnownNamesAndANewOne() {
+    shareTheComputer(true);
+    LearnerPicker picker;
+    picker.show();
+    QTRY_VERIFY(picker.namesShown());
+    QCOMPARE(picker.names(), QStringList({"ゆき", "aoi", "はると"}));
+    auto* field = picker.findChild<QLineEdit*>(QStringLiteral("txtNewName"));
+    auto* start = picker.findChild<QPushButton*>(QStringLiteral("cmdNewName"));
+    QVERIFY(!start->isEnabled());
+    QTest::keyClicks(field, QStringLiteral("   "));
+    QVERIFY(!start->isEnabled()); // blanks are no name
+    field->setText(QStringLiteral("a\tb"));
+    QVERIFY(!start->isEnabled()); // nor are control characters
+    field->setText(QString(40, QLatin1Char('x')));
+    QCOMPARE(field->text().size(), 32); // the field takes 32 characters at most
+    QVERIFY(start->isEnabled());
+    field->setText(QStringLiteral("田中 はると"));
+    QVERIFY(start->isEnabled());
+    halvor::testing::saveScreenshot(&picker, QStringLiteral("ostrevane_learner_picker"));
+    QTest::mouseClick(start, Qt::LeftButton);
+    QCOMPARE(picker.result(), int(QDialog::Accepted));
+    QCOMPARE(picker.chosen(), QStringLiteral("田中 はると"));
+    shareTheComputer(false);
+}
+
+void TestOstrevane::onASharedComputerTheLearnerIsAskedFirst() {
+    shareTheComputer(true);
+    LaunchRecorder recorder(true);
+    COstrevaneDlg menu;
+    QVERIFY(halvor::testing::showAndWait(menu));
+    // The picker is modal: the learner's click comes from a timer while it is up.
+    QTimer clicker;
+    connect(&clicker, &QTimer::timeout, this, [] {
+        auto* picker = qobject_cast<LearnerPicker*>(QApplication::activeModalWidget());
+        if (picker && picker->namesShown())
+            QTest::mouseClick(picker->findChild<QPushButton*>(QStringLiteral("cmdLearner1")), Qt::LeftButton);
+    });
+    clicker.start(20);
+    QTest::mouseClick(menu.findChild<QAbstractButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    clicker.stop();
+    QCOMPARE(qEnvironmentVariable("HALVOR_LEARNER"), QStringLiteral("aoi"));
+    QCOMPARE(recorder.launches.size(), 1u);
+    // Every window of the programs started from here shows the name after its caption.
+    QWidget drill;
+    CMN_SetWindowTitle("PELVORAN12", &drill);
+    QCOMPARE(drill.windowTitle(), CMN_WindowTitle("PELVORAN12") + QStringLiteral("　－　aoi"));
+    shareTheComputer(false);
+    CMN_SetWindowTitle("PELVORAN12", &drill);
+    QCOMPARE(drill.windowTitle(), CMN_WindowTitle("PELVORAN12"));
+    qunsetenv("HALVOR_LEARNER");
 }
 
 QTEST_MAIN(TestOstrevane)

@@ -1,0 +1,50 @@
+#include "Schema.h"
+
+namespace halvor::db {
+
+namespace {
+
+// The thirteen columns both tables share, in table order; only the drill and run-number names differ.
+std::vector<ColumnDef> sharedColumns(const char* drill, const char* round) {
+    return {
+        {"Y4mmdd", Type::Date, 1},  {drill, Type::SmallInt, 1}, {round, Type::SmallInt, 1},
+        {"REM", Type::Text, 1},     {"COND1", Type::Text, 1},   {"COND2", Type::Text, 1},
+        {"Time", Type::Real, 1},    {"result1", Type::Real, 1}, {"result2", Type::Real, 1},
+        {"result3", Type::Real, 1}, {"result4", Type::Real, 1}, {"result5", Type::Real, 1},
+        {"ERR1", Type::Text, 1},
+    };
+}
+
+void addOwnColumns(TableDef& t) {
+    t.columns.push_back({kLearnerColumn, Type::Text, 2});
+    t.columns.push_back({kRunIdColumn, Type::Uuid, 2});
+}
+
+} // namespace
+
+const TableDef& keyTableDef() {
+    static const TableDef def = [] {
+        TableDef t{"T_Key", "Tavrel", "Round", sharedColumns("Tavrel", "Round")};
+        t.columns.push_back({"ERR2", Type::Text, 1});
+        t.columns.push_back({"ERR3", Type::Text, 1});
+        addOwnColumns(t);
+        return t;
+    }();
+    return def;
+}
+
+const TableDef& digitTableDef() {
+    static const TableDef def = [] {
+        TableDef t{"T_Digit", "Pelvoran", "round", sharedColumns("Pelvoran", "round")};
+        addOwnColumns(t);
+        return t;
+    }();
+    return def;
+}
+
+const std::vector<const TableDef*>& resultTables() {
+    static const std::vector<const TableDef*> all = {&keyTableDef(), &digitTableDef()};
+    return all;
+}
+
+} // namespace halvor::db

@@ -1,0 +1,320 @@
+#include "SqliteFile.h"
+
+#include "Schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+
+#include <map>
+
+namespace halvor::db {
+
+namespace {
+
+// Short, so a chart on the window's thread never stalls long; saves wait longer by retrying (SaveQueue).
+constexpr int kBusyTimeoutMs = 1000;
+
+QString sqliteType(Type type) {
+    switch (type) {
+    case Type::Date:
+        return QStringLiteral("TEXT");
+    case Type::SmallInt:
+        return QStringLiteral("INTEGER");
+    case Type::Text:
+        // The drills' queries were written for an engine that compares text without regard to case
+        // ([COND1] = 'ga' finds "GA"), so every text column compares that way here too.
+        return QStringLiteral("TEXT COLLATE NOCASE");
+    case Type::Real:
+        return QStringLiteral("REAL");
+    case Type::Uuid:
+        return QStringLiteral("TEXT");
+    }
+    return {};
+}
+
+// A file marked read-only is respected even by a user whom the system would let write (such as root).
+bool writable(const QString& path) {
+    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return QFileInfo(path).isWritable() && (QFile::permissions(path) & anyWrite);
+}
+
+// What lies at the path decides what may be done to it: only a missing, empty or SQLite file is ever written.
+enum class FileKind { Missing, Empty, Sqlite, Foreign, Unreadable, Folder, NotRegular };
+
+FileKind inspect(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return FileKind::Missing;
+    if (info.isDir())
+        return FileKind::Folder;
+    // A pipe or a device would block the first read for ever, or feed it endless bytes.
+    if (!info.isFile())
+        return FileKind::NotRegular;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileKind::Unreadable;
+    const QByteArray head = file.read(16);
+    if (head.isEmpty() && file.size() == 0)
+        return FileKind::Empty;
+    return head == QByteArray("SQLite format 3\0", 16) ? FileKind::Sqlite : FileKind::Foreign;
+}
+
+std::unique_ptr<Connection> sqliteConnection(const QString& path, bool readOnly) {
+    auto c = std::make_unique<Connection>(QStringLiteral("QSQLITE"), path);
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
+    if (readOnly)
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    c->db().setConnectOptions(options);
+    return c;
+}
+
+// A failed read of the file, told by its cause: locked by another program, not a database, or else.
+bool failRead(const QString& path, const QSqlError& error) {
+    const QString why = sqlError(error);
+    if (isBusy(error))
+        return fail(
+            Problem::Busy,
+            QStringLiteral("The results database %1 is being used by another program: %2").arg(path, why));
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    if (code == 11 || code == 26) // SQLITE_CORRUPT, SQLITE_NOTADB
+        return fail(Problem::Damaged,
+                    QStringLiteral("%1 is not a readable SQLite database: %2").arg(path, why));
+    return fail(Problem::Failed, QStringLiteral("Cannot read the results database %1: %2").arg(path, why));
+}
+
+// The tables beside the results: runs waiting for the server, oldest first, and the registered learners.
+struct AuxTable {
+    const char* name;
+    const char* create;
+};
+constexpr AuxTable kAuxTables[] = {
+    {"Outbox", "CREATE TABLE Outbox (Seq INTEGER PRIMARY KEY AUTOINCREMENT, RunId TEXT NOT NULL UNIQUE,"
+               " TableName TEXT NOT NULL, Queued TEXT)"},
+    {"Learners", "CREATE TABLE Learners (Name TEXT COLLATE NOCASE PRIMARY KEY, Class TEXT COLLATE NOCASE)"},
+};
+
+enum class Shape { Missing, Older, Current, Foreign };
+
+struct TableState {
+    Shape shape = Shape::Missing;
+    QStringList lacking; // columns of the current schema the file's table has not
+};
+
+// How each results table of the file compares with the current schema. A table that lacks a column of the
+// first version is someone else's table under our name.
+struct Shapes {
+    std::map<const TableDef*, TableState> tables;
+    QStringList missingAux;
+};
+
+std::optional<Shapes> readShapes(Connection& c, const QString& path) {
+    Shapes out;
+    QSqlQuery q(c.db());
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+        failRead(path, q.lastError());
+        return std::nullopt;
+    }
+    QStringList present;
+    while (q.next())
+        present << q.value(0).toString().toLower();
+    for (const AuxTable& aux : kAuxTables) {
+        if (!present.contains(QString::fromLatin1(aux.name).toLower()))
+            out.missingAux << QLatin1String(aux.create);
+    }
+    for (const TableDef* def : resultTables()) {
+        if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(QLatin1String(def->name)))) {
+            failRead(path, q.lastError());
+            return std::nullopt;
+        }
+        QStringList have;
+        while (q.next())
+            have << q.value(1).toString().toLower();
+        TableState state;
+        if (!have.isEmpty()) {
+            bool foreign = false;
+            for (const ColumnDef& col : def->columns) {
+                if (have.contains(QString::fromLatin1(col.name).toLower()))
+                    continue;
+                state.lacking << QLatin1String(col.name);
+                foreign = foreign || col.since == 1;
+            }
+            state.shape = foreign ? Shape::Foreign : state.lacking.isEmpty() ? Shape::Current : Shape::Older;
+        }
+        out.tables[def] = state;
+    }
+    return out;
+}
+
+QStringList indexStatements(const TableDef& def) {
+    const QLatin1String name(def.name);
+    return {QStringLiteral("CREATE INDEX IF NOT EXISTS IX_%1_Drill ON %1 (%2, Y4mmdd, %3)")
+                .arg(name, QLatin1String(def.drill), QLatin1String(def.round)),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS IX_%1_Learner ON %1 (Learner, %2, Y4mmdd)")
+                .arg(name, QLatin1String(def.drill)),
+            QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS IX_%1_RunId ON %1 (RunId)").arg(name)};
+}
+
+QStringList changesFor(const TableDef& def, const TableState& state) {
+    QStringList sql;
+    if (state.shape == Shape::Missing) {
+        QStringList columns;
+        for (const ColumnDef& col : def.columns)
+            columns << QLatin1String(col.name) + QLatin1Char(' ') + sqliteType(col.type);
+        sql << QStringLiteral("CREATE TABLE %1 (%2)")
+                   .arg(QLatin1String(def.name), columns.join(QStringLiteral(", ")));
+    } else if (state.shape == Shape::Older) {
+        for (const ColumnDef& col : def.columns) {
+            if (state.lacking.contains(QLatin1String(col.name)))
+                sql << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                           .arg(QLatin1String(def.name), QLatin1String(col.name), sqliteType(col.type));
+        }
+    } else {
+        return sql;
+    }
+    return sql + indexStatements(def);
+}
+
+QStringList plan(const Shapes& shapes) {
+    QStringList sql;
+    for (const auto& [def, state] : shapes.tables)
+        sql << changesFor(*def, state);
+    return sql + shapes.missingAux;
+}
+
+const TableDef* foreignTable(const Shapes& shapes) {
+    for (const auto& [def, state] : shapes.tables) {
+        if (state.shape == Shape::Foreign)
+            return def;
+    }
+    return nullptr;
+}
+
+bool failForeign(const QString& path, const TableDef& def, const TableState& state) {
+    return fail(Problem::Damaged,
+                QStringLiteral("The table %1 in %2 has another shape (no column %3); the file was "
+                               "left unchanged.")
+                    .arg(QLatin1String(def.name), path, state.lacking.join(QStringLiteral(", "))));
+}
+
+bool execAll(Connection& c, const QString& path, const QStringList& statements) {
+    QSqlQuery q(c.db());
+    for (const QString& sql : statements) {
+        if (!q.exec(sql)) {
+            if (isBusy(q.lastError()))
+                return failRead(path, q.lastError());
+            return fail(
+                Problem::Failed,
+                QStringLiteral("Cannot set up the tables in %1: %2").arg(path, sqlError(q.lastError())));
+        }
+    }
+    return true;
+}
+
+// Creates missing tables and adds missing columns, in one transaction that holds the file against other
+// programs doing the same at the same moment. Nothing is written while any results table is foreign. A file
+// that may not be written is still read as it is, when the table is there.
+bool bringUpToDate(Connection& c, const QString& path, const TableDef& table, bool canWrite, bool* current) {
+    auto shapes = readShapes(c, path);
+    if (!shapes)
+        return false;
+    const TableState& state = shapes->tables[&table];
+    *current = state.shape == Shape::Current;
+    if (state.shape == Shape::Foreign)
+        return failForeign(path, table, state);
+    if (plan(*shapes).isEmpty())
+        return true;
+    if (const TableDef* other = foreignTable(*shapes))
+        return failForeign(path, *other, shapes->tables[other]);
+    if (!canWrite && state.shape == Shape::Older)
+        return true;
+    if (!canWrite)
+        return fail(Problem::ReadOnly,
+                    QStringLiteral("The results database %1 is read-only and lacks its tables.").arg(path));
+
+    if (!execAll(c, path, {QStringLiteral("BEGIN IMMEDIATE")}))
+        return false;
+    shapes = readShapes(c, path);
+    bool ok = shapes && !foreignTable(*shapes);
+    if (shapes && !ok)
+        failForeign(path, *foreignTable(*shapes), shapes->tables[foreignTable(*shapes)]);
+    // PRAGMA takes no bound values; the number is ours, not input.
+    ok = ok && execAll(c, path,
+                       plan(*shapes) << QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)
+                                     << QStringLiteral("COMMIT"));
+    if (!ok)
+        QSqlQuery(c.db()).exec(QStringLiteral("ROLLBACK"));
+    *current = ok;
+    return ok;
+}
+
+} // namespace
+
+ResultsFile openResultsFile(const QString& path, const TableDef& table, Access access) {
+    if (path.trimmed().isEmpty()) {
+        fail(Problem::CannotOpen, QStringLiteral("No path was given for the results database."));
+        return {};
+    }
+    const FileKind kind = inspect(path);
+    switch (kind) {
+    case FileKind::Folder:
+        fail(Problem::NotAFile,
+             QStringLiteral("The results database path %1 is a folder, not a file.").arg(path));
+        return {};
+    case FileKind::NotRegular:
+        fail(
+            Problem::NotAFile,
+            QStringLiteral("The results database path %1 is not a regular file (a pipe or a device?); it was "
+                           "left alone.")
+                .arg(path));
+        return {};
+    case FileKind::Unreadable:
+        fail(Problem::CannotOpen, QStringLiteral("The results database %1 cannot be read.").arg(path));
+        return {};
+    case FileKind::Foreign:
+        fail(Problem::Damaged,
+             QStringLiteral(
+                 "%1 is not an SQLite database (an old file of another format?); it was left unchanged.")
+                 .arg(path));
+        return {};
+    case FileKind::Missing: {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!QDir().mkpath(folder)) {
+            fail(Problem::CannotOpen,
+                 QStringLiteral("Cannot create the folder %1 for the results database.").arg(folder));
+            return {};
+        }
+        break;
+    }
+    case FileKind::Empty:
+    case FileKind::Sqlite:
+        break;
+    }
+
+    const bool created = kind == FileKind::Missing;
+    // Read-write whenever the file allows it: only such a connection can roll back the journal that an
+    // interrupted save left behind, and until it is rolled back nobody can read the file.
+    const bool canWrite = created || writable(path);
+    ResultsFile file;
+    file.connection = sqliteConnection(path, !canWrite);
+    bool ok = file.connection->open();
+    if (!ok)
+        fail(isBusy(file.db().lastError()) ? Problem::Busy : Problem::CannotOpen,
+             QStringLiteral("Cannot open the results database %1: %2")
+                 .arg(path, sqlError(file.db().lastError())));
+    ok = ok && bringUpToDate(*file.connection, path, table, canWrite, &file.current);
+    if (ok && access == Access::Write && !canWrite)
+        ok = fail(
+            Problem::ReadOnly,
+            QStringLiteral("The results database %1 is read-only; the result was not stored.").arg(path));
+    if (ok)
+        return file;
+    file.connection.reset();
+    // Leave no half-made file behind; the next save tries again from scratch.
+    if (created && inspect(path) != FileKind::Foreign)
+        QFile::remove(path);
+    return {};
+}
+
+} // namespace halvor::db

@@ -1,0 +1,204 @@
+// A school on one server: 200 classroom programs at once, each saving 50 windmill runs for its own learner
+// and drawing its chart, against a throwaway PostgreSQL cluster on this machine (socket only). Prints the
+// save latency (p50, p99), the chart time for a learner with 1,000 runs, and whether every run arrived once.
+//   database_bench_school [clients] [runs]      (the parent; it starts the children itself)
+#include "Database.h"
+#include "Server.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())))];
+}
+
+// The windmill's save sequence: today's runs, highest first; then the new row.
+void saveRun(const QString& target, const QDate& day, int i) {
+    DB_T_DIGIT row;
+    DB_OpenT_Digit(target, QStringLiteral(" where [Y4mmdd] = #%1# and [Pelvoran] = 12 order by [round] desc")
+                               .arg(day.toString(QStringLiteral("yyyy/MM/dd"))));
+    const int round = DB_GetRecordT_Digit(&row) ? row.Round + 1 : 1;
+    DB_CloseT_Digit();
+    DB_ClearStructT_Digit(&row);
+    row.Y4mmdd = day;
+    row.Y4mmddFlag = 1;
+    row.Pelvoran = 12;
+    row.PelvoranFlag = 1;
+    row.Round = static_cast<std::int16_t>(round);
+    row.RoundFlag = 1;
+    row.result3 = 100 + i % 50;
+    row.result3Flag = 1;
+    DB_InsertT_Digit(target, &row);
+}
+
+double chartMs(const QString& target, int* rows) {
+    QElapsedTimer t;
+    t.start();
+    DB_OpenT_Digit(target, QStringLiteral(" where [Pelvoran] = 12 order by [Y4mmdd] , [round]"));
+    DB_T_DIGIT rec;
+    *rows = 0;
+    while (DB_GetRecordT_Digit(&rec))
+        ++*rows;
+    DB_CloseT_Digit();
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
+
+// One classroom program: its runs, then its chart; one line per measurement. Like the save queue's thread, it
+// keeps its server connection between saves. Runs it had to keep for later go at its next start.
+int child(int runs) {
+    halvor::db::ServerSession session;
+    const QString target = DB_DefaultPath();
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        saveRun(target, QDate(2026, 12, 7).addDays(i / 10), i);
+        std::printf("save %.3f%s\n", static_cast<double>(t.nsecsElapsed()) / 1e6,
+                    DB_SaveOutcome(1, 0).queued ? " queued" : "");
+    }
+    int rows = 0;
+    std::printf("chart %.3f %d\n", chartMs(target, &rows), rows);
+    // The next start of a program on this computer sends what waits, as often as it takes.
+    for (int start = 0; start < 30 && !DB_SendOutbox(); ++start)
+        QThread::sleep(1);
+    return 0;
+}
+
+QVariant serverValue(const QString& socketDir, const QString& sql) {
+    QVariant out;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("bench"));
+        db.setConnectOptions(QStringLiteral("host=%1;user=postgres;dbname=school").arg(socketDir));
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(sql) && q.next())
+                out = q.value(0);
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("bench"));
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("HALVOR_BENCH_CHILD"))
+        return child(qEnvironmentVariableIntValue("HALVOR_BENCH_CHILD"));
+    const int clients = argc > 1 ? std::atoi(argv[1]) : 200;
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 50;
+
+    QTemporaryDir dir(QStringLiteral("/tmp/halvor-school-XXXXXX"));
+    // The cluster belongs to the postgres user when this runs as root; it must reach its folder.
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                          QFile::ExeOther);
+    const QString cluster = dir.filePath(QStringLiteral("pg"));
+    const QString script = QStringLiteral(HALVOR_PG_CLUSTER);
+    if (QProcess::execute(script, {QStringLiteral("start"), cluster}) != 0)
+        return 1;
+    const QString admin = QStringLiteral("postgresql://postgres@/postgres?host=%1").arg(cluster);
+    const QString target = QStringLiteral("postgresql://postgres@/school?host=%1").arg(cluster);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("make"));
+        db.setConnectOptions(QStringLiteral("host=%1;user=postgres;dbname=postgres").arg(cluster));
+        if (db.open())
+            QSqlQuery(db).exec(QStringLiteral("CREATE DATABASE school"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("make"));
+    qputenv("VUR_MDB", dir.filePath(QStringLiteral("setup.mdb")).toUtf8());
+    saveRun(target, QDate(2026, 1, 1), 0); // the first program makes the tables
+
+    std::vector<QProcess*> programs;
+    QElapsedTimer wall;
+    wall.start();
+    for (int c = 0; c < clients; ++c) {
+        auto* p = new QProcess(&app);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HALVOR_BENCH_CHILD"), QString::number(runs));
+        env.insert(QStringLiteral("HALVOR_DATABASE"), target);
+        env.insert(QStringLiteral("HALVOR_LEARNER"),
+                   QStringLiteral("生徒%1").arg(c, 3, 10, QLatin1Char('0')));
+        env.insert(QStringLiteral("VUR_MDB"), dir.filePath(QStringLiteral("computer%1.mdb").arg(c)));
+        p->setProcessEnvironment(env);
+        p->start(QCoreApplication::applicationFilePath(), {});
+        programs.push_back(p);
+    }
+    std::vector<double> saves;
+    std::vector<double> charts;
+    int queued = 0;
+    for (QProcess* p : programs) {
+        p->waitForFinished(-1);
+        for (const QByteArray& line : p->readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> f = line.split(' ');
+            if (f.size() >= 2 && f[0] == "save")
+                saves.push_back(f[1].toDouble());
+            if (f.size() >= 3 && f[0] == "save")
+                ++queued;
+            if (f.size() >= 2 && f[0] == "chart")
+                charts.push_back(f[1].toDouble());
+        }
+    }
+    const double seconds = static_cast<double>(wall.elapsed()) / 1000.0;
+
+    // A learner with 1,000 runs: the chart as that learner's program reads it.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("seed"));
+        db.setConnectOptions(QStringLiteral("host=%1;user=postgres;dbname=school").arg(cluster));
+        if (db.open())
+            QSqlQuery(db).exec(QStringLiteral(
+                "insert into t_digit (y4mmdd, pelvoran, round, result3, learner, runid) select date "
+                "'2024-01-01' + "
+                "(i / 5), 12, i % 5 + 1, 100 + i % 40, 'ながい れんしゅう', gen_random_uuid() from "
+                "generate_series(0, 999) i"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("seed"));
+    qputenv("HALVOR_LEARNER", "ながい れんしゅう");
+    std::vector<double> longCharts;
+    int longRows = 0;
+    for (int i = 0; i < 11; ++i)
+        longCharts.push_back(chartMs(target, &longRows));
+
+    const qlonglong rows =
+        serverValue(cluster, QStringLiteral("select count(*) from t_digit where learner like '生徒%'"))
+            .toLongLong();
+    const qlonglong distinct =
+        serverValue(cluster,
+                    QStringLiteral("select count(distinct runid) from t_digit where learner like '生徒%'"))
+            .toLongLong();
+    const qlonglong perLearner =
+        serverValue(cluster, QStringLiteral("select count(*) from (select learner from t_digit "
+                                            "where learner like '生徒%' group by learner "
+                                            "having count(*) = %1) s")
+                                 .arg(runs))
+            .toLongLong();
+    QProcess::execute(script, {QStringLiteral("stop"), cluster});
+
+    std::printf("%d programs x %d runs in %.1f s\n", clients, runs, seconds);
+    std::printf("save latency: p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu saves, %d kept for later)\n",
+                percentile(saves, 0.5), percentile(saves, 0.99), percentile(saves, 1.0), saves.size(),
+                queued);
+    std::printf("chart of %d runs per program: p50 %.1f ms, p99 %.1f ms\n", runs, percentile(charts, 0.5),
+                percentile(charts, 0.99));
+    std::printf("chart of a learner with %d runs: median %.1f ms\n", longRows, percentile(longCharts, 0.5));
+    std::printf(
+        "rows on the server: %lld, distinct run ids %lld, learners with all %d runs: %lld of %d -> %s\n",
+        rows, distinct, runs, perLearner, clients,
+        rows == qlonglong(clients) * runs && distinct == rows && perLearner == clients ? "every run once"
+                                                                                       : "MISMATCH");
+    return 0;
+}
