@@ -50,8 +50,10 @@ public:
         chart.Print(p_, QRectF(0, y_, width_, height));
         y_ += height + 10;
     }
-    // Columns share the width by the given weights; the header comes again on every page.
-    void table(const QStringList& headers, const QList<QStringList>& rows, const QList<int>& weights) {
+    // Columns share the width by the given weights; the first `textColumns` are text (left), the rest figures
+    // (right). The header comes again on every page.
+    void table(const QStringList& headers, const QList<QStringList>& rows, const QList<int>& weights,
+               int textColumns) {
         const QFont font = CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), 8);
         const QFont bold = CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), 8, true);
         int total = 0;
@@ -87,7 +89,7 @@ public:
             p_.setFont(font);
             p_.setPen(kNavy);
             for (qsizetype c = 0; c < rows[r].size() && c < headers.size(); ++c) {
-                const Qt::Alignment align = c == 0 ? Qt::AlignLeft : Qt::AlignRight;
+                const Qt::Alignment align = c < textColumns ? Qt::AlignLeft : Qt::AlignRight;
                 p_.drawText(QRect(x[c] + 3, y_, x[c + 1] - x[c] - 6, rowHeight), align | Qt::AlignVCenter,
                             rows[r][c]);
             }
@@ -135,7 +137,7 @@ void learnerReport(Page& page, const ReportData& data) {
     QList<QStringList> rows;
     for (const DB_RUN& run : data.runs)
         rows << runFields(run);
-    page.table(runHeaders(), rows, {14, 10, 12, 6, 10, 12, 8, 12});
+    page.table(runHeaders(), rows, {14, 10, 12, 6, 10, 12, 8, 12}, 3);
 }
 
 void classReport(Page& page, const ReportData& data) {
@@ -156,7 +158,7 @@ void classReport(Page& page, const ReportData& data) {
     for (qsizetype c = 2; c < overviewHeaders().size() - 1; ++c)
         weights << 6;
     weights << 11;
-    page.table(overviewHeaders(), rows, weights);
+    page.table(overviewHeaders(), rows, weights, 2);
     page.text(QStringLiteral("ひとりずつの ようす"), font(14, true));
     std::map<QString, QList<DB_RUN>> byLearner;
     for (const DB_RUN& run : data.runs)

@@ -111,7 +111,15 @@ SeisekiWindow::SeisekiWindow(const QString& databasePath, Today today, QWidget* 
     start(true);
 }
 
-SeisekiWindow::~SeisekiWindow() = default;
+SeisekiWindow::~SeisekiWindow() {
+    for (QThread* reader : std::as_const(readers_)) {
+        reader->disconnect(this);
+        reader->wait();
+        delete reader;
+    }
+    for (; running_ > 0; --running_)
+        QApplication::restoreOverrideCursor();
+}
 
 void SeisekiWindow::buildMenus() {
     const auto item = [this](QMenu* menu, const QString& text, const QKeySequence& keys, auto slot) {
@@ -295,7 +303,9 @@ void SeisekiWindow::start(bool overview) {
     ++running_;
     QApplication::setOverrideCursor(Qt::BusyCursor);
     QThread* reader = QThread::create([data, path = databasePath_] { data->read(path); });
+    readers_ << reader;
     connect(reader, &QThread::finished, this, [this, reader, data, generation] {
+        readers_.removeOne(reader);
         reader->deleteLater();
         --running_;
         QApplication::restoreOverrideCursor();

@@ -22,6 +22,7 @@ class QStackedWidget;
 class QStandardItemModel;
 class QTableView;
 class QTableWidget;
+class QThread;
 class QWidget;
 
 namespace seiseki {
@@ -70,6 +71,7 @@ private:
     bool firstLoad_ = true;
     int generation_ = 0;
     int running_ = 0;
+    QList<QThread*> readers_; // waited for when the window goes, so none outlives what it reads for
     ReportData shown_;
 
     QComboBox* comRange_ = nullptr;

@@ -489,8 +489,11 @@ void CMSChart::Print(QPainter& painter, const QRectF& target) {
     // The scene is drawn item by item through the painter, so lines and text stay vectors.
     const QSizeF onScreen = d->chart->size();
     d->chart->resize(chartArea.size());
+    d->chart->layout()
+        ->activate(); // places the plot, axes and legend for that size now, not at the next event
     d->chart->scene()->render(&painter, chartArea, QRectF(d->chart->pos(), chartArea.size()));
     d->chart->resize(onScreen);
+    d->chart->layout()->activate();
 }
 
 void CMSChart::showEvent(QShowEvent* event) {
