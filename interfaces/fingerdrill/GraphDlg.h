@@ -3,6 +3,8 @@
 // its two-finger or four-finger column and 0 in the other.
 #pragma once
 
+#include "ProgressRows.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -11,14 +13,6 @@ class CMSChart;
 class QPushButton;
 
 namespace halvor {
-
-enum class GraphKind { Windmill, Blocks };
-
-struct ChartRow {
-    QString label;  // "2001/05/14_3"
-    int column = 1; // 1-based column that holds the value; the others are 0
-    double value = 0;
-};
 
 // Reads the runs the chart shows. False when the table cannot be opened (rows stay empty).
 bool ReadChartRows(GraphKind kind, const QString& mdbPath, QList<ChartRow>& rows);
