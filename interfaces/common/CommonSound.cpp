@@ -1,16 +1,14 @@
-// Sound buffers on QSoundEffect (WAV only). Whether a buffer is playing is kept by the library from the
-// WAV's own length, so "play if not playing" behaves the same with speakers, without them, or while Qt is
-// still loading the file.
+// Sound buffers on the sound module's voices (QSoundEffect, WAV only). Whether a buffer is playing is kept
+// by the library from the WAV's own length, so "play if not playing" behaves the same with speakers, without
+// them, without the module, or while the file is still loading.
 #include "Common.h"
+#include "SoundOutput.h"
 
-#include <QAudioDevice>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLibrary>
 #include <QLoggingCategory>
-#include <QMediaDevices>
-#include <QSoundEffect>
-#include <QUrl>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -25,7 +23,7 @@ struct CMN_SoundBuffer {
     bool looping = false;
     QElapsedTimer started;
     float gain = 1.0f;
-    std::unique_ptr<QSoundEffect> effect; // none without an audio device
+    std::unique_ptr<halvor::SoundVoice> effect; // none without an audio device
     bool reportedError = false;
 };
 
@@ -37,7 +35,8 @@ struct SoundState {
     CMN_SoundBuffer primary;
     std::vector<std::unique_ptr<CMN_SoundBuffer>> buffers;
     std::function<void()> restore;
-    std::unique_ptr<QMediaDevices> devices;
+    bool asked = false; // whether the sound system was asked for its outputs
+    std::unique_ptr<halvor::SoundOutput> output;
     bool hasOutput = false;
 };
 
@@ -93,31 +92,44 @@ bool isPlaying(CMN_SoundBuffer* buffer) {
 
 void makeEffect(CMN_SoundBuffer* buffer) {
     buffer->effect.reset();
-    if (!state().devices || !state().hasOutput || buffer->primary || buffer->id == 0)
+    if (!state().output || !state().hasOutput || buffer->primary || buffer->id == 0)
         return;
-    auto effect = std::make_unique<QSoundEffect>();
-    effect->setSource(QUrl(QStringLiteral("qrc:/wave/%1.wav").arg(buffer->id)));
-    effect->setVolume(buffer->gain);
     // A file the device cannot play is reported once and the buffer goes on silently.
-    QObject::connect(effect.get(), &QSoundEffect::statusChanged, effect.get(), [buffer] {
-        if (buffer->effect && buffer->effect->status() == QSoundEffect::Error && !buffer->reportedError) {
+    buffer->effect =
+        state().output->makeVoice(QStringLiteral("qrc:/wave/%1.wav").arg(buffer->id), buffer->gain, [buffer] {
+            if (buffer->reportedError)
+                return;
             buffer->reportedError = true;
             qCWarning(lcSound) << "wave" << buffer->id << "cannot be played here; it stays silent";
-        }
-    });
-    buffer->effect = std::move(effect);
+        });
 }
 
 void startEffect(CMN_SoundBuffer* buffer) {
-    if (!buffer->effect || buffer->effect->status() == QSoundEffect::Error)
+    if (!buffer->effect || buffer->effect->failed())
         return;
-    buffer->effect->setLoopCount(buffer->looping ? int(QSoundEffect::Infinite) : 1);
-    buffer->effect->play();
+    buffer->effect->play(buffer->looping);
 }
 
-void outputsChanged() {
+// The module beside the program (or in HALVOR_MODULES, where the tests have it); without it every sound
+// is silent, as without speakers.
+std::unique_ptr<halvor::SoundOutput> loadOutput() {
+    QStringList folders{QCoreApplication::applicationDirPath()};
+    if (const QString extra = qEnvironmentVariable("HALVOR_MODULES"); !extra.isEmpty())
+        folders << extra;
+    QString reason;
+    for (const QString& folder : std::as_const(folders)) {
+        QLibrary module(folder + QLatin1Char('/') + QLatin1String(halvor::kSoundModule));
+        const auto make = reinterpret_cast<halvor::MakeSoundOutput>(module.resolve(halvor::kMakeSoundOutput));
+        if (make)
+            return std::unique_ptr<halvor::SoundOutput>(make());
+        reason = module.errorString();
+    }
+    qCWarning(lcSound).noquote() << "no sound module, sounds play silently:" << reason;
+    return nullptr;
+}
+
+void outputsChanged(bool hasOutput) {
     SoundState& s = state();
-    const bool hasOutput = !QMediaDevices::audioOutputs().isEmpty();
     if (hasOutput == s.hasOutput)
         return;
     s.hasOutput = hasOutput;
@@ -135,12 +147,14 @@ void outputsChanged() {
 // sounds wait for the learner's first run shows its window without waiting for the sound system.
 void ensureDevices() {
     SoundState& s = state();
-    if (s.devices || !s.initialised)
+    if (s.asked || !s.initialised)
         return;
-    s.devices = std::make_unique<QMediaDevices>();
-    QObject::connect(s.devices.get(), &QMediaDevices::audioOutputsChanged, s.devices.get(), outputsChanged);
-    s.hasOutput = !QMediaDevices::audioOutputs().isEmpty();
-    if (!s.hasOutput)
+    s.asked = true;
+    s.output = loadOutput();
+    if (s.output)
+        s.output->watchOutputs(outputsChanged);
+    s.hasOutput = s.output && s.output->hasOutput();
+    if (s.output && !s.hasOutput)
         qCInfo(lcSound) << "no audio output: sounds play silently";
     for (auto& buffer : s.buffers)
         makeEffect(buffer.get());
@@ -258,7 +272,7 @@ int CMN_DSSetVolume(CMN_SoundBuffer* buffer, int hundredthsOfDecibel) {
     const int level = std::clamp(hundredthsOfDecibel, -10000, 0);
     buffer->gain = level <= -10000 ? 0.0f : float(std::pow(10.0, level / 2000.0));
     if (buffer->effect)
-        buffer->effect->setVolume(buffer->gain);
+        buffer->effect->setGain(buffer->gain);
     return 1;
 }
 
@@ -291,7 +305,8 @@ void CMN_DSReleaseDirectSound() {
     s.buffers.clear();
     s.primary = {};
     s.restore = nullptr;
-    s.devices.reset();
+    s.output.reset();
+    s.asked = false;
     s.initialised = false;
 }
 

@@ -42,7 +42,17 @@ private slots:
         QVERIFY(!CMN_DSCreateBufferFromWave(nullptr, 4711)); // no such wave
     }
 
+    // Without the sound module (a broken installation) every sound is silent, and its timing holds.
+    void playsForTheWavesLength_data() {
+        QTest::addColumn<QByteArray>("modules");
+        QTest::newRow("sound module") << qgetenv("HALVOR_MODULES");
+        QTest::newRow("no sound module") << QByteArray("/nonexistent");
+    }
     void playsForTheWavesLength() {
+        QFETCH(QByteArray, modules);
+        const QByteArray kept = qgetenv("HALVOR_MODULES");
+        qputenv("HALVOR_MODULES", modules);
+        const auto restore = qScopeGuard([kept] { qputenv("HALVOR_MODULES", kept); });
         QVERIFY(CMN_DSInitDirectSound(nullptr));
         CMN_SoundBuffer* chime = CMN_DSCreateBufferFromWave(nullptr, kChime);
         QVERIFY(chime);
