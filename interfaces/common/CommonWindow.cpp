@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QPainter>
@@ -202,6 +203,27 @@ void CMN_SetWindowSize(QWidget* window, int width, int height) {
     }
     // Every layout of the suite is placed in pixels for this one client size.
     window->setFixedSize(width, height);
+}
+
+void CMN_CentreWindow(QWidget* window) {
+    if (!window)
+        return;
+    // The screen a parentless dialog would choose: the one under the pointer.
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = window->frameGeometry().size();
+    window->move(area.x() + (area.width() - size.width()) / 2,
+                 area.y() + (area.height() - size.height()) / 2);
+}
+
+QString CMN_TypedText(const QKeyEvent* event) {
+    if (!event || event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return {};
+    return event->text();
 }
 
 void CMN_SetFrameSize(QWidget* window, QWidget* drawFrame, QWidget* panelFrame, QWidget* helpButton,

@@ -6,7 +6,6 @@
 
 #include <QMessageBox>
 #include <QPushButton>
-#include <climits>
 
 namespace halvor {
 
@@ -28,14 +27,17 @@ bool ReadChartRows(GraphKind kind, const QString& mdbPath, QList<ChartRow>& rows
         while (DB_GetRecordT_Digit(&r))
             rows.append({RowLabel(r.Y4mmdd, r.Round), 1, r.result3});
         DB_CloseT_Digit();
-        return true;
+    } else {
+        if (!DB_OpenT_Key(mdbPath, " where [Tavrel] in (11,12) order by [Y4mmdd] , [round] , [Tavrel]"))
+            return false;
+        DB_T_KEY r;
+        while (DB_GetRecordT_Key(&r))
+            rows.append({RowLabel(r.Y4mmdd, r.Round), r.COND1 == QLatin1String("2") ? 1 : 2, r.result3});
+        DB_CloseT_Key();
     }
-    if (!DB_OpenT_Key(mdbPath, " where [Tavrel] in (11,12) order by [Y4mmdd] , [round] , [Tavrel]"))
-        return false;
-    DB_T_KEY r;
-    while (DB_GetRecordT_Key(&r))
-        rows.append({RowLabel(r.Y4mmdd, r.Round), r.COND1 == QLatin1String("2") ? 1 : 2, r.result3});
-    DB_CloseT_Key();
+    // A learner's newest runs matter most: when there are too many, the oldest make way.
+    if (rows.size() > ChartRowLimit)
+        rows.remove(0, rows.size() - ChartRowLimit);
     return true;
 }
 
@@ -91,10 +93,9 @@ void CGraphDlg::FillChart() {
     // Drawn from this computer's rows while the school's server is away: a short note says so.
     if (DB_ServerProblem() != db::Problem::None)
         chart_->SetFootnoteText(DB_ServerAwayText());
-    short i = 1;
+    short i = 0;
     for (const ChartRow& row : rows) {
-        if (i == SHRT_MAX)
-            break; // the chart counts rows in 16 bits
+        ++i; // at most ChartRowLimit rows, so i fits
         chart_->SetRowCount(i);
         chart_->SetRow(i);
         if (kind_ == GraphKind::Blocks) {
@@ -106,7 +107,6 @@ void CGraphDlg::FillChart() {
         chart_->SetRowLabel(row.label);
         chart_->SetColumn(static_cast<short>(row.column));
         chart_->SetData(QString::asprintf("%f", row.value));
-        ++i;
     }
     if (rows.size() == 1) {
         ShowMessage(QMessageBox::Warning, "グラフ データ チェック",

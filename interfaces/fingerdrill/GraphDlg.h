@@ -20,7 +20,11 @@ struct ChartRow {
     double value = 0;
 };
 
-// Reads the runs the chart shows. False when the table cannot be opened (rows stay empty).
+// The chart counts rows in 16 bits.
+constexpr int ChartRowLimit = 32767;
+
+// Reads the runs the chart shows, the newest ChartRowLimit of them. False when the table cannot be opened
+// (rows stay empty).
 bool ReadChartRows(GraphKind kind, const QString& mdbPath, QList<ChartRow>& rows);
 
 class CGraphDlg : public QDialog {

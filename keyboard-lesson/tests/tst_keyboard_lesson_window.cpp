@@ -202,9 +202,15 @@ void KeyboardLessonWindowTest::quizRound() {
 }
 
 void KeyboardLessonWindowTest::enterAndEscDoNothing() {
+    // Placed where the menus and drills are: in the middle of the screen.
+    const QRect screen = window_->screen()->availableGeometry();
+    QVERIFY((window_->frameGeometry().center() - screen.center()).manhattanLength() <= 2);
     turnTo(3);
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
         QTest::keyClick(window_.get(), key);
+    // A wrong key held with Ctrl, Alt or the system key is a command, not a typed character.
+    for (Qt::KeyboardModifier m : {Qt::ControlModifier, Qt::AltModifier, Qt::MetaModifier})
+        QTest::keyClick(window_.get(), Qt::Key_G, m);
     QCoreApplication::processEvents();
     QVERIFY(window_->isVisible());
     QCOMPARE(window_->core().page(), 3);

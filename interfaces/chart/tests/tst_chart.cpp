@@ -11,6 +11,7 @@
 #include <QLineSeries>
 #include <QValueAxis>
 #include <QtTest>
+#include <cmath>
 
 namespace {
 
@@ -122,6 +123,8 @@ void ChartTest::dataText_data() {
     QTest::newRow("empty") << "" << 0.0;
     QTest::newRow("not a number") << "abc" << 0.0;
     QTest::newRow("infinite") << "inf" << 0.0;
+    QTest::newRow("huge") << "1e308" << 1e15;
+    QTest::newRow("hugely negative") << "-1e308" << -1e15;
 }
 
 void ChartTest::dataText() {
@@ -216,6 +219,19 @@ void ChartTest::lineChartDrawsOneSeriesPerColumn() {
     fillRow(chart, 1, QStringLiteral("2004/11/29_1"), {35, 0, 0});
     fillRow(chart, 2, QStringLiteral("2004/11/30_1"), {35, 42, 0});
     chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    QCoreApplication::processEvents();
+    // Hand-edited extremes keep the axis finite, so its labels never read "inf" or "nan".
+    chart.SetData(QStringLiteral("1e308"));
+    chart.SetColumn(1);
+    chart.SetData(QStringLiteral("-1e308"));
+    QCoreApplication::processEvents();
+    auto* extreme = qobject_cast<QValueAxis*>(chartOf(chart)->axes(Qt::Vertical).value(0));
+    QVERIFY(extreme);
+    QVERIFY(std::isfinite(extreme->min()) && std::isfinite(extreme->max()) &&
+            extreme->max() > extreme->min());
+    saveScreenshot(chart, QStringLiteral("chart_extremes.png"));
+    fillRow(chart, 2, QStringLiteral("2004/11/30_1"), {35, 42, 0});
     QVERIFY(QTest::qWaitForWindowExposed(&chart));
     QCoreApplication::processEvents();
 
