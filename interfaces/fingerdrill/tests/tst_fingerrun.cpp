@@ -125,7 +125,7 @@ private slots:
         QTest::newRow("start") << 0 << false << 0 << 0;
         QTest::newRow("first tick 3 % early") << 970 << false << 0 << 1;
         QTest::newRow("first tick 400 ms late") << 1400 << false << 0 << 1;
-        QTest::newRow("30th tick 5 % early") << 28500 << false << 0 << 30;
+        QTest::newRow("30th tick 5 % early") << 29950 << false << 0 << 30;
         QTest::newRow("60th tick early") << 59900 << false << 1 << 0;
         QTest::newRow("61 minutes wrap") << 61 * 60000 + 3000 << false << 1 << 3;
         QTest::newRow("stopped at 30 s, before the 30th tick") << 30000 << true << 0 << 30;
