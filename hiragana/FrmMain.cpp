@@ -22,6 +22,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 
 namespace hiragana {
@@ -235,6 +236,18 @@ void FrmMain::FillSampleList() {
         return;
     }
     lbxMihon->addItems(run_.rows());
+    // The list keeps its width and never scrolls sideways; a line it cuts short shows whole as a tooltip.
+    // Room for text: the frame, a vertical scroll bar and the item's margins on both sides taken away.
+    const QStyle* style = lbxMihon->style();
+    const int room = lbxMihon->width() - 2 * lbxMihon->frameWidth() -
+                     style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, lbxMihon) -
+                     2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lbxMihon) + 1);
+    const QFontMetrics metrics(lbxMihon->font());
+    for (int r = 0; r < lbxMihon->count(); ++r) {
+        QListWidgetItem* item = lbxMihon->item(r);
+        if (metrics.horizontalAdvance(item->text()) > room)
+            item->setToolTip(item->text());
+    }
     SelectPair(0, true);
     lbxMihon->scrollToTop();
     guardingList_ = false;

@@ -30,7 +30,7 @@ public:
 
     // Where targets may appear and where a click that hits nothing counts as a miss.
     static lesson::Area playArea() { return {20, 96, 700, 500}; }
-    static lesson::Area basketArea() { return {452, 176, 692, 456}; }
+    static lesson::Area basketArea() { return {452, 192, 692, 472}; }
     static lesson::Area presentArea(int i);
     static QPoint fruitHome(int i);
 
@@ -44,7 +44,8 @@ public:
 
     // A press of the left button; true when the exercise used it (so it is no hot-spot click).
     bool press(QPoint p);
-    void doubleClick(QPoint p);
+    // The second press of a double-click; true when the exercise used it (so it is no press of its own).
+    bool doubleClick(QPoint p);
     void move(QPoint p);
     void release(QPoint p);
     // The hand cursor: over a target, a closed present, a fruit not yet in the basket.
@@ -57,7 +58,8 @@ public:
     int misses() const { return misses_; }
     QPoint target() const { return target_; }
     bool clicksDone() const { return hits_ == kTargets; }
-    // Milliseconds from the first target to the last hit (or to now while it runs).
+    // Milliseconds from the first click to the last hit (or to now while it runs); 0 before the first click,
+    // so reading the page is not timed.
     std::uint32_t clickMilliseconds() const;
 
     // Page 3.
@@ -93,6 +95,7 @@ private:
     int hits_ = 0;
     int misses_ = 0;
     QPoint target_;
+    bool clicking_ = false;
     std::uint32_t clickStart_ = 0;
     std::uint32_t clickEnd_ = 0;
 

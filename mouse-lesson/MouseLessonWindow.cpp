@@ -69,6 +69,10 @@ QString MouseLessonWindow::clickResult() const {
     return QStringLiteral("じかん %1 びょう　　ミス %2 かい").arg(seconds, 0, 'f', 1).arg(core_.misses());
 }
 
+QString MouseLessonWindow::remainingText() const {
+    return QStringLiteral("あと %1 こ").arg(MouseLessonCore::kTargets - core_.hits());
+}
+
 void MouseLessonWindow::putCentred(int id, QPoint centre) {
     CMN_Surface* s = surface(id);
     if (!s)
@@ -83,13 +87,13 @@ void MouseLessonWindow::render() {
     const QString font = QStringLiteral("ＭＳ Ｐゴシック");
     switch (core_.page()) {
     case MouseLessonCore::kClickPage:
+        // The count stays in its box to the end ("あと 0 こ"); texts go straight onto the page's own colours.
+        CMN_DXTextOut(back, 560, 64, remainingText(), font, 160, kNavy, kWhite, 1, 1);
         if (core_.clicksDone()) {
             CMN_DXPutSurface(back, 29, 180, surface(kWellDoneBanner));
-            CMN_DXTextOut(back, 150, 300, clickResult(), font, 220, kNavy, kWhite, 2, 1);
+            CMN_DXTextOut(back, 150, 300, clickResult(), font, 220, kNavy, kWhite, 1, 1);
         } else {
             putCentred(kTarget, core_.target());
-            const QString left = QStringLiteral("あと %1 こ").arg(MouseLessonCore::kTargets - core_.hits());
-            CMN_DXTextOut(back, 560, 64, left, font, 160, kNavy, kWhite, 2, 1);
         }
         break;
     case MouseLessonCore::kDoubleClickPage:
@@ -110,8 +114,8 @@ void MouseLessonWindow::render() {
         }
         if (core_.dragged() >= 0)
             putCentred(kFirstFruit + core_.dragged(), core_.fruitPosition(core_.dragged()));
-        if (core_.fruitsDone())
-            CMN_DXPutSurface(back, 29, 80, surface(kWellDoneBanner));
+        if (core_.fruitsDone()) // between the instructions and the basket
+            CMN_DXPutSurface(back, 29, 96, surface(kWellDoneBanner));
         break;
     default:
         break;
@@ -136,9 +140,11 @@ bool MouseLessonWindow::pageClicked(QPoint p) {
     return true;
 }
 
-void MouseLessonWindow::pageDoubleClicked(QPoint p) {
-    core_.doubleClick(p);
+bool MouseLessonWindow::pageDoubleClicked(QPoint p) {
+    if (!core_.doubleClick(p))
+        return false;
     afterChange();
+    return true;
 }
 
 void MouseLessonWindow::pageMouseMoved(QPoint p, bool buttonDown) {

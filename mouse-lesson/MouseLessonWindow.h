@@ -34,6 +34,8 @@ public:
     const MouseLessonCore& core() const { return core_; }
     // The result line of the click exercise, as shown.
     QString clickResult() const;
+    // The count of targets still to hit, as shown in its box.
+    QString remainingText() const;
 
 protected:
     lesson::PageBook& book() override { return core_.book(); }
@@ -41,7 +43,7 @@ protected:
     void pageEntered(int page) override { core_.enterPage(page); }
     bool pageClicked(QPoint p) override;
     bool pageClickable(QPoint p) const override { return core_.clickable(p); }
-    void pageDoubleClicked(QPoint p) override;
+    bool pageDoubleClicked(QPoint p) override;
     void pageMouseMoved(QPoint p, bool buttonDown) override;
     void pageMouseReleased(QPoint p) override;
     void closeEvent(QCloseEvent* event) override;

@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace hiragana;
@@ -109,6 +110,7 @@ private slots:
     void idleWindow();
     void choosingAKindRefillsTheList_data();
     void choosingAKindRefillsTheList();
+    void aLineCutShortShowsWholeAsATooltip();
     void clicksKeepTheCurrentPairHighlighted();
     void wholeRunOfEachKind_data();
     void wholeRunOfEachKind();
@@ -228,6 +230,28 @@ void WindowTest::choosingAKindRefillsTheList() {
     QCOMPARE(selectedRows(list), QList<int>({0, 1}));
     QCOMPARE(window.run().curRow(), 0);
     QCOMPARE(window.run().kind(), kind);
+}
+
+void WindowTest::aLineCutShortShowsWholeAsATooltip() {
+    Drill drill(dbPath_);
+    FrmMain& window = drill.window;
+    QVERIFY(shown(window));
+    auto* list = child<QListWidget>(window, "lbxMihon");
+    child<QComboBox>(window, "comKind")->setCurrentIndex(2);
+    const QList<QListWidgetItem*> found = list->findItems(QStringLiteral("(一長一短)"), Qt::MatchContains);
+    QCOMPARE(found.size(), 1);
+    const QString whole = found.first()->text();
+    // As wide as the row's whole width, so the item's margins cut it.
+    QVERIFY(QFontMetrics(list->font()).horizontalAdvance(whole) >= list->viewport()->width());
+    QCOMPARE(found.first()->toolTip(), whole);
+    list->scrollToItem(found.first());
+    const QPoint at = list->visualItemRect(found.first()).center();
+    QHelpEvent hover(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &hover);
+    QTRY_COMPARE(QToolTip::text(), whole);
+    QCOMPARE(list->item(0)->toolTip(), QString()); // a line that fits needs none
+    QCOMPARE(list->width(), 240);
+    QCOMPARE(list->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 }
 
 void WindowTest::clicksKeepTheCurrentPairHighlighted() {

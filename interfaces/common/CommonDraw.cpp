@@ -6,13 +6,17 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QHash>
 #include <QLoggingCategory>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPointer>
 #include <QSvgRenderer>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -96,7 +100,17 @@ struct FontEntry {
     QFont font;
     int ascent = 0;
     int height = 0;
+    // Bold asked of a family without a bold face (the Japanese fonts): Qt then draws it regular, so the
+    // glyphs get an outline in their own colour of this width instead; 0 when not needed.
+    qreal outline = 0;
 };
+
+bool hasBoldFace(const QString& family) {
+    const QStringList styles = QFontDatabase::styles(family);
+    return std::any_of(styles.begin(), styles.end(), [&](const QString& style) {
+        return QFontDatabase::weight(family, style) >= QFont::DemiBold;
+    });
+}
 
 struct DrawState {
     CMN_Surface back;
@@ -324,6 +338,8 @@ const FontEntry& fontFor(const QString& face, int size, bool bold) {
         const QFontMetrics metrics(entry.font);
         entry.ascent = metrics.ascent();
         entry.height = metrics.height();
+        if (bold && !hasBoldFace(QFontInfo(entry.font).family()))
+            entry.outline = std::max(0.75, entry.font.pixelSize() * 0.045);
         it = fonts.insert(key, entry);
     }
     return it.value();
@@ -462,7 +478,16 @@ int CMN_DXTextOut(CMN_Surface* surface, int x, int y, const QString& text, const
         const int width = QFontMetrics(entry.font).horizontalAdvance(text);
         painter.fillRect(QRect(x, y, width, entry.height), CMN_ColorFromRef(back));
     }
-    painter.setPen(CMN_ColorFromRef(colour));
+    const QColor ink = CMN_ColorFromRef(colour);
+    if (entry.outline > 0) {
+        QPainterPath glyphs;
+        glyphs.addText(QPointF(x, y + entry.ascent), entry.font, text);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.fillPath(glyphs, ink);
+        painter.strokePath(glyphs, QPen(ink, entry.outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        return 1;
+    }
+    painter.setPen(ink);
     painter.drawText(QPoint(x, y + entry.ascent), text);
     return 1;
 }

@@ -192,6 +192,8 @@ bool LessonWindow::eventFilter(QObject* watched, QEvent* event) {
         // A click while the page slides would act on a page the learner no longer sees.
         if (wipe_.running())
             return true;
+        if (event->type() == QEvent::MouseButtonDblClick && pageDoubleClicked(p))
+            return true;
         if (!pageClicked(p)) {
             const PageAction action = book().actionAt(p);
             if (action == PageAction::Close)
@@ -199,8 +201,6 @@ bool LessonWindow::eventFilter(QObject* watched, QEvent* event) {
             else if (action != PageAction::None)
                 turnTo(book().target(action));
         }
-        if (event->type() == QEvent::MouseButtonDblClick)
-            pageDoubleClicked(p);
         return true;
     }
     case QEvent::MouseButtonRelease: {

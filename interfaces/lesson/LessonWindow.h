@@ -51,7 +51,8 @@ protected:
     // Clicks that are not hot spots (START, targets); true when the click was used.
     virtual bool pageClicked(QPoint) { return false; }
     virtual bool pageClickable(QPoint) const { return false; }
-    virtual void pageDoubleClicked(QPoint) {}
+    // The second press of a double-click; true when the page used it, else it counts as a press of its own.
+    virtual bool pageDoubleClicked(QPoint) { return false; }
     virtual void pageMouseMoved(QPoint, bool /*buttonDown*/) {}
     virtual void pageMouseReleased(QPoint) {}
     // A character typed (not Enter or Esc, not a held key's repeats).

@@ -1,5 +1,7 @@
-// The pictures as the program loads them: their sizes, and keys drawn exactly on the key cells, coloured
-// by finger on the correct-key layer and on page 4, crossed out on the wrong-key layer.
+// The pictures as the program loads them: their sizes, keys drawn exactly on the key cells, coloured by
+// finger on the correct-key layer and on page 4, crossed out on the wrong-key layer, and text that reads
+// well.
+#include "ArtworkText.h"
 #include "KeyboardLessonCore.h"
 
 #include <Common.h>
@@ -55,6 +57,8 @@ private slots:
     void wrongBannerFitsBothExercises();
     void plainKeysOnExercisePages_data();
     void plainKeysOnExercisePages();
+    void textReadsWell_data() { artwork::pictureRows(); }
+    void textReadsWell() { artwork::verifyReadable(); }
 };
 
 void KeyboardLessonArtworkTest::sizes_data() {

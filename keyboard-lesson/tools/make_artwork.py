@@ -11,8 +11,8 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent.parent / "interfaces" / "lesson" / "tools"))
 import lesson_art as art  # noqa: E402
-from lesson_art import (CORAL, GRASS, NAVY, RED, SKY, WHITE, YELLOW, finger, rect, svg,  # noqa: E402,F401
-                        text)
+from lesson_art import (CORAL, DEEP_GREEN, DEEP_RED, GRASS, NAVY, RED, SKY, WHITE, YELLOW,  # noqa: E402,F401
+                        finger, rect, svg, text)
 
 RES = HERE.parent / "resources"
 
@@ -24,7 +24,7 @@ CELL = 39
 
 # One colour per finger, left little to right little; keys by finger as the lesson teaches them.
 FINGERS = [
-    ("1QAZ", "#ff7a6b", "左手(ひだりて) 小指(こゆび)"),
+    ("1QAZ", CORAL, "左手(ひだりて) 小指(こゆび)"),
     ("2WSX", "#ffb057", "左手 薬指(くすりゆび)"),
     ("3EDC", "#ffd84a", "左手 中指(なかゆび)"),
     ("4RFV5TGB", "#6cc04a", "左手 人差指(ひとさしゆび)"),
@@ -55,7 +55,8 @@ def key(label, left, top, fill, cross=False):
         for x1, y1, x2, y2 in ((8, 8, 31, 31), (31, 8, 8, 31)):
             out += f'<line x1="{left + x1}" y1="{top + y1}" x2="{left + x2}" y2="{top + y2}" ' \
                    f'stroke="{RED}" stroke-width="5" stroke-linecap="round"/>\n'
-    out += text(left + 19.5, top + 26, label, 18, NAVY, "bold", "middle")
+    # Over a cross the label keeps a rim of the key's colour, so the learner still reads it.
+    out += text(left + 19.5, top + 26, label, 18, NAVY, "bold", "middle", fill if cross else None)
     if label in "FJ":  # the bumps that find the home position without looking
         out += f'<line x1="{left + 14}" y1="{top + 31}" x2="{left + 25}" y2="{top + 31}" stroke="{NAVY}" ' \
                f'stroke-width="2" stroke-linecap="round"/>\n'
@@ -104,16 +105,16 @@ def page1():
         fy = 186 if kind == "down" else (160 if kind == "up" else 200)
         body += finger(x + 82, fy, 32, 262 - fy - (0 if kind != "up" else 34))
         if kind == "down":
-            body += text(x + 150, 200, "ポン", 22, CORAL, "bold", "middle")
+            body += text(x + 150, 200, "ポン", 22, DEEP_RED, "bold", "middle")
             body += f'<path d="M {x + 40} 170 L {x + 40} 230 L {x + 30} 218 M {x + 40} 230 L {x + 50} 218" ' \
                     f'fill="none" stroke="{NAVY}" stroke-width="3" stroke-linecap="round"/>\n'
         elif kind == "up":
             body += f'<path d="M {x + 40} 230 L {x + 40} 170 L {x + 30} 182 M {x + 40} 170 L {x + 50} 182" ' \
                     f'fill="none" stroke="{NAVY}" stroke-width="3" stroke-linecap="round"/>\n'
-            body += text(x + 152, 200, "パッ", 22, GRASS, "bold", "middle")
+            body += text(x + 152, 200, "パッ", 22, DEEP_GREEN, "bold", "middle")
         else:
-            body += text(x + 98, 352, "あああああああ…", 18, RED, "bold", "middle")
-            body += text(x + 160, 200, "ぎゅー", 18, RED, "bold", "middle")
+            body += text(x + 98, 352, "あああああああ…", 18, DEEP_RED, "bold", "middle")
+            body += text(x + 160, 200, "ぎゅー", 18, DEEP_RED, "bold", "middle")
     body += rect(40, 392, 640, 100, WHITE, NAVY, 2, 14)
     body += text(60, 426, "ながく おしつづけると、おなじ 文字(もじ)が たくさん でて しまいます。", 18)
     body += text(60, 458, "ゆびの はらで、ボールが はずむように かるく たたきましょう。", 18)
@@ -140,7 +141,7 @@ def page2():
                     f'stroke-linecap="round"/>\n'
         body += finger(x + 13, 262 - lengths[i], 32, lengths[i] + 6)
         body += text(x + 29, 352, names[i], 16, NAVY, "bold", "middle")
-        body += text(x + 29, 370, f"({reads[i]})", 10, NAVY, "normal", "middle")
+        body += text(x + 29, 371, reads[i], 12, NAVY, "normal", "middle")
     body += text(190, 118, "左手(ひだりて)", 20, NAVY, "bold", "middle")
     body += text(530, 118, "右手(みぎて)", 20, NAVY, "bold", "middle")
     body += rect(40, 388, 640, 110, WHITE, NAVY, 2, 14)
@@ -185,7 +186,7 @@ def page5():
     left, top, right, bottom = START
     body += rect(left, top + 4, right - left, bottom - top, "#c9523f", "none", 0, 16)
     body += rect(left, top, right - left, bottom - top - 4, CORAL, NAVY, 3, 16)
-    body += text((left + right) / 2, top + 31, "START", 24, WHITE, "bold", "middle")
+    body += text((left + right) / 2, top + 31, "START", 24, NAVY, "bold", "middle")
     body += keyboard()
     body += rect(40, 372, 640, 110, WHITE, NAVY, 2, 14)
     body += text(60, 404, "もんだいは なんども でます。同(おな)じ ゆびが つづく ことも あります。", 17)

@@ -47,7 +47,7 @@ void MouseLessonProcessTest::finishEveryExerciseWithTheMouse() {
     QTest::qWait(700);
     for (int i = 0; i < 5; ++i)
         QVERIFY(lesson.drag(QPoint(72 + 78 * i, 420), QPoint(572, 330)));
-    QTRY_COMPARE_WITH_TIMEOUT(lesson.screen().pixel(360, 100), kPraise, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(lesson.screen().pixel(360, 140), kPraise, 3000);
     lesson.screen(QStringLiteral("mouse_lesson_process_fruit_done"));
 
     QVERIFY(lesson.click(kNext));

@@ -18,7 +18,7 @@ RES = HERE.parent / "resources"
 PREVIOUS = (11, 508, 162, 534)
 NEXT = (560, 508, 710, 534)
 BACK_TO_MENU = (250, 400, 470, 460)
-BASKET = (452, 176, 692, 456)
+BASKET = (452, 192, 692, 472)  # below the praise banner, which sits under the instructions
 FRUIT_HOMES = [(72 + 78 * i, 420) for i in range(5)]
 
 
@@ -49,7 +49,7 @@ def page1():
         ("手(て)のひらを マウスに かるく のせます。", 16, "normal"),
         ("人差指(ひとさしゆび)は 左ボタン、", 16, "normal"),
         ("中指(なかゆび)は 右ボタンの 上(うえ)。", 16, "normal"),
-        ("", 10, "normal"),
+        (None, 10, "normal"),  # a half line's gap
         ("マウスを うごかすと、", 16, "normal"),
         ("がめんの やじるしも うごきます。", 16, "normal"),
         ("左ボタンを 1かい カチッと おすのが", 16, "normal"),
@@ -57,8 +57,9 @@ def page1():
     ]
     y = 114
     for line, size, weight in lines:
-        body += text(380, y, line, size, NAVY, weight)
-        y += 30 if size > 10 else 10
+        if line:
+            body += text(380, y, line, size, NAVY, weight)
+        y += 30 if line else 10
     body += rect(40, 420, 640, 70, WHITE, NAVY, 2, 14)
     body += text(360, 452, "「つぎへ」を クリックして、れんしゅうを はじめよう！", 19, NAVY, "bold", "middle")
     body += text(360, 478, "マウスは つくえの 上で、しずかに すべらせます。", 15, NAVY, "normal", "middle")
@@ -108,7 +109,8 @@ def page5():
     body += text(360, 200, "よく できました！", 44, NAVY, "bold", "middle")
     body += text(360, 260, "クリック、ダブルクリック、ドラッグ が できたね。", 20, NAVY, "normal", "middle")
     body += text(360, 296, "これで マウスは ばっちり！", 20, NAVY, "normal", "middle")
-    body += text(360, 350, "つぎは キーボードの れんしゅうに チャレンジしよう。", 18, NAVY, "normal", "middle")
+    # The course menu's next course after this one (②) is ③.
+    body += text(360, 350, "つぎは メニューの ③「もじを うつ れんしゅう」へ！", 18, NAVY, "normal", "middle")
     body += button(BACK_TO_MENU, "メニューに もどる", CORAL)
     return art.page(5, "まとめ", body, PREVIOUS, None)
 

@@ -3,10 +3,12 @@ and the frame of a lesson page (title bar, back-to-menu button, previous and nex
 from pathlib import Path
 from xml.sax.saxutils import escape
 
-# The suite's colours.
-SKY, GRASS, YELLOW, CORAL, NAVY, WHITE = "#8ec9ff", "#6cc04a", "#ffd84a", "#ff7a6b", "#2b3a67", "#ffffff"
+# The suite's colours. Text is navy, or one of the deep colours, so that it stands out at least 4.5:1 from
+# what it sits on; coral is light enough to carry navy text (5:1).
+SKY, GRASS, YELLOW, CORAL, NAVY, WHITE = "#8ec9ff", "#6cc04a", "#ffd84a", "#ff8f82", "#2b3a67", "#ffffff"
 PAPER = "#f6faff"
 RED = "#e53935"
+DEEP_RED, DEEP_GREEN = "#c62828", "#2e7d32"
 FONT = "IPAPGothic"
 
 def svg(width, height, body):
@@ -15,9 +17,19 @@ def svg(width, height, body):
             f'width="{width}" height="{height}" viewBox="0 0 {width} {height}">\n{body}</svg>\n')
 
 
-def text(x, y, s, size=18, fill=NAVY, weight="normal", anchor="start"):
-    return (f'<text x="{x}" y="{y}" font-family="{FONT}" font-size="{size}" font-weight="{weight}" '
-            f'fill="{fill}" text-anchor="{anchor}">{escape(s)}</text>\n')
+def text(x, y, s, size=18, fill=NAVY, weight="normal", anchor="start", halo=None):
+    """halo: a colour drawn wide around the glyphs first, so the text reads over lines behind it."""
+    out = ""
+    if halo:
+        out += (f'<text x="{x}" y="{y}" font-family="{FONT}" font-size="{size}" font-weight="{weight}" '
+                f'fill="{halo}" text-anchor="{anchor}" stroke="{halo}" stroke-width="{size * 0.3:.1f}" '
+                f'stroke-linejoin="round">{escape(s)}</text>\n')
+    # The Japanese fonts have no bold face and the renderer does not thicken them: bold is drawn with an
+    # outline in the text's own colour, as the menus do.
+    outline = (f' stroke="{fill}" stroke-width="{max(0.75, size * 0.045):.2f}" stroke-linejoin="round"'
+               if weight == "bold" else "")
+    return out + (f'<text x="{x}" y="{y}" font-family="{FONT}" font-size="{size}" font-weight="{weight}" '
+                  f'fill="{fill}" text-anchor="{anchor}"{outline}>{escape(s)}</text>\n')
 
 
 def rect(x, y, w, h, fill, stroke="none", sw=0, rx=0):
@@ -29,7 +41,7 @@ def button(area, label, fill, anchor="middle"):
     left, top, right, bottom = area
     w, h = right - left, bottom - top
     out = rect(left, top, w, h, fill, NAVY, 2, h // 2)
-    return out + text(left + w / 2, top + h / 2 + 6, label, 16, NAVY if fill != CORAL else WHITE, "bold", anchor)
+    return out + text(left + w / 2, top + h / 2 + 6, label, 16, NAVY, "bold", anchor)
 
 
 CLOSE = (562, 11, 711, 35)

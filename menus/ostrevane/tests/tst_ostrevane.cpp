@@ -1,3 +1,4 @@
+#include "ArtworkText.h"
 #include "Database.h"
 #include "LearnerPicker.h"
 #include "MenuTestKit.h"
@@ -71,6 +72,8 @@ private slots:
     void screenshot();
     void thePickerOffersTheKnownNamesAndANewOne();
     void onASharedComputerTheLearnerIsAskedFirst();
+    void textReadsWell_data() { artwork::pictureRows(); }
+    void textReadsWell() { artwork::verifyReadable(); }
 };
 
 void TestOstrevane::buttonsSitOnTheirPlacesWithTheHand_data() {

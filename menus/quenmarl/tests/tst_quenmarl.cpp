@@ -1,3 +1,4 @@
+#include "ArtworkText.h"
 #include "MenuTestKit.h"
 #include "Quenmarl.h"
 
@@ -57,6 +58,9 @@ private slots:
     void leavingStartsTheTopMenuOnlyWhileTheFlagSaysSo();
     void enterAndEscDoNothingButSpacePresses();
     void screenshots();
+    void textReadsWell_data() { artwork::pictureRows(); }
+    void textReadsWell() { artwork::verifyReadable(); }
+    void theRomajiCardIsALabelNotAButton();
 };
 
 void TestQuenmarl::buttonsSitOnTheirPlacesWithTheHand_data() {
@@ -302,6 +306,21 @@ void TestQuenmarl::screenshots() {
     LaunchRecorder recorder;
     CQuenmarlDlg menu;
     halvor::testing::verifyLook(menu, "Quenmarl", QStringLiteral("quenmarl"));
+}
+
+void TestQuenmarl::theRomajiCardIsALabelNotAButton() {
+    // The "ka → か" picture above the hiragana button does nothing, so it has no outline as the buttons have.
+    const QImage background = artwork::render(QString::fromUtf8([] {
+        QFile file(QStringLiteral(":/bitmap/147.svg"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }()));
+    QCOMPARE(background.size(), QSize(720, 540));
+    const QRect topEdge(316, 107, 104, 6), leftEdge(297, 126, 6, 64); // of the card at 300, 110, 136 x 96
+    for (const QRect& edge : {topEdge, leftEdge})
+        for (int y = edge.top(); y <= edge.bottom(); ++y)
+            for (int x = edge.left(); x <= edge.right(); ++x)
+                QVERIFY2(qGray(background.pixel(x, y)) > 128,
+                         qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
 }
 
 QTEST_MAIN(TestQuenmarl)
