@@ -2,6 +2,7 @@
 
 #include "Common.h"
 #include "MSChart.h"
+#include "ProgressChart.h"
 #include "modCommon.h"
 #include "modMain.h"
 
@@ -9,6 +10,9 @@
 #include <QPushButton>
 
 namespace hiragana {
+
+using halvor::FillKanaChart;
+using halvor::SetUpKanaChart;
 
 namespace {
 
@@ -39,20 +43,7 @@ FrmGraph::FrmGraph(const QString& databasePath, QWidget* parent)
 void FrmGraph::DrawGraph() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
 
-    ChtGraph->SetChartType(CMSChart::VtChChartType2dLine);
-    ChtGraph->SetShowLegend(true);
-    ChtGraph->SetColumnCount(3);
-    ChtGraph->SetTitleText(QStringLiteral("ひらがなローマ字入力グラフ"));
-    const QString series[] = {QStringLiteral("５０音"), QStringLiteral("濁音・半濁音"),
-                              QStringLiteral("促音・ん・小文字")};
-    for (short c = 1; c <= 3; ++c) {
-        ChtGraph->SetColumn(c);
-        ChtGraph->SetColumnLabel(series[c - 1]);
-    }
-    ChtGraph->SetFootnoteText(
-        QStringLiteral("三種類の練習が同時にされない場合､練習されなかったﾃﾞｰﾀは前回と同じ値として"
-                       "ｸﾞﾗﾌを画きます｡"));
-    ChtGraph->SetValueAxisTitle(QStringLiteral("所要時間(秒)"));
+    SetUpKanaChart(*ChtGraph);
 
     QList<DB_T_KEY> records;
     const bool read = DB_SelectT_Key(databasePath_, GraphQuery(), records) != 0;
@@ -63,16 +54,7 @@ void FrmGraph::DrawGraph() {
         ChtGraph->SetFootnoteText(ChtGraph->GetFootnoteText() + QLatin1Char('\n') + DB_ServerAwayText());
     const QList<GraphRow> rows = BuildGraphRows(records);
     rowCount_ = int(rows.size());
-    for (int r = 0; r < rowCount_; ++r) {
-        const short row = short(r + 1);
-        ChtGraph->SetRowCount(row);
-        ChtGraph->SetRow(row);
-        for (short c = 1; c <= 3; ++c) {
-            ChtGraph->SetColumn(c);
-            ChtGraph->SetData(QString::number(rows[r].values[c - 1], 'g', 15));
-        }
-        ChtGraph->SetRowLabel(rows[r].label);
-    }
+    FillKanaChart(*ChtGraph, rows);
 
     QApplication::restoreOverrideCursor();
 

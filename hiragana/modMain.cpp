@@ -58,43 +58,4 @@ QString GraphQuery() {
            QStringLiteral(" order by [Y4mmdd] , [round]");
 }
 
-QString GraphLabel(const DB_T_KEY& record) {
-    const int round = record.RoundFlag ? record.Round : 0;
-    return record.Y4mmdd.toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char('_') + QString::number(round);
-}
-
-int GraphSeries(const DB_T_KEY& record) {
-    const QString code = record.COND1Flag ? record.COND1.toUpper() : QStringLiteral("AI");
-    if (code == QLatin1String("AI")) {
-        return 1;
-    }
-    if (code == QLatin1String("GA")) {
-        return 2;
-    }
-    return 3;
-}
-
-QList<GraphRow> BuildGraphRows(const QList<DB_T_KEY>& records) {
-    constexpr qsizetype kMaxRows = 32767;
-    QList<GraphRow> rows;
-    std::array<double, 3> lastValue{};
-    QString previousLabel;
-    for (const DB_T_KEY& record : records) {
-        const QString label = GraphLabel(record);
-        if (rows.isEmpty() || label != previousLabel) {
-            // A new row starts as a copy of every series' last known value.
-            rows.append(GraphRow{label, lastValue});
-        }
-        const int series = GraphSeries(record);
-        const double time = record.TimeFlag ? record.Time : 0.0;
-        rows.last().values[series - 1] = time;
-        lastValue[series - 1] = time;
-        previousLabel = label;
-    }
-    if (rows.size() > kMaxRows) {
-        rows.remove(0, rows.size() - kMaxRows);
-    }
-    return rows;
-}
-
 } // namespace hiragana

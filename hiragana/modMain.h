@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Database.h"
+#include "ProgressRows.h"
 
 #include <QDate>
 #include <QList>
@@ -30,18 +31,10 @@ QString ReturnCommandOf(const QString& commandLine);
 // The statement that reads every run of this drill in date and run order.
 QString GraphQuery();
 
-// One row of the progress chart: the date and run number, and a value per series (the last known one for
-// a series without a run under this label).
-struct GraphRow {
-    QString label;
-    std::array<double, 3> values{};
-};
-// "yyyy/MM/dd_<round>" (round 0 when missing).
-QString GraphLabel(const DB_T_KEY& record);
-// Series 1 ("AI" or missing), 2 ("GA") or 3 (anything else), whatever the case of the code.
-int GraphSeries(const DB_T_KEY& record);
-// The chart rows of the records, which arrive in date and run order. The chart's rows are counted in 16
-// bits, so beyond 32767 rows only the latest are kept.
-QList<GraphRow> BuildGraphRows(const QList<DB_T_KEY>& records);
+// The chart's rows are the suite's shared ones, so the results viewer draws the same chart.
+using halvor::BuildGraphRows;
+using halvor::GraphLabel;
+using halvor::GraphRow;
+using halvor::GraphSeries;
 
 } // namespace hiragana

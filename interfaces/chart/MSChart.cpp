@@ -6,10 +6,13 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QFontMetricsF>
 #include <QGraphicsLayout>
+#include <QGraphicsScene>
 #include <QLabel>
 #include <QLineSeries>
 #include <QLoggingCategory>
+#include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -474,6 +477,30 @@ QString CMSChart::columnLabel(int column) const {
 
 void CMSChart::refresh() {
     d->redraw();
+}
+
+void CMSChart::Print(QPainter& painter, const QRectF& target) {
+    d->redraw();
+    QRectF chartArea = target;
+    if (!d->footnote.isEmpty()) {
+        const QFont font = chartFont(9);
+        const QRectF text = QFontMetricsF(font).boundingRect(target, Qt::TextWordWrap, d->footnote);
+        chartArea.setBottom(target.bottom() - text.height() - 4);
+        painter.save();
+        painter.setFont(font);
+        painter.setPen(kNavy);
+        painter.drawText(QRectF(target.left(), chartArea.bottom() + 4, target.width(), text.height()),
+                         Qt::TextWordWrap, d->footnote);
+        painter.restore();
+    }
+    // The scene is drawn item by item through the painter, so lines and text stay vectors.
+    const QSizeF onScreen = d->chart->size();
+    d->chart->resize(chartArea.size());
+    d->chart->layout()
+        ->activate(); // places the plot, axes and legend for that size now, not at the next event
+    d->chart->scene()->render(&painter, chartArea, QRectF(d->chart->pos(), chartArea.size()));
+    d->chart->resize(onScreen);
+    d->chart->layout()->activate();
 }
 
 void CMSChart::showEvent(QShowEvent* event) {

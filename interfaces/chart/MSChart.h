@@ -7,6 +7,8 @@
 #include <QVector>
 #include <QWidget>
 
+class QPainter;
+
 class CMSChart : public QWidget {
     Q_OBJECT
 public:
@@ -53,6 +55,9 @@ public:
     // Draws pending changes now. Changes are otherwise drawn together once control returns to the event
     // loop (or when the widget is shown), so filling thousands of cells costs one redraw.
     void refresh();
+    // Draws the chart, footnote included, into `target` of any painter as vector graphics (a PDF page), at
+    // the target's size; the widget on screen is left as it was.
+    void Print(QPainter& painter, const QRectF& target);
 
 protected:
     void showEvent(QShowEvent* event) override;

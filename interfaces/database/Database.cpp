@@ -386,6 +386,12 @@ SaveOutcome DB_SaveOutcome(int insertResult, int round) {
     return outcome;
 }
 
+namespace halvor::db {
+void noteServerAway(Problem problem) {
+    t_serverAway = problem;
+}
+} // namespace halvor::db
+
 Problem DB_ServerProblem() {
     return t_serverAway;
 }

@@ -180,5 +180,51 @@ int DB_SendOutbox();
 // it once as it starts.
 void DB_StartOutboxSend();
 
+// ---- Reading for the results viewer
+// -------------------------------------------------------------------------- The viewer sees every learner's
+// rows: the drills' restriction to the current learner does not apply here. On a file, rows without a learner
+// are the login user's. With a server address, a server that cannot be reached gives this computer's rows
+// and DB_ServerProblem() says why. All of these may wait for a server: call them away from the window's
+// thread. Non-zero on success.
+
+// Which runs: one learner's (empty: everyone's) between two days, both included (an invalid day: no limit).
+struct DB_RUN_FILTER {
+    QString learner;
+    QDate from;
+    QDate to;
+};
+
+// One run of either table. T_Digit's thirteen fields fill the same places of `fields` (its drill number in
+// Tavrel); only the columns the viewer shows are read (no COND2, result2, result5, ERR2, ERR3).
+struct DB_RUN {
+    QString learner;
+    bool windmill = false; // a T_Digit row; else a T_Key row
+    DB_T_KEY fields;
+};
+// In order of learner, day, table (T_Key first), drill number and run number.
+int DB_ReadRuns(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN>& runs);
+
+// What the runs of one learner, drill and course add up to, counted by the database. The course is REM for
+// the windmill ("LEVEL3") and COND1 for T_Key ("2", "4"; "AI", "GA", "NN" or empty for the hiragana drill).
+struct DB_RUN_GROUP {
+    QString learner;
+    bool windmill = false;
+    int drill = 0;
+    QString course;
+    int runs = 0;
+    bool hasSpeed = false; // some run has a best speed (result3)
+    double bestSpeed = 0;  // the highest
+    bool hasTime = false;  // some run has a time
+    double bestTime = 0;   // the shortest, in seconds
+    QDate lastDay;
+};
+int DB_ReadRunGroups(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN_GROUP>& groups);
+
+// Registers learners (a name already registered, in any case, gets the class given) in one transaction, or
+// none of them. Each name must pass DB_ValidLearnerName.
+int DB_RegisterLearners(const QString& path, const QList<DB_LEARNER>& learners);
+// Takes a learner off the list of registered learners; the learner's results stay.
+int DB_UnregisterLearner(const QString& path, const QString& name);
+
 // Joins a folder and a file name with exactly one separator.
 QString DB_JoinPath(const QString& folder, const QString& file);

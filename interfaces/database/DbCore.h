@@ -17,6 +17,8 @@ bool fail(Problem problem, const QString& message);
 void clearFailure();
 
 QString sqlError(const QSqlError& error);
+// Records that the last read showed this computer's rows because the server was away (DB_ServerProblem).
+void noteServerAway(Problem problem);
 // SQLite's "database is locked" or "table is locked": another program holds the file.
 bool isBusy(const QSqlError& error);
 

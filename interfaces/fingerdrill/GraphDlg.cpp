@@ -3,19 +3,12 @@
 #include "Common.h"
 #include "Database.h"
 #include "MSChart.h"
+#include "ProgressChart.h"
 
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace halvor {
-
-namespace {
-
-QString RowLabel(const QDate& day, int round) {
-    return day.toString(QStringLiteral("yyyy/MM/dd")) + QString::asprintf("_%d", round);
-}
-
-} // namespace
 
 bool ReadChartRows(GraphKind kind, const QString& mdbPath, QList<ChartRow>& rows) {
     rows.clear();
@@ -25,19 +18,16 @@ bool ReadChartRows(GraphKind kind, const QString& mdbPath, QList<ChartRow>& rows
             return false;
         DB_T_DIGIT r;
         while (DB_GetRecordT_Digit(&r))
-            rows.append({RowLabel(r.Y4mmdd, r.Round), 1, r.result3});
+            rows.append(FingerChartRow(kind, r.Y4mmdd, r.Round, r.COND1, r.result3));
         DB_CloseT_Digit();
-    } else {
-        if (!DB_OpenT_Key(mdbPath, " where [Tavrel] in (11,12) order by [Y4mmdd] , [round] , [Tavrel]"))
-            return false;
-        DB_T_KEY r;
-        while (DB_GetRecordT_Key(&r))
-            rows.append({RowLabel(r.Y4mmdd, r.Round), r.COND1 == QLatin1String("2") ? 1 : 2, r.result3});
-        DB_CloseT_Key();
+        return true;
     }
-    // A learner's newest runs matter most: when there are too many, the oldest make way.
-    if (rows.size() > ChartRowLimit)
-        rows.remove(0, rows.size() - ChartRowLimit);
+    if (!DB_OpenT_Key(mdbPath, " where [Tavrel] in (11,12) order by [Y4mmdd] , [round] , [Tavrel]"))
+        return false;
+    DB_T_KEY r;
+    while (DB_GetRecordT_Key(&r))
+        rows.append(FingerChartRow(kind, r.Y4mmdd, r.Round, r.COND1, r.result3));
+    DB_CloseT_Key();
     return true;
 }
 
@@ -65,20 +55,7 @@ CGraphDlg::CGraphDlg(GraphKind kind, QWidget* parent) : QDialog(parent), kind_(k
 }
 
 void CGraphDlg::SetUpChart() {
-    chart_->SetChartType(CMSChart::VtChChartType2dLine);
-    chart_->SetShowLegend(true);
-    chart_->SetColumnCount(kind_ == GraphKind::Windmill ? 1 : 2);
-    chart_->SetTitleText("これまでの練習結果");
-    chart_->SetFootnoteText(QString());
-    if (kind_ == GraphKind::Windmill) {
-        chart_->SetColumn(1);
-        chart_->SetColumnLabel("速度");
-    } else {
-        chart_->SetColumn(1);
-        chart_->SetColumnLabel("二本指最高速度");
-        chart_->SetColumn(2);
-        chart_->SetColumnLabel("四本指最高速度");
-    }
+    SetUpFingerChart(*chart_, kind_);
 }
 
 void CGraphDlg::FillChart() {
@@ -93,21 +70,7 @@ void CGraphDlg::FillChart() {
     // Drawn from this computer's rows while the school's server is away: a short note says so.
     if (DB_ServerProblem() != db::Problem::None)
         chart_->SetFootnoteText(DB_ServerAwayText());
-    short i = 0;
-    for (const ChartRow& row : rows) {
-        ++i; // at most ChartRowLimit rows, so i fits
-        chart_->SetRowCount(i);
-        chart_->SetRow(i);
-        if (kind_ == GraphKind::Blocks) {
-            chart_->SetColumn(1);
-            chart_->SetData("0");
-            chart_->SetColumn(2);
-            chart_->SetData("0");
-        }
-        chart_->SetRowLabel(row.label);
-        chart_->SetColumn(static_cast<short>(row.column));
-        chart_->SetData(QString::asprintf("%f", row.value));
-    }
+    FillFingerChart(*chart_, kind_, rows);
     if (rows.size() == 1) {
         ShowMessage(QMessageBox::Warning, "グラフ データ チェック",
                     "グラフを描くデータが１件なので、棒グラフを表示します。");

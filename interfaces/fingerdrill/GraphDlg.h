@@ -3,6 +3,8 @@
 // its two-finger or four-finger column and 0 in the other.
 #pragma once
 
+#include "ProgressRows.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -12,19 +14,7 @@ class QPushButton;
 
 namespace halvor {
 
-enum class GraphKind { Windmill, Blocks };
-
-struct ChartRow {
-    QString label;  // "2001/05/14_3"
-    int column = 1; // 1-based column that holds the value; the others are 0
-    double value = 0;
-};
-
-// The chart counts rows in 16 bits.
-constexpr int ChartRowLimit = 32767;
-
-// Reads the runs the chart shows, the newest ChartRowLimit of them. False when the table cannot be opened
-// (rows stay empty).
+// Reads the runs the chart shows. False when the table cannot be opened (rows stay empty).
 bool ReadChartRows(GraphKind kind, const QString& mdbPath, QList<ChartRow>& rows);
 
 class CGraphDlg : public QDialog {

@@ -1,4 +1,5 @@
 #include "MSChart.h"
+#include "ProgressChart.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -58,6 +59,8 @@ private slots:
     void emptyGridWhenTheSampleIsNotAllowed();
     void manyRowsLabelOnlySomeCategories_data();
     void manyRowsLabelOnlySomeCategories();
+    void fingerChartsKeepTheNewestRuns_data();
+    void fingerChartsKeepTheNewestRuns();
 };
 
 void ChartTest::growingRowsKeepsValuesAndNewCellsAreZero() {
@@ -369,6 +372,28 @@ void ChartTest::emptyGridWhenTheSampleIsNotAllowed() {
     fillRow(chart, 2, QStringLiteral("b"), {6, 7});
     chart.refresh();
     QCOMPARE(qobject_cast<QLineSeries*>(c->series()[1])->count(), 2);
+}
+
+void ChartTest::fingerChartsKeepTheNewestRuns_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("windmill") << int(halvor::GraphKind::Windmill);
+    QTest::newRow("blocks") << int(halvor::GraphKind::Blocks);
+}
+
+void ChartTest::fingerChartsKeepTheNewestRuns() {
+    QFETCH(int, kind);
+    const auto graph = halvor::GraphKind(kind);
+    // Two runs more than the chart holds: run i has best speed i.
+    QList<halvor::ChartRow> runs;
+    for (int i = 1; i <= halvor::ChartRowLimit + 2; ++i)
+        runs.append(halvor::FingerChartRow(graph, QDate(2026, 1, 1).addDays(i / 1000), i % 1000, "2", i));
+    CMSChart chart;
+    halvor::SetUpFingerChart(chart, graph);
+    halvor::FillFingerChart(chart, graph, runs);
+    QCOMPARE(int(chart.GetRowCount()), halvor::ChartRowLimit);
+    QCOMPARE(chart.value(1, 1), 3.0); // runs 1 and 2, the oldest, made way
+    QCOMPARE(chart.rowLabel(1), runs[2].label);
+    QCOMPARE(chart.value(halvor::ChartRowLimit, 1), double(halvor::ChartRowLimit + 2));
 }
 
 QTEST_MAIN(ChartTest)

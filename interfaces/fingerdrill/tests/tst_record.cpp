@@ -5,7 +5,6 @@
 #include "TestDoubles.h"
 
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
@@ -240,46 +239,6 @@ private slots:
         QCOMPARE(key[0].value, 60.0);
         QCOMPARE(key[1].column, 2);
         QCOMPARE(key[1].value, 70.0);
-    }
-
-    void aFullChartKeepsTheNewestRuns_data() {
-        QTest::addColumn<int>("kind");
-        QTest::newRow("windmill") << int(halvor::GraphKind::Windmill);
-        QTest::newRow("blocks") << int(halvor::GraphKind::Blocks);
-    }
-    void aFullChartKeepsTheNewestRuns() {
-        QFETCH(int, kind);
-        const bool digit = kind == int(halvor::GraphKind::Windmill);
-        const QString table = digit ? "T_Digit" : "T_Key";
-        QVERIFY(
-            halvor::RecordRun(path_, digit ? digitRun(1, "a", {}) : keyRun(11, "ab", 1), QDate(2026, 1, 1))
-                .stored);
-        // Two runs more than the chart holds, copied from the stored one: run i on day i / 1000, best speed
-        // i.
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "fill");
-            db.setDatabaseName(path_);
-            QVERIFY(db.open());
-            const QString drill = digit ? "Pelvoran" : "Tavrel";
-            QSqlQuery q(db);
-            QVERIFY2(
-                q.exec(QString("with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
-                               "insert into %2 (Y4mmdd, %3, round, REM, COND1, Time, result1, result3, "
-                               "result4, ERR1, Learner, RunId) select date(Y4mmdd, '+' || (i / 1000) || "
-                               "' days'), %3, i % 1000 + 1, REM, COND1, Time, result1, i, result4, ERR1, "
-                               "Learner, 'run' || i from %2, n")
-                           .arg(halvor::ChartRowLimit + 2)
-                           .arg(table, drill)),
-                qPrintable(q.lastError().text()));
-            QVERIFY(q.exec("delete from " + table + " where RunId not like 'run%'"));
-        }
-        QSqlDatabase::removeDatabase("fill");
-
-        QList<halvor::ChartRow> chart;
-        QVERIFY(halvor::ReadChartRows(halvor::GraphKind(kind), path_, chart));
-        QCOMPARE(chart.size(), halvor::ChartRowLimit);
-        QCOMPARE(chart.first().value, 3.0); // runs 1 and 2, the oldest, made way
-        QCOMPARE(chart.last().value, double(halvor::ChartRowLimit + 2));
     }
 
     void aChartOfAnUnreadableFileReportsTheFailedOpen() {

@@ -1,0 +1,238 @@
+// Reading for the results viewer: every learner's runs and what they add up to, and the list of registered
+// learners. One statement text serves both engines: unquoted names fold to the server's lower-case ones.
+#include "Database.h"
+#include "DbCore.h"
+#include "Records.h"
+#include "Schema.h"
+#include "Server.h"
+#include "SqlText.h"
+#include "SqliteFile.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <functional>
+
+using namespace halvor::db;
+
+namespace {
+
+using Work = std::function<bool(QSqlDatabase&, Dialect, bool hasLearnerColumn)>;
+
+bool failFile(const QString& path, const QString& what, const QSqlError& error) {
+    return fail(isBusy(error) ? Problem::Busy : Problem::Failed,
+                QStringLiteral("%1 in %2 failed: %3").arg(what, path, sqlError(error)));
+}
+
+bool onFile(const QString& path, Access access, const Work& work) {
+    ResultsFile file = openResultsFile(path, keyTableDef(), access);
+    return file && work(file.db(), Dialect::Sqlite, file.current);
+}
+
+// The server when the path is its address, else the file. A read falls back on this computer's file while
+// the server is away; a change does not, as the change belongs on the server.
+bool withResults(const QString& path, Access access, const Work& work) {
+    clearFailure();
+    noteServerAway(Problem::None);
+    if (!DB_IsServerAddress(path))
+        return onFile(path, access, work);
+    if (withServer(path, [&](QSqlDatabase& db) { return work(db, Dialect::Postgres, true); }))
+        return true;
+    if (access == Access::Write)
+        return false;
+    const Problem away = DB_LastProblem();
+    const QString why = DB_LastError();
+    if (!onFile(DB_LocalPath(), Access::Read, work))
+        return false;
+    noteServerAway(away);
+    clearFailure();
+    qCInfo(lcDb).noquote() << "Showing this computer's rows while the server is away:" << why;
+    return true;
+}
+
+// The learner of a row and the filter, as one dialect writes them, with the values to bind in order.
+struct Selection {
+    QString learner; // expression for the row's learner
+    QString where;   // conditions after WHERE
+    QVariantList values;
+};
+
+Selection selection(const DB_RUN_FILTER& filter, Dialect dialect, bool hasLearnerColumn) {
+    Selection s;
+    const QString login = DB_LoginName();
+    QStringList conditions{QStringLiteral("1 = 1")};
+    if (dialect == Dialect::Postgres) {
+        s.learner = QStringLiteral("learner");
+        if (!filter.learner.isEmpty()) {
+            conditions << QStringLiteral("learner = ?");
+            s.values << filter.learner;
+        }
+    } else {
+        const bool ownsUnnamed = filter.learner.compare(login, Qt::CaseInsensitive) == 0;
+        if (hasLearnerColumn) {
+            s.learner = QStringLiteral("COALESCE(Learner, ?) COLLATE NOCASE");
+            s.values << login;
+            if (!filter.learner.isEmpty()) {
+                conditions << (ownsUnnamed ? QStringLiteral("(Learner = ? OR Learner IS NULL)")
+                                           : QStringLiteral("Learner = ?"));
+                s.values << filter.learner;
+            }
+        } else { // an older file that may not be written: every row is the login user's
+            s.learner = QStringLiteral("? COLLATE NOCASE");
+            s.values << login;
+            if (!filter.learner.isEmpty() && !ownsUnnamed)
+                conditions << QStringLiteral("0 = 1");
+        }
+    }
+    if (filter.from.isValid()) {
+        conditions << QStringLiteral("Y4mmdd >= ?");
+        s.values << filter.from.toString(Qt::ISODate);
+    }
+    if (filter.to.isValid()) {
+        conditions << QStringLiteral("Y4mmdd <= ?");
+        s.values << filter.to.toString(Qt::ISODate);
+    }
+    s.where = conditions.join(QStringLiteral(" AND "));
+    return s;
+}
+
+// The same select over both tables, joined: `columns` is filled with the drill-number and run-number
+// columns of each table; `tail` follows each part (a GROUP BY). Binds both parts' values.
+bool execBoth(QSqlQuery& q, const QString& columns, const QString& tail, const QString& around,
+              const Selection& s) {
+    const QString part = QStringLiteral("SELECT %1, %2 AS Learner, %3 FROM %4 WHERE %5 %6");
+    const QString digit = part.arg(QStringLiteral("1 AS Windmill"), s.learner,
+                                   columns.arg(QStringLiteral("Pelvoran"), QStringLiteral("REM")),
+                                   QStringLiteral("T_Digit"), s.where, tail);
+    const QString key = part.arg(QStringLiteral("0"), s.learner,
+                                 columns.arg(QStringLiteral("Tavrel"), QStringLiteral("COND1")),
+                                 QStringLiteral("T_Key"), s.where, tail);
+    q.setForwardOnly(true);
+    if (!q.prepare(around.arg(digit + QStringLiteral(" UNION ALL ") + key)))
+        return false;
+    for (int part = 0; part < 2; ++part) {
+        for (const QVariant& v : s.values)
+            q.addBindValue(v);
+    }
+    return q.exec();
+}
+
+bool failQuery(const QString& path, Dialect dialect, const QString& what, const QSqlError& error) {
+    return dialect == Dialect::Postgres ? failServerQuery(error, what) : failFile(path, what, error);
+}
+
+} // namespace
+
+int DB_ReadRuns(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN>& runs) {
+    runs.clear();
+    const bool ok = withResults(path, Access::Read, [&](QSqlDatabase& db, Dialect dialect, bool hasLearner) {
+        runs.clear();
+        const Selection s = selection(filter, dialect, hasLearner);
+        QSqlQuery q(db);
+        // Course comes along as in the overview's select; the runs are read by their own columns.
+        const QString columns = QStringLiteral("Y4mmdd, %1 AS Tavrel, %2 AS Course, Round, REM, COND1, Time, "
+                                               "result1, result3, result4, ERR1");
+        const QString around = QStringLiteral("SELECT * FROM (%1) runs ORDER BY Learner, Y4mmdd, Windmill, "
+                                              "Tavrel, Round");
+        if (!execBoth(q, columns, QString(), around, s))
+            return failQuery(path, dialect, QStringLiteral("Reading the runs"), q.lastError());
+        const QSqlRecord shape = q.record();
+        std::vector<std::pair<int, const Column<DB_T_KEY>*>> map;
+        for (const auto& col : KeyTable::columns()) {
+            if (const int i = shape.indexOf(QLatin1String(col.name)); i >= 0)
+                map.emplace_back(i, &col);
+        }
+        const int windmill = shape.indexOf(QStringLiteral("Windmill"));
+        const int learner = shape.indexOf(QStringLiteral("Learner"));
+        while (q.next()) {
+            DB_RUN run;
+            run.learner = q.value(learner).toString();
+            run.windmill = q.value(windmill).toInt() == 1;
+            for (const auto& [i, col] : map)
+                readValue(*col, q.value(i), run.fields);
+            runs.append(std::move(run));
+        }
+        return !q.lastError().isValid() ||
+               failQuery(path, dialect, QStringLiteral("Reading the runs"), q.lastError());
+    });
+    if (!ok)
+        runs.clear();
+    return ok ? 1 : 0;
+}
+
+int DB_ReadRunGroups(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN_GROUP>& groups) {
+    groups.clear();
+    const bool ok = withResults(path, Access::Read, [&](QSqlDatabase& db, Dialect dialect, bool hasLearner) {
+        groups.clear();
+        const Selection s = selection(filter, dialect, hasLearner);
+        QSqlQuery q(db);
+        const QString columns = QStringLiteral("%1 AS Drill, %2 AS Course, COUNT(*), MAX(result3), "
+                                               "MIN(Time), MAX(Y4mmdd)");
+        if (!execBoth(q, columns, QStringLiteral("GROUP BY 1, 2, 3, 4"), QStringLiteral("%1"), s))
+            return failQuery(path, dialect, QStringLiteral("Adding up the runs"), q.lastError());
+        while (q.next()) {
+            DB_RUN_GROUP g;
+            g.windmill = q.value(0).toInt() == 1;
+            g.learner = q.value(1).toString();
+            g.drill = q.value(2).toInt();
+            g.course = q.value(3).toString();
+            g.runs = q.value(4).toInt();
+            g.hasSpeed = !q.value(5).isNull();
+            g.bestSpeed = q.value(5).toDouble();
+            g.hasTime = !q.value(6).isNull();
+            g.bestTime = q.value(6).toDouble();
+            g.lastDay = QDate::fromString(q.value(7).toString().left(10), Qt::ISODate);
+            groups.append(g);
+        }
+        return !q.lastError().isValid() ||
+               failQuery(path, dialect, QStringLiteral("Adding up the runs"), q.lastError());
+    });
+    if (!ok)
+        groups.clear();
+    return ok ? 1 : 0;
+}
+
+int DB_RegisterLearners(const QString& path, const QList<DB_LEARNER>& learners) {
+    for (const DB_LEARNER& l : learners) {
+        if (!DB_ValidLearnerName(l.name))
+            return fail(Problem::Failed, QStringLiteral("\"%1\" is not a usable learner name.").arg(l.name));
+    }
+    return withResults(path, Access::Write,
+                       [&](QSqlDatabase& db, Dialect dialect, bool) {
+                           QSqlQuery q(db);
+                           bool ok = db.transaction() &&
+                                     q.prepare(QStringLiteral(
+                                         "INSERT INTO Learners (Name, Class) VALUES (?, ?) "
+                                         "ON CONFLICT (Name) DO UPDATE SET Class = excluded.Class"));
+                           for (const DB_LEARNER& l : learners) {
+                               if (!ok)
+                                   break;
+                               q.addBindValue(l.name);
+                               q.addBindValue(l.className.trimmed().isEmpty()
+                                                  ? QVariant(QMetaType::fromType<QString>())
+                                                  : QVariant(l.className.trimmed()));
+                               ok = q.exec();
+                           }
+                           if (ok && db.commit())
+                               return true;
+                           const QSqlError error = q.lastError().isValid() ? q.lastError() : db.lastError();
+                           db.rollback();
+                           return failQuery(path, dialect, QStringLiteral("Registering learners"), error);
+                       })
+               ? 1
+               : 0;
+}
+
+int DB_UnregisterLearner(const QString& path, const QString& name) {
+    return withResults(path, Access::Write,
+                       [&](QSqlDatabase& db, Dialect dialect, bool) {
+                           QSqlQuery q(db);
+                           q.prepare(QStringLiteral("DELETE FROM Learners WHERE Name = ?"));
+                           q.addBindValue(name);
+                           return q.exec() ||
+                                  failQuery(path, dialect, QStringLiteral("Unregistering a learner"),
+                                            q.lastError());
+                       })
+               ? 1
+               : 0;
+}

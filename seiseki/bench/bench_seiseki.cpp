@@ -1,0 +1,136 @@
+// A school's results file: 100,000 runs of 500 learners over two school years. How long the teacher waits
+// for the class overview, a learner's page and a CSV of every run. Prints medians.
+#include "Charts.h"
+#include "Database.h"
+#include "Export.h"
+#include "MSChart.h"
+#include "Results.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kLearners = 500;
+constexpr int kRuns = 100000;
+
+double medianMs(int runs, const std::function<void()>& work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        work();
+        times.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+QString learner(int i) {
+    return QStringLiteral("生徒%1").arg(i, 3, 10, QLatin1Char('0'));
+}
+
+// Rows as the drills store them, written in one transaction beside the library; a quarter windmill runs.
+void fill(const QString& path) {
+    DB_T_KEY first;
+    DB_InsertT_Key(path, &first); // creates the file with its schema
+    DB_T_DIGIT second;
+    DB_InsertT_Digit(path, &second);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
+        db.setDatabaseName(path);
+        db.open();
+        db.transaction();
+        QSqlQuery key(db);
+        QSqlQuery digit(db);
+        const QString columns =
+            QStringLiteral(" (Y4mmdd, %1, %2, REM, COND1, Time, result1, result3, result4, ERR1, "
+                           "Learner, RunId) values (?,?,?,?,?,?,?,?,?,?,?,?)");
+        key.prepare(QStringLiteral("insert into T_Key") + columns.arg("Tavrel", "Round"));
+        digit.prepare(QStringLiteral("insert into T_Digit") + columns.arg("Pelvoran", "round"));
+        for (int i = 0; i < kRuns; ++i) {
+            const int kind = i % 4; // windmill, two, four characters, hiragana
+            QSqlQuery& q = kind == 0 ? digit : key;
+            q.addBindValue(QDate(2025, 4, 1).addDays(i * 600 / kRuns).toString(Qt::ISODate));
+            q.addBindValue(kind == 0 ? 12 : kind == 1 ? 11 : kind == 2 ? 12 : 23);
+            q.addBindValue(i % 5 + 1);
+            q.addBindValue(kind == 0 ? QStringLiteral("LEVEL%1").arg(i % 7 + 1)
+                                     : QStringLiteral("指2本訓練"));
+            q.addBindValue(kind == 3 ? QStringLiteral("AI") : QStringLiteral("2"));
+            q.addBindValue(30.0 + i % 40);
+            q.addBindValue(100.0 + i % 50);
+            q.addBindValue(kind == 3 ? QVariant() : QVariant(60.0 + i % 97));
+            q.addBindValue(i % 6);
+            q.addBindValue(QStringLiteral("f"));
+            q.addBindValue(learner(i % kLearners));
+            q.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
+            q.exec();
+        }
+        db.commit();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("fill"));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("school.mdb"));
+    fill(path);
+    const QDate today(2026, 11, 20);
+
+    qsizetype rows = 0;
+    const double overview = medianMs(5, [&] {
+        QList<DB_LEARNER> learners;
+        QList<DB_RUN_GROUP> groups;
+        DB_KnownLearners(path, learners);
+        DB_ReadRunGroups(path, {}, groups);
+        rows = seiseki::buildOverview(learners, groups).size();
+    });
+    const seiseki::DateRange year = seiseki::rangeFor(seiseki::Range::SchoolYear, today);
+    const double overviewYear = medianMs(5, [&] {
+        QList<DB_LEARNER> learners;
+        QList<DB_RUN_GROUP> groups;
+        DB_KnownLearners(path, learners);
+        DB_ReadRunGroups(path, {{}, year.from, year.to}, groups);
+        seiseki::buildOverview(learners, groups);
+    });
+    qsizetype learnerRuns = 0;
+    const double page = medianMs(11, [&] {
+        QList<DB_RUN> runs;
+        DB_ReadRuns(path, {learner(123), {}, {}}, runs);
+        learnerRuns = runs.size();
+        seiseki::summarize(runs, today);
+        std::unique_ptr<QWidget> box = std::make_unique<QWidget>();
+        seiseki::fillCharts(seiseki::makeCharts(box.get()), runs);
+    });
+    qsizetype bytes = 0;
+    const double csv = medianMs(5, [&] {
+        QList<DB_RUN> runs;
+        DB_ReadRuns(path, {}, runs);
+        const QByteArray text = seiseki::runsCsv(runs);
+        bytes = text.size();
+        seiseki::writeWhole(dir.filePath(QStringLiteral("all.csv")), text, nullptr);
+    });
+    std::printf("%-58s %10s\n", "operation (100,000 runs, 500 learners, SQLite file)", "median ms");
+    std::printf("class overview, every day (%lld rows)                       %10.1f\n", qlonglong(rows),
+                overview);
+    std::printf("class overview, this school year                           %10.1f\n", overviewYear);
+    std::printf("a learner's page: read %lld runs, summary, three charts      %10.1f\n",
+                qlonglong(learnerRuns), page);
+    std::printf("CSV of every run (%lld bytes), read and written            %10.1f\n", qlonglong(bytes), csv);
+    return 0;
+}

@@ -1,0 +1,5 @@
+#include "App.h"
+
+int main(int argc, char* argv[]) {
+    return seiseki::run(argc, argv);
+}
