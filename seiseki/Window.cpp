@@ -157,6 +157,7 @@ QWidget* SeisekiWindow::buildFilterBar() {
         edit->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
         edit->setCalendarPopup(true);
         edit->setEnabled(false);
+        edit->hide();
         connect(edit, &QDateEdit::dateChanged, this, &SeisekiWindow::rangeChosen);
     }
     connect(comRange_, &QComboBox::currentIndexChanged, this, &SeisekiWindow::rangeChosen);
@@ -174,7 +175,9 @@ QWidget* SeisekiWindow::buildFilterBar() {
     row->addWidget(label(QStringLiteral("きかん"), bar));
     row->addWidget(comRange_);
     row->addWidget(dtFrom_);
-    row->addWidget(label(QStringLiteral("〜"), bar));
+    lblTilde_ = label(QStringLiteral("〜"), bar);
+    lblTilde_->hide();
+    row->addWidget(lblTilde_);
     row->addWidget(dtTo_);
     row->addWidget(lblRangeProblem_, 1);
     row->addWidget(txtName_);
@@ -208,10 +211,14 @@ QWidget* SeisekiWindow::buildOverviewPage() {
     tblOverview_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblOverview_->setAlternatingRowColors(true);
     tblOverview_->verticalHeader()->hide();
-    // Eighteen columns fit the window's width: each as narrow as its figures, the names take the rest.
-    tblOverview_->horizontalHeader()->setMinimumSectionSize(24);
-    tblOverview_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    tblOverview_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    // Eighteen columns fit the window's width: the names and the last day as wide as they are, the figures
+    // share the rest; below the smallest useful width the table scrolls instead.
+    QHeaderView* header = tblOverview_->horizontalHeader();
+    header->setFont(CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), 8));
+    header->setMinimumSectionSize(44);
+    header->setSectionResizeMode(QHeaderView::Stretch);
+    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(overviewModel_->columnCount() - 1, QHeaderView::ResizeToContents);
     connect(tblOverview_, &QTableView::activated, this, [this](const QModelIndex& index) {
         showLearner(overviewFilter_->index(index.row(), 0).data().toString());
     });
@@ -260,6 +267,9 @@ void SeisekiWindow::rangeChosen() {
     const bool custom = range == Range::Custom;
     dtFrom_->setEnabled(custom);
     dtTo_->setEnabled(custom);
+    // Every day has no dates to show.
+    for (QWidget* w : std::initializer_list<QWidget*>{dtFrom_, lblTilde_, dtTo_})
+        w->setVisible(range != Range::All);
     // The date fields show what a chosen period means, and are the starting point for own dates.
     const DateRange shown = rangeFor(range, today_());
     if (!custom && shown.from.isValid()) {

@@ -77,6 +77,7 @@ private:
     QComboBox* comRange_ = nullptr;
     QDateEdit* dtFrom_ = nullptr;
     QDateEdit* dtTo_ = nullptr;
+    QLabel* lblTilde_ = nullptr;
     QLineEdit* txtName_ = nullptr;
     QPushButton* cmdBack_ = nullptr;
     QLabel* lblRangeProblem_ = nullptr;

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLibrary>
 #include <QLoggingCategory>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -134,13 +135,26 @@ void outputsChanged(bool hasOutput) {
         return;
     s.hasOutput = hasOutput;
     qCInfo(lcSound) << (hasOutput ? "an audio output appeared" : "the audio output went away");
+    // The program's restore routine reloads its buffers, and a reloaded buffer is quiet: what was looping
+    // is started again after it, or the menu music would stay silent.
+    std::vector<CMN_SoundBuffer*> looping;
     for (auto& buffer : s.buffers) {
-        makeEffect(buffer.get());
         if (isPlaying(buffer.get()) && buffer->looping)
-            startEffect(buffer.get());
+            looping.push_back(buffer.get());
+        makeEffect(buffer.get());
     }
     if (s.restore)
         s.restore();
+    for (CMN_SoundBuffer* buffer : looping) {
+        if (!std::any_of(s.buffers.begin(), s.buffers.end(),
+                         [buffer](const auto& b) { return b.get() == buffer; }))
+            continue; // released by the routine
+        if (!buffer->playing)
+            buffer->started.start();
+        buffer->playing = true;
+        buffer->looping = true;
+        startEffect(buffer);
+    }
 }
 
 // The audio devices are asked for, and the sounds prepared, when a sound is first played: a drill whose
@@ -308,6 +322,11 @@ void CMN_DSReleaseDirectSound() {
     s.output.reset();
     s.asked = false;
     s.initialised = false;
+}
+
+void CMN_DSForceOutputChange(bool hasOutput) {
+    ensureDevices();
+    outputsChanged(hasOutput);
 }
 
 void CMN_DSForceInitFailure(bool fail) {

@@ -1,13 +1,16 @@
-// A school's results file: 100,000 runs of 500 learners over two school years. How long the teacher waits
+// A school's results: 100,000 runs of 500 learners over two school years. How long the teacher waits
 // for the class overview, a learner's page and a CSV of every run. Prints medians.
 #include "Charts.h"
 #include "Database.h"
 #include "Export.h"
 #include "MSChart.h"
 #include "Results.h"
+#include "Server.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -40,58 +43,61 @@ QString learner(int i) {
     return QStringLiteral("生徒%1").arg(i, 3, 10, QLatin1Char('0'));
 }
 
-// Rows as the drills store them, written in one transaction beside the library; a quarter windmill runs.
-void fill(const QString& path) {
+// Rows as the drills store them, written in one transaction beside the library on `db`; a quarter
+// windmill runs. The statement suits both engines (unquoted names fold to the server's lower-case ones).
+void fill(QSqlDatabase& db) {
+    db.transaction();
+    QSqlQuery key(db);
+    QSqlQuery digit(db);
+    const QString columns =
+        QStringLiteral(" (Y4mmdd, %1, %2, REM, COND1, Time, result1, result3, result4, ERR1, "
+                       "Learner, RunId) values (?,?,?,?,?,?,?,?,?,?,?,?)");
+    key.prepare(QStringLiteral("insert into T_Key") + columns.arg("Tavrel", "Round"));
+    digit.prepare(QStringLiteral("insert into T_Digit") + columns.arg("Pelvoran", "round"));
+    for (int i = 0; i < kRuns; ++i) {
+        const int kind = i % 4; // windmill, two, four characters, hiragana
+        QSqlQuery& q = kind == 0 ? digit : key;
+        q.addBindValue(QDate(2025, 4, 1).addDays(i * 600 / kRuns).toString(Qt::ISODate));
+        q.addBindValue(kind == 0 ? 12 : kind == 1 ? 11 : kind == 2 ? 12 : 23);
+        q.addBindValue(i % 5 + 1);
+        q.addBindValue(kind == 0 ? QStringLiteral("LEVEL%1").arg(i % 7 + 1) : QStringLiteral("指2本訓練"));
+        q.addBindValue(kind == 3 ? QStringLiteral("AI") : QStringLiteral("2"));
+        q.addBindValue(30.0 + i % 40);
+        q.addBindValue(100.0 + i % 50);
+        q.addBindValue(kind == 3 ? QVariant(QMetaType::fromType<double>()) : QVariant(60.0 + i % 97));
+        q.addBindValue(double(i % 6));
+        q.addBindValue(QStringLiteral("f"));
+        q.addBindValue(learner(i % kLearners));
+        q.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        q.exec();
+    }
+    // The first save made the tables; its empty row is no learner's.
+    QSqlQuery(db).exec(QStringLiteral("delete from T_Key where Y4mmdd is null"));
+    QSqlQuery(db).exec(QStringLiteral("delete from T_Digit where Y4mmdd is null"));
+    db.commit();
+}
+
+// Fills the results at `path` (made by a first save through the library) over a connection of its own.
+void fill(const QString& path, const QString& driver, const QString& options) {
     DB_T_KEY first;
-    DB_InsertT_Key(path, &first); // creates the file with its schema
+    DB_InsertT_Key(path, &first);
     DB_T_DIGIT second;
     DB_InsertT_Digit(path, &second);
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
-        db.setDatabaseName(path);
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, QStringLiteral("fill"));
+        if (options.isEmpty())
+            db.setDatabaseName(path);
+        else
+            db.setConnectOptions(options);
         db.open();
-        db.transaction();
-        QSqlQuery key(db);
-        QSqlQuery digit(db);
-        const QString columns =
-            QStringLiteral(" (Y4mmdd, %1, %2, REM, COND1, Time, result1, result3, result4, ERR1, "
-                           "Learner, RunId) values (?,?,?,?,?,?,?,?,?,?,?,?)");
-        key.prepare(QStringLiteral("insert into T_Key") + columns.arg("Tavrel", "Round"));
-        digit.prepare(QStringLiteral("insert into T_Digit") + columns.arg("Pelvoran", "round"));
-        for (int i = 0; i < kRuns; ++i) {
-            const int kind = i % 4; // windmill, two, four characters, hiragana
-            QSqlQuery& q = kind == 0 ? digit : key;
-            q.addBindValue(QDate(2025, 4, 1).addDays(i * 600 / kRuns).toString(Qt::ISODate));
-            q.addBindValue(kind == 0 ? 12 : kind == 1 ? 11 : kind == 2 ? 12 : 23);
-            q.addBindValue(i % 5 + 1);
-            q.addBindValue(kind == 0 ? QStringLiteral("LEVEL%1").arg(i % 7 + 1)
-                                     : QStringLiteral("指2本訓練"));
-            q.addBindValue(kind == 3 ? QStringLiteral("AI") : QStringLiteral("2"));
-            q.addBindValue(30.0 + i % 40);
-            q.addBindValue(100.0 + i % 50);
-            q.addBindValue(kind == 3 ? QVariant() : QVariant(60.0 + i % 97));
-            q.addBindValue(i % 6);
-            q.addBindValue(QStringLiteral("f"));
-            q.addBindValue(learner(i % kLearners));
-            q.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
-            q.exec();
-        }
-        db.commit();
+        fill(db);
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("fill"));
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("school.mdb"));
-    fill(path);
+void measure(const char* where, const QString& path, const QString& scratch) {
     const QDate today(2026, 11, 20);
-
     qsizetype rows = 0;
     const double overview = medianMs(5, [&] {
         QList<DB_LEARNER> learners;
@@ -117,20 +123,59 @@ int main(int argc, char** argv) {
         std::unique_ptr<QWidget> box = std::make_unique<QWidget>();
         seiseki::fillCharts(seiseki::makeCharts(box.get()), runs);
     });
+    const double readAll = medianMs(5, [&] {
+        QList<DB_RUN> runs;
+        DB_ReadRuns(path, {}, runs);
+    });
     qsizetype bytes = 0;
     const double csv = medianMs(5, [&] {
         QList<DB_RUN> runs;
         DB_ReadRuns(path, {}, runs);
         const QByteArray text = seiseki::runsCsv(runs);
         bytes = text.size();
-        seiseki::writeWhole(dir.filePath(QStringLiteral("all.csv")), text, nullptr);
+        seiseki::writeWhole(scratch, text, nullptr);
     });
-    std::printf("%-58s %10s\n", "operation (100,000 runs, 500 learners, SQLite file)", "median ms");
-    std::printf("class overview, every day (%lld rows)                       %10.1f\n", qlonglong(rows),
+    std::printf("%-62s %10s\n", where, "median ms");
+    std::printf("  class overview, every day (%lld rows)                       %10.1f\n", qlonglong(rows),
                 overview);
-    std::printf("class overview, this school year                           %10.1f\n", overviewYear);
-    std::printf("a learner's page: read %lld runs, summary, three charts      %10.1f\n",
+    std::printf("  class overview, this school year                            %10.1f\n", overviewYear);
+    std::printf("  a learner's page: read %lld runs, summary, three charts       %10.1f\n",
                 qlonglong(learnerRuns), page);
-    std::printf("CSV of every run (%lld bytes), read and written            %10.1f\n", qlonglong(bytes), csv);
+    std::printf("  CSV of every run (%lld bytes), read and written             %10.1f\n", qlonglong(bytes),
+                csv);
+    std::printf("    of which reading every run                                %10.1f\n", readAll);
+}
+
+} // namespace
+
+// With --server, the same on a throwaway PostgreSQL server (started and stopped here), as a school keeps it.
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir(QStringLiteral("/tmp/halvor-seiseki-XXXXXX"));
+    qputenv("VUR_MDB", dir.filePath(QStringLiteral("local.mdb")).toUtf8());
+    const QString file = dir.filePath(QStringLiteral("school.mdb"));
+    fill(file, QStringLiteral("QSQLITE"), {});
+    measure("100,000 runs of 500 learners, SQLite file", file, dir.filePath(QStringLiteral("all.csv")));
+    if (!QCoreApplication::arguments().contains(QStringLiteral("--server")))
+        return 0;
+
+    // The cluster belongs to the postgres user when this runs as root; it must reach its folder.
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                          QFile::ExeOther);
+    const QString cluster = dir.filePath(QStringLiteral("pg"));
+    const QString script = QStringLiteral(HALVOR_PG_CLUSTER);
+    if (QProcess::execute(script, {QStringLiteral("start"), cluster}) != 0)
+        return 1;
+    const QString server = QStringLiteral("postgresql://postgres@/postgres?host=%1").arg(cluster);
+    {
+        halvor::db::ServerSession session; // as the viewer's reading thread keeps its connection
+        fill(server, QStringLiteral("QPSQL"),
+             QStringLiteral("host=%1;user=postgres;dbname=postgres").arg(cluster));
+        measure("the same on the school's PostgreSQL server (Unix socket)", server,
+                dir.filePath(QStringLiteral("all-server.csv")));
+    }
+    QProcess::execute(script, {QStringLiteral("stop"), cluster});
     return 0;
 }
