@@ -101,7 +101,7 @@ function(halvor_add_test name)
         set(platform offscreen)
     endif()
     set_tests_properties(${name} PROPERTIES ENVIRONMENT
-        "QT_QPA_PLATFORM=${platform};XDG_RUNTIME_DIR=${HALVOR_TEST_RUNTIME}/xdg;VUR_MDB=${HALVOR_TEST_RUNTIME}/db/${name}.mdb;HALVOR_SCREENSHOTS=${CMAKE_BINARY_DIR}/screenshots;HALVOR_BIN=${CMAKE_BINARY_DIR}/bin;HALVOR_MODULES=${CMAKE_BINARY_DIR}/bin;ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1;QT_LOGGING_RULES=qt.multimedia*=false;XDG_CONFIG_HOME=${HALVOR_TEST_RUNTIME}/config/${name};XDG_CONFIG_DIRS=${HALVOR_TEST_RUNTIME}/config/${name}-system;HALVOR_DATABASE=;HALVOR_LEARNER=")
+        "QT_QPA_PLATFORM=${platform};XDG_RUNTIME_DIR=${HALVOR_TEST_RUNTIME}/xdg;VUR_MDB=${HALVOR_TEST_RUNTIME}/db/${name}.mdb;HALVOR_SCREENSHOTS=${CMAKE_BINARY_DIR}/screenshots;HALVOR_BIN=${CMAKE_BINARY_DIR}/bin;HALVOR_MODULES=${CMAKE_BINARY_DIR}/bin/modules;ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1;QT_LOGGING_RULES=qt.multimedia*=false;XDG_CONFIG_HOME=${HALVOR_TEST_RUNTIME}/config/${name};XDG_CONFIG_DIRS=${HALVOR_TEST_RUNTIME}/config/${name}-system;HALVOR_DATABASE=;HALVOR_LEARNER=")
     if(ARG_POSTGRES)
         set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "HALVOR_TEST_PG=${HALVOR_TEST_PG}")
         set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED postgres)

@@ -66,12 +66,7 @@ QImage loadPicture(const QString& folder, const QString& stem, QSize size, qreal
             qCWarning(lcDraw) << svgPath << "has no usable width and height:" << target;
             return {};
         }
-        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(pixels)));
-        painter.end();
+        QImage image = halvor::renderSvg(renderer, pixels);
         image.setDevicePixelRatio(ratio);
         return image;
     }

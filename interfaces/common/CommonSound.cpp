@@ -111,10 +111,10 @@ void startEffect(CMN_SoundBuffer* buffer) {
     buffer->effect->play(buffer->looping);
 }
 
-// The module beside the program (or in HALVOR_MODULES, where the tests have it); without it every sound
-// is silent, as without speakers.
+// The module in modules/ beside the program (or in HALVOR_MODULES, where the tests have it); without it
+// every sound is silent, as without speakers.
 std::unique_ptr<halvor::SoundOutput> loadOutput() {
-    QStringList folders{QCoreApplication::applicationDirPath()};
+    QStringList folders{QCoreApplication::applicationDirPath() + QStringLiteral("/modules")};
     if (const QString extra = qEnvironmentVariable("HALVOR_MODULES"); !extra.isEmpty())
         folders << extra;
     QString reason;
