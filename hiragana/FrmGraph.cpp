@@ -58,17 +58,19 @@ void FrmGraph::DrawGraph() {
 
     QApplication::restoreOverrideCursor();
 
+    // The chart is not on screen yet: its messages sit on the drill window the learner is looking at.
+    QWidget* owner = parentWidget() ? parentWidget()->window() : this;
     if (!read) {
         // Made-up sample values would look like the learner's own after such a message.
         ChtGraph->SetSampleAllowed(false);
-        ShowMessage(this, QMessageBox::Warning, kCheckCaption,
+        ShowMessage(owner, QMessageBox::Warning, kCheckCaption,
                     QStringLiteral("成績のデータベースを読み込めませんでした。\n%1").arg(why));
     } else if (rowCount_ == 1) {
         ChtGraph->SetChartType(CMSChart::VtChChartType2dBar);
-        ShowMessage(this, QMessageBox::Warning, kCheckCaption,
+        ShowMessage(owner, QMessageBox::Warning, kCheckCaption,
                     QStringLiteral("グラフを描くデータが１件なので、棒グラフを表示します。"));
     } else if (rowCount_ == 0) {
-        ShowMessage(this, QMessageBox::Warning, kCheckCaption,
+        ShowMessage(owner, QMessageBox::Warning, kCheckCaption,
                     QStringLiteral("グラフを描くデータがないので、サンプルを表示します。"));
     }
 }

@@ -22,7 +22,6 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 
@@ -65,6 +64,8 @@ template <typename W> W* make(QWidget* parent, const char* name) {
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QFont& font) {
     auto* label = make<QLabel>(parent, name);
+    // What the learner types shows exactly as typed: "<u>ka</u>" is text, not markup.
+    label->setTextFormat(Qt::PlainText);
     label->setText(text);
     label->setFont(font);
     return label;
@@ -127,6 +128,7 @@ FrmMain::FrmMain(const halvor::Clock* clock, QWidget* parent)
     for (int i = 0; i < 3; ++i) {
         lblResult[i] = make<QLabel>(this, "lblResult");
         lblResult[i]->setObjectName(QStringLiteral("lblResult%1").arg(i));
+        lblResult[i]->setTextFormat(Qt::PlainText);
         lblResult[i]->setFont(CMN_Font(kGothic, 11.25, true));
         lblResult[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
@@ -174,11 +176,7 @@ FrmMain::FrmMain(const halvor::Clock* clock, QWidget* parent)
     pettaFront_ = true;
     ShowPettaCell();
     if (!parent) {
-        if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect area = screen->availableGeometry();
-            move(area.x() + (area.width() - frameGeometry().width()) / 2,
-                 area.y() + (area.height() - frameGeometry().height()) / 2);
-        }
+        CMN_CentreWindow(this);
     }
     // Without sound the drill still runs, silently.
     if (CMN_DSInitDirectSound(this)) {
@@ -315,8 +313,9 @@ void FrmMain::PaintResultStrip(QPainter& painter) {
         painter.setPen(Qt::white);
         painter.drawText(QRect(46 + x, 486, 60, 20), Qt::AlignLeft | Qt::AlignTop, Kind(i).caption);
         painter.setPen(Qt::black);
-        painter.drawRect(104 + x, 484, 60, 20);
-        painter.fillRect(105 + x, 485, 59, 19, Qt::white);
+        // An outline of exactly 60 x 20 around a fill of 58 x 18 (drawRect would cover one pixel more).
+        painter.fillRect(104 + x, 484, 60, 20, Qt::black);
+        painter.fillRect(105 + x, 485, 58, 18, Qt::white);
         painter.setPen(Qt::white);
         painter.drawText(QRect(172 + x, 486, 20, 20), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("秒"));
     }
@@ -472,6 +471,11 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == txtInput) {
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             txtInput_Enter();
+            return true;
+        }
+        // Only typed characters go into the line: Alt or the system key with a letter is a command (Ctrl's
+        // editing keys type nothing and keep working).
+        if (!key->text().isEmpty() && (key->modifiers() & (Qt::AltModifier | Qt::MetaModifier))) {
             return true;
         }
         return false;

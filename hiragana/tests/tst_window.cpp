@@ -123,12 +123,14 @@ private slots:
     void graphRowsAndMessages();
     void graphReportsAnUnreadableDatabase();
     void graphAndHelpOpenFromTheDrill();
+    void graphMessagesSitOnTheDrillWindow();
     void helpText();
 
 private:
     // Plays the rest of a started run, `secondsPerLine` on the clock for each line; `elapsed` seconds have
     // passed since the start.
     void playRun(FrmMain& window, FakeClock& clock, int secondsPerLine, bool typeWrongFirst, int elapsed = 0);
+    void captureMessages();
 
     QTemporaryDir dir_;
     QList<Message> messages_;
@@ -139,6 +141,10 @@ private:
 void WindowTest::initTestCase() {
     CMN_InitApplication();
     QVERIFY(dir_.isValid());
+    captureMessages();
+}
+
+void WindowTest::captureMessages() {
     SetMessageHandler([this](QWidget*, QMessageBox::Icon icon, const QString& caption, const QString& text) {
         messages_.append(Message{icon, caption, text, QApplication::overrideCursor() != nullptr});
     });
@@ -189,7 +195,16 @@ void WindowTest::idleWindow() {
     QCOMPARE(shot.pixelColor(280, 420), QColor(0, 200, 0));
     QCOMPARE(shot.pixelColor(20, 470), QColor(128, 128, 255));
     QCOMPARE(shot.pixelColor(108, 500), QColor(Qt::white));
-    QCOMPARE(shot.pixelColor(104, 484), QColor(Qt::black));
+    // Each box: a black outline of exactly 60 x 20 from (104, 484) around a white fill of 58 x 18.
+    for (int i = 0; i < 3; ++i) {
+        const int x = 104 + 160 * i;
+        for (const QPoint p : {QPoint(x, 484), QPoint(x + 59, 494), QPoint(x + 30, 503)})
+            QCOMPARE(shot.pixelColor(p), QColor(Qt::black));
+        for (const QPoint p : {QPoint(x + 1, 485), QPoint(x + 58, 502)})
+            QCOMPARE(shot.pixelColor(p), QColor(Qt::white));
+        for (const QPoint p : {QPoint(x + 60, 494), QPoint(x + 30, 504)})
+            QCOMPARE(shot.pixelColor(p), QColor(128, 128, 255));
+    }
     saveScreenshot(&window, QStringLiteral("hiragana_idle.png"));
 }
 
@@ -449,6 +464,15 @@ void WindowTest::keysDuringARunGoToTheLine() {
     QCOMPARE(txtInput->text(), QStringLiteral("ai ue"));
     QCOMPARE(child<QLabel>(window, "lblInput")->text(), QStringLiteral("あい ue"));
     QVERIFY(txtInput->hasFocus());
+    // Typed markup is shown as typed, never rendered; keys held with Alt or the system key type nothing.
+    txtInput->clear();
+    QTest::keyClicks(txtInput, QStringLiteral("<u>ka</u>"));
+    QTest::keyClick(txtInput, Qt::Key_A, Qt::AltModifier);
+    QTest::keyClick(txtInput, Qt::Key_I, Qt::MetaModifier);
+    auto* lblInput = child<QLabel>(window, "lblInput");
+    QCOMPARE(txtInput->text(), QStringLiteral("<u>ka</u>"));
+    QCOMPARE(lblInput->textFormat(), Qt::PlainText);
+    QCOMPARE(lblInput->text(), QStringLiteral("<u>ka</u>")); // it does not convert, so it shows as typed
 }
 
 void WindowTest::animationRunsOnlyDuringARun() {
@@ -639,6 +663,31 @@ void WindowTest::graphAndHelpOpenFromTheDrill() {
     QTest::mouseClick(child<QPushButton>(window, "cmdGraph"), Qt::LeftButton);
     QCOMPARE(opened, QStringLiteral("FrmGraph"));
     QVERIFY(window.run().running());
+}
+
+void WindowTest::graphMessagesSitOnTheDrillWindow() {
+    Drill drill(dbPath_); // no rows: the sample message
+    FrmMain& window = drill.window;
+    QVERIFY(shown(window));
+    window.move(window.pos() + QPoint(150, 90));
+    QTRY_VERIFY(window.frameGeometry().topLeft() != QPoint(0, 0));
+    SetMessageHandler(nullptr); // the real message box, placed as the learner sees it
+    QRect message;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
+            message = box->frameGeometry();
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->accept();
+    });
+    closer.start(20);
+    QTest::mouseClick(child<QPushButton>(window, "cmdGraph"), Qt::LeftButton);
+    closer.stop();
+    captureMessages();
+    QVERIFY(!message.isNull());
+    QVERIFY2((message.center() - window.frameGeometry().center()).manhattanLength() <= 4,
+             qPrintable(QStringLiteral("message at %1,%2").arg(message.x()).arg(message.y())));
 }
 
 void WindowTest::helpText() {

@@ -41,6 +41,10 @@ QColor seriesColour(int column) {
 // charts label only every n-th row, so the labels neither overlap nor get cut.
 constexpr int kMaxAxisLabels = 6;
 
+// Values are drawn within this magnitude: far beyond any run's number, and small enough that the axis
+// arithmetic (spans, head room, nice numbers) stays finite for hand-edited values such as 1e308.
+constexpr double kMaxMagnitude = 1e15;
+
 // A row count that fits the 16-bit row index; negative counts mean none.
 int clampCount(int count) {
     return std::clamp(count, 0, 32767);
@@ -404,6 +408,9 @@ void CMSChart::SetData(const QString& value) {
     if (!ok || !std::isfinite(number)) {
         qCWarning(lcChart) << "not a number:" << value << "- drawn as 0";
         number = 0.0;
+    } else if (std::abs(number) > kMaxMagnitude) {
+        qCWarning(lcChart) << "value" << value << "out of range - drawn at" << kMaxMagnitude;
+        number = std::clamp(number, -kMaxMagnitude, kMaxMagnitude);
     }
     d->values[d->row - 1][d->column - 1] = number;
     d->rowWritten = true;

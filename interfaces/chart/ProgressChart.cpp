@@ -2,7 +2,7 @@
 
 #include "MSChart.h"
 
-#include <climits>
+#include <algorithm>
 
 namespace halvor {
 
@@ -24,10 +24,12 @@ void SetUpFingerChart(CMSChart& chart, GraphKind kind) {
 }
 
 void FillFingerChart(CMSChart& chart, GraphKind kind, const QList<ChartRow>& rows) {
-    short i = 1;
-    for (const ChartRow& row : rows) {
-        if (i == SHRT_MAX)
-            break; // the chart counts rows in 16 bits
+    // A learner's newest runs matter most: beyond what the chart holds, the oldest make way.
+    const qsizetype first = std::max<qsizetype>(0, rows.size() - ChartRowLimit);
+    short i = 0;
+    for (qsizetype r = first; r < rows.size(); ++r) {
+        const ChartRow& row = rows[r];
+        ++i; // at most ChartRowLimit rows: i fits
         chart.SetRowCount(i);
         chart.SetRow(i);
         if (kind == GraphKind::Blocks) {
@@ -39,7 +41,6 @@ void FillFingerChart(CMSChart& chart, GraphKind kind, const QList<ChartRow>& row
         chart.SetRowLabel(row.label);
         chart.SetColumn(static_cast<short>(row.column));
         chart.SetData(QString::asprintf("%f", row.value));
-        ++i;
     }
 }
 

@@ -28,7 +28,6 @@ int GraphSeries(const DB_T_KEY& record) {
 }
 
 QList<GraphRow> BuildGraphRows(const QList<DB_T_KEY>& records) {
-    constexpr qsizetype kMaxRows = 32767;
     QList<GraphRow> rows;
     std::array<double, 3> lastValue{};
     QString previousLabel;
@@ -44,8 +43,8 @@ QList<GraphRow> BuildGraphRows(const QList<DB_T_KEY>& records) {
         lastValue[series - 1] = time;
         previousLabel = label;
     }
-    if (rows.size() > kMaxRows) {
-        rows.remove(0, rows.size() - kMaxRows);
+    if (rows.size() > ChartRowLimit) {
+        rows.remove(0, rows.size() - ChartRowLimit);
     }
     return rows;
 }

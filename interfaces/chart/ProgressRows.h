@@ -14,6 +14,9 @@ namespace halvor {
 
 enum class GraphKind { Windmill, Blocks };
 
+// The chart control counts rows in 16 bits; a longer history shows its newest rows.
+constexpr int ChartRowLimit = 32767;
+
 // One run of a finger drill: its value sits in one column, the others are 0.
 struct ChartRow {
     QString label;  // "2001/05/14_3"
@@ -35,8 +38,8 @@ struct GraphRow {
 QString GraphLabel(const DB_T_KEY& record);
 // Series 1 ("AI" or missing), 2 ("GA") or 3 (anything else), whatever the case of the code.
 int GraphSeries(const DB_T_KEY& record);
-// The chart rows of the records, which arrive in date and run order. The chart's rows are counted in 16
-// bits, so beyond 32767 rows only the latest are kept.
+// The chart rows of the records, which arrive in date and run order; beyond ChartRowLimit rows only the
+// latest are kept.
 QList<GraphRow> BuildGraphRows(const QList<DB_T_KEY>& records);
 
 } // namespace halvor

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <functional>
 
+class QKeyEvent;
 class QPainter;
 class QWidget;
 
@@ -22,6 +23,11 @@ QColor CMN_ColorFromRef(COLORREF colour);
 
 // ---- Application and fonts --------------------------------------------------------------------------------
 
+// Called first in every program's main, before the QApplication: when no display can be reached the program
+// says so in one line (and how to run headless for tests) and exits with status 1, rather than aborting.
+void CMN_PrepareDisplay(const char* program);
+// The line CMN_PrepareDisplay prints for `program` (its path or name).
+QString CMN_NoDisplayText(const QString& program);
 // Called once by every program's main after the QApplication exists: font substitution, logging, the
 // full-screen key.
 void CMN_InitApplication();
@@ -46,6 +52,12 @@ void CMN_SetWindowTitle(const char* key, QWidget* window);
 QString CMN_WindowTitle(const char* key); // the caption a key stands for; empty for an unknown key
 // Fixes the client area of a top-level window at width x height.
 void CMN_SetWindowSize(QWidget* window, int width, int height);
+// Places a top-level window in the middle of the screen, as dialogs are placed, so the learner's window
+// stays in one place from program to program.
+void CMN_CentreWindow(QWidget* window);
+// The characters a key event types; empty when Ctrl, Alt or the system key is held, since such a chord is
+// a command whatever text it carries.
+QString CMN_TypedText(const QKeyEvent* event);
 // Places the drill's drawing frame (8, 8, 704 x 444 in a 720 x 540 window), its panel frame
 // (8, 460, 704 x 72) and the help, graph and end buttons of the panel. A null button is left alone.
 void CMN_SetFrameSize(QWidget* window, QWidget* drawFrame, QWidget* panelFrame, QWidget* helpButton,
@@ -179,6 +191,8 @@ void CMN_DSReleaseDirectSound();
 // Tests force the set-up to fail, so a program's "close at once" road can be exercised.
 void CMN_DSForceInitFailure(bool fail);
 void CMN_DXForceInitFailure(bool fail);
+// Tests stand in for an audio output appearing (true) or going away (false), as the system reports it.
+void CMN_DSForceOutputChange(bool hasOutput);
 // The gain (0 silent .. 1 full) a buffer plays at after CMN_DSSetVolume; -1 for an unknown buffer.
 float CMN_DSGainOf(CMN_SoundBuffer* buffer);
 

@@ -11,6 +11,7 @@
 #include <QMediaDevices>
 #include <QSoundEffect>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -115,20 +116,32 @@ void startEffect(CMN_SoundBuffer* buffer) {
     buffer->effect->play();
 }
 
-void outputsChanged() {
+void outputsChanged(bool hasOutput) {
     SoundState& s = state();
-    const bool hasOutput = !QMediaDevices::audioOutputs().isEmpty();
     if (hasOutput == s.hasOutput)
         return;
     s.hasOutput = hasOutput;
     qCInfo(lcSound) << (hasOutput ? "an audio output appeared" : "the audio output went away");
+    // The program's restore routine reloads its buffers, and a reloaded buffer is quiet: what was looping
+    // is started again after it, or the menu music would stay silent.
+    std::vector<CMN_SoundBuffer*> looping;
     for (auto& buffer : s.buffers) {
-        makeEffect(buffer.get());
         if (isPlaying(buffer.get()) && buffer->looping)
-            startEffect(buffer.get());
+            looping.push_back(buffer.get());
+        makeEffect(buffer.get());
     }
     if (s.restore)
         s.restore();
+    for (CMN_SoundBuffer* buffer : looping) {
+        if (!std::any_of(s.buffers.begin(), s.buffers.end(),
+                         [buffer](const auto& b) { return b.get() == buffer; }))
+            continue; // released by the routine
+        if (!buffer->playing)
+            buffer->started.start();
+        buffer->playing = true;
+        buffer->looping = true;
+        startEffect(buffer);
+    }
 }
 
 // The audio devices are asked for, and the sounds prepared, when a sound is first played: a drill whose
@@ -138,7 +151,8 @@ void ensureDevices() {
     if (s.devices || !s.initialised)
         return;
     s.devices = std::make_unique<QMediaDevices>();
-    QObject::connect(s.devices.get(), &QMediaDevices::audioOutputsChanged, s.devices.get(), outputsChanged);
+    QObject::connect(s.devices.get(), &QMediaDevices::audioOutputsChanged, s.devices.get(),
+                     [] { outputsChanged(!QMediaDevices::audioOutputs().isEmpty()); });
     s.hasOutput = !QMediaDevices::audioOutputs().isEmpty();
     if (!s.hasOutput)
         qCInfo(lcSound) << "no audio output: sounds play silently";
@@ -293,6 +307,11 @@ void CMN_DSReleaseDirectSound() {
     s.restore = nullptr;
     s.devices.reset();
     s.initialised = false;
+}
+
+void CMN_DSForceOutputChange(bool hasOutput) {
+    ensureDevices();
+    outputsChanged(hasOutput);
 }
 
 void CMN_DSForceInitFailure(bool fail) {

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QPainter>
@@ -202,6 +203,46 @@ void CMN_SetWindowSize(QWidget* window, int width, int height) {
     }
     // Every layout of the suite is placed in pixels for this one client size.
     window->setFixedSize(width, height);
+}
+
+void CMN_CentreWindow(QWidget* window) {
+    if (!window)
+        return;
+    // Placed by the rule Qt places a parentless dialog by, so menus, drills and lessons share one place: the
+    // screen's middle, less the window frame as the visible windows have it (a title bar's guess otherwise).
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen && screen->virtualSiblings().size() > 1)
+        screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = window->screen();
+    if (!screen)
+        return;
+    int frameX = 0;
+    int frameY = 0;
+    for (const QWidget* top : QApplication::topLevelWidgets()) {
+        if (frameX != 0 && frameY != 0)
+            break;
+        if (top->isVisible()) {
+            frameX = std::max(frameX, top->geometry().x() - top->x());
+            frameY = std::max(frameY, top->geometry().y() - top->y());
+        }
+    }
+    if (frameX == 0 || frameY == 0 || frameX >= 10 || frameY >= 40) {
+        frameX = 10;
+        frameY = 40;
+    }
+    const QRect area = screen->availableGeometry();
+    QPoint at(area.x() + area.width() / 2 - window->width() / 2 - frameX,
+              area.y() + area.height() / 2 - window->height() / 2 - frameY);
+    at.setX(std::max(area.left(), at.x()));
+    at.setY(std::max(area.top(), at.y()));
+    window->move(at);
+}
+
+QString CMN_TypedText(const QKeyEvent* event) {
+    if (!event || event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return {};
+    return event->text();
 }
 
 void CMN_SetFrameSize(QWidget* window, QWidget* drawFrame, QWidget* panelFrame, QWidget* helpButton,

@@ -74,6 +74,9 @@ FingerDrillDialog::FingerDrillDialog(const char* titleKey, GraphKind graph, cons
     connect(help_, &QPushButton::clicked, this, &FingerDrillDialog::ShowInstructions);
     connect(end_, &QPushButton::clicked, this, &FingerDrillDialog::postClose);
 
+    // Coarse timers may fire up to 5 % early, and the clock would then lag a second behind for the whole run.
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    clockTimer_.setTimerType(Qt::PreciseTimer);
     frameTimer_.setInterval(100);
     clockTimer_.setInterval(1000);
     connect(&frameTimer_, &QTimer::timeout, this, [this] { frameTick(); });
@@ -105,8 +108,12 @@ void FingerDrillDialog::startRun() {
 }
 
 void FingerDrillDialog::stopClock() {
+    if (!clockTimer_.isActive())
+        return;
     clockTimer_.stop();
     counting_ = false;
+    run_.stopClock();
+    showClock();
 }
 
 void FingerDrillDialog::finishRun(bool store) {
@@ -146,6 +153,10 @@ void FingerDrillDialog::tell(const char* name, int icon, const QString& text) {
 
 void FingerDrillDialog::clockTimerTick() {
     run_.updateClock();
+    showClock();
+}
+
+void FingerDrillDialog::showClock() {
     numbers_[Seconds].value = run_.secondNumber();
     numbers_[Minutes].value = run_.minuteNumber();
     repaintNumber(Seconds);
@@ -212,10 +223,8 @@ bool FingerDrillDialog::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     if (counting_ && !key->text().isEmpty()) {
-        // With Ctrl, Alt or the system key held a key is a command, not a typed character.
-        const bool command = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-        if (event->type() == QEvent::KeyPress && !command) {
-            for (const char32_t code : key->text().toUcs4()) {
+        if (event->type() == QEvent::KeyPress) {
+            for (const char32_t code : CMN_TypedText(key).toUcs4()) {
                 const FingerRun::KeyResult result = run_.checkKey(code);
                 if (result != FingerRun::KeyResult::Ignored)
                     keyChecked(result);

@@ -56,7 +56,8 @@ protected:
 
     // ---- frame pieces a drill calls ----
     void startRun();
-    // Stops the clock (timer 2); typed characters no longer count. The frame timer goes on (animations).
+    // Stops the clock (timer 2), which then shows the whole seconds the run took; typed characters no longer
+    // count. The frame timer goes on (animations).
     void stopClock();
     // Ends the run: both timers off, start button enabled, the row stored when `store` (a failed save is
     // told to the learner in a message that does not block).
@@ -82,6 +83,7 @@ private:
     void tell(const char* name, int icon, const QString& text);
     void returnToCaller();
     void repaintNumber(int index);
+    void showClock();
 
     const Clock& clock_;
     GraphKind graph_;

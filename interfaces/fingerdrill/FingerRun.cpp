@@ -34,9 +34,13 @@ FingerRun::KeyResult FingerRun::checkKey(char32_t code) {
     return KeyResult::Wrong;
 }
 
-unsigned FingerRun::elapsedSeconds() const {
+std::uint32_t FingerRun::elapsedMs() const {
     // Unsigned difference: correct across the wrap of the 32-bit tick count.
-    return (clock_.tickCount() - startTick_) / 1000u;
+    return clock_.tickCount() - startTick_;
+}
+
+unsigned FingerRun::elapsedSeconds() const {
+    return elapsedMs() / 1000u;
 }
 
 void FingerRun::updateSpeed() {
@@ -51,7 +55,14 @@ void FingerRun::updateSpeed() {
 }
 
 void FingerRun::updateClock() {
-    const unsigned t = elapsedSeconds();
+    showSeconds((elapsedMs() + 500u) / 1000u);
+}
+
+void FingerRun::stopClock() {
+    showSeconds(elapsedSeconds());
+}
+
+void FingerRun::showSeconds(unsigned t) {
     secondNumber_ = static_cast<int>(t % 60);
     minuteNumber_ = static_cast<int>((t / 60) % 60);
 }

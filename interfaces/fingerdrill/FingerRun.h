@@ -29,8 +29,12 @@ public:
     // Frame tick: current speed (correct strokes per minute, 0 in the first second) and the best speed,
     // taken only from the 5th second so an early burst does not count.
     void updateSpeed();
-    // Clock tick: the panel's minutes and seconds.
+    // Clock tick: the panel's minutes and seconds. The tick stands for the whole second nearest to it, so one
+    // that fires a little early or late cannot show the previous or the next second.
     void updateClock();
+    // The clock stops (the run's end or the wall's completion): the panel shows the whole seconds that
+    // passed, so a 30-second run shows 30 even when the clock tick of that second has not come yet.
+    void stopClock();
 
     const QString& keys() const { return keys_; }
     int keyCount() const { return static_cast<int>(keys_.size()); }
@@ -51,6 +55,9 @@ public:
     int secondNumber() const { return secondNumber_; }
 
 private:
+    std::uint32_t elapsedMs() const;
+    void showSeconds(unsigned t);
+
     const Clock& clock_;
     QString keys_;
     std::uint32_t startTick_ = 0;

@@ -33,6 +33,8 @@ LessonWindow::LessonWindow(const char* captionKey, std::vector<int> bitmapIds, i
     CMN_SetWindowTitle(captionKey, this);
     hand_ = CMN_LoadCursor(handCursorId, kHandHotX, kHandHotY);
     CMN_SetWindowSize(this, 720, 540);
+    if (!parent)
+        CMN_CentreWindow(this); // where the menus and drills are
     setFocusPolicy(Qt::StrongFocus);
     installEventFilter(this);
 
@@ -166,12 +168,12 @@ bool LessonWindow::eventFilter(QObject* watched, QEvent* event) {
         // A held key's repeats would be judged one by one, each a fresh mistake and pause.
         if (key->isAutoRepeat())
             return true;
-        const QString text = key->text();
-        for (QChar ch : text) {
+        // Only typed characters count; a chord with Ctrl, Alt or the system key is a command.
+        for (QChar ch : CMN_TypedText(key)) {
             if (ch.isPrint())
                 typed(ch);
         }
-        return !text.isEmpty();
+        return !key->text().isEmpty();
     }
     case QEvent::MouseMove: {
         auto* mouse = static_cast<QMouseEvent*>(event);

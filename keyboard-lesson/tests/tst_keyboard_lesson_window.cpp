@@ -3,6 +3,7 @@
 #include "KeyboardLessonWindow.h"
 #include "TestDoubles.h"
 
+#include <QDialog>
 #include <QtTest>
 
 using halvor::KeyboardLessonCore;
@@ -202,9 +203,19 @@ void KeyboardLessonWindowTest::quizRound() {
 }
 
 void KeyboardLessonWindowTest::enterAndEscDoNothing() {
+    // Placed where the menus and drills are, as a dialog of its size would be.
+    QDialog dialog;
+    dialog.setFixedSize(720, 540);
+    dialog.show();
+    KeyboardLessonWindow another(kCommandLine, random_.get());
+    QCOMPARE(another.pos(), dialog.pos());
+    dialog.hide();
     turnTo(3);
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
         QTest::keyClick(window_.get(), key);
+    // A wrong key held with Ctrl, Alt or the system key is a command, not a typed character.
+    for (Qt::KeyboardModifier m : {Qt::ControlModifier, Qt::AltModifier, Qt::MetaModifier})
+        QTest::keyClick(window_.get(), Qt::Key_G, m);
     QCoreApplication::processEvents();
     QVERIFY(window_->isVisible());
     QCOMPARE(window_->core().page(), 3);

@@ -215,7 +215,8 @@ def banner(kind):
             out += f'<line x1="{x1}" y1="{y1}" x2="{x2}" y2="{y2}" stroke="#2f6fde" stroke-width="10" ' \
                    f'stroke-linecap="round"/>\n'
         out += text(110, 48, "ざんねん！ ちがう キーです。", 30, NAVY, "bold")
-        out += text(112, 76, "4ページの ゆびの たんとうを もういちど 見(み)なおそう。", 17, NAVY)
+        # Shown by both exercises: the page before each teaches what it checks (home position, finger ranges).
+        out += text(112, 76, "まえの ページを もういちど 見(み)なおそう。", 17, NAVY)
     else:
         # The blank at (98, 36) takes the finger's name, written in by the program.
         out += finger(30, 16, 30, 62)

@@ -3,6 +3,7 @@
 #include "Common.h"
 #include "LearnerPicker.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDesktopServices>
@@ -12,6 +13,7 @@
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QSettings>
+#include <QTimer>
 
 Q_LOGGING_CATEGORY(lcOstrevane, "halvor.menu.ostrevane")
 
@@ -107,12 +109,34 @@ bool COstrevaneDlg::chooseLearner() {
 }
 
 void COstrevaneDlg::openHomePage() {
+    // The browser is on its way: a second click would only open another one.
+    if (startingMessage_)
+        return;
     const QPoint at = QCursor::pos();
-    const QPointer<QWidget> message = CMN_DispStartupMsg(this, at.x(), at.y(), QStringLiteral("起動中です"));
-    // Nothing is reported when the page cannot be opened; the message goes all the same.
+    startingMessage_ = CMN_DispStartupMsg(this, at.x(), at.y(), QStringLiteral("起動中です"));
+    // Nothing is reported when the page cannot be opened; the message goes at once then.
     const QUrl page = homePage();
-    if (!QDesktopServices::openUrl(page))
+    if (!QDesktopServices::openUrl(page)) {
         qCInfo(lcOstrevane) << "could not open" << page;
-    if (message)
-        message->close();
+        closeStartingMessage();
+        return;
+    }
+    if (!startingMessage_)
+        return;
+    // The hand-off returns at once, long before the browser shows: the message stays until the browser's
+    // window takes the focus from the menu, or for a moment at most, so the learner sees something happen.
+    QTimer::singleShot(kStartingMessageMs, startingMessage_, [this] { closeStartingMessage(); });
+    connect(qApp, &QGuiApplication::applicationStateChanged, startingMessage_,
+            [this](Qt::ApplicationState s) {
+                if (s != Qt::ApplicationActive)
+                    closeStartingMessage();
+            });
+}
+
+void COstrevaneDlg::closeStartingMessage() {
+    if (!startingMessage_)
+        return;
+    startingMessage_->close();
+    startingMessage_->deleteLater();
+    startingMessage_ = nullptr;
 }

@@ -4,6 +4,7 @@
 
 #include "MenuWindow.h"
 
+#include <QPointer>
 #include <QUrl>
 
 class QLabel;
@@ -21,6 +22,9 @@ public:
     // The guide as found from the programs' folder: the installed data folder, else the build tree's copy.
     static QUrl guidePage(const QString& programDir);
 
+    // How long "起動中です" stays at most while the browser starts (its window taking the focus ends it).
+    static constexpr int kStartingMessageMs = 1500;
+
     QLabel* versionLabel() const { return version_; }
     // Keeps the label's right edge 16 pixels from the window's whatever the text's width.
     void setVersionText(const QString& text);
@@ -32,6 +36,8 @@ private:
     // Asks who is practising and sets HALVOR_LEARNER; false when the learner went back.
     bool chooseLearner();
     void openHomePage();
+    void closeStartingMessage();
 
     QLabel* version_ = nullptr;
+    QPointer<QWidget> startingMessage_; // up while the browser starts; the URL button waits meanwhile
 };

@@ -1,4 +1,5 @@
 #include "MSChart.h"
+#include "ProgressChart.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -11,6 +12,7 @@
 #include <QLineSeries>
 #include <QValueAxis>
 #include <QtTest>
+#include <cmath>
 
 namespace {
 
@@ -57,6 +59,8 @@ private slots:
     void emptyGridWhenTheSampleIsNotAllowed();
     void manyRowsLabelOnlySomeCategories_data();
     void manyRowsLabelOnlySomeCategories();
+    void fingerChartsKeepTheNewestRuns_data();
+    void fingerChartsKeepTheNewestRuns();
 };
 
 void ChartTest::growingRowsKeepsValuesAndNewCellsAreZero() {
@@ -122,6 +126,8 @@ void ChartTest::dataText_data() {
     QTest::newRow("empty") << "" << 0.0;
     QTest::newRow("not a number") << "abc" << 0.0;
     QTest::newRow("infinite") << "inf" << 0.0;
+    QTest::newRow("huge") << "1e308" << 1e15;
+    QTest::newRow("hugely negative") << "-1e308" << -1e15;
 }
 
 void ChartTest::dataText() {
@@ -216,6 +222,19 @@ void ChartTest::lineChartDrawsOneSeriesPerColumn() {
     fillRow(chart, 1, QStringLiteral("2004/11/29_1"), {35, 0, 0});
     fillRow(chart, 2, QStringLiteral("2004/11/30_1"), {35, 42, 0});
     chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    QCoreApplication::processEvents();
+    // Hand-edited extremes keep the axis finite, so its labels never read "inf" or "nan".
+    chart.SetData(QStringLiteral("1e308"));
+    chart.SetColumn(1);
+    chart.SetData(QStringLiteral("-1e308"));
+    QCoreApplication::processEvents();
+    auto* extreme = qobject_cast<QValueAxis*>(chartOf(chart)->axes(Qt::Vertical).value(0));
+    QVERIFY(extreme);
+    QVERIFY(std::isfinite(extreme->min()) && std::isfinite(extreme->max()) &&
+            extreme->max() > extreme->min());
+    saveScreenshot(chart, QStringLiteral("chart_extremes.png"));
+    fillRow(chart, 2, QStringLiteral("2004/11/30_1"), {35, 42, 0});
     QVERIFY(QTest::qWaitForWindowExposed(&chart));
     QCoreApplication::processEvents();
 
@@ -353,6 +372,28 @@ void ChartTest::emptyGridWhenTheSampleIsNotAllowed() {
     fillRow(chart, 2, QStringLiteral("b"), {6, 7});
     chart.refresh();
     QCOMPARE(qobject_cast<QLineSeries*>(c->series()[1])->count(), 2);
+}
+
+void ChartTest::fingerChartsKeepTheNewestRuns_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("windmill") << int(halvor::GraphKind::Windmill);
+    QTest::newRow("blocks") << int(halvor::GraphKind::Blocks);
+}
+
+void ChartTest::fingerChartsKeepTheNewestRuns() {
+    QFETCH(int, kind);
+    const auto graph = halvor::GraphKind(kind);
+    // Two runs more than the chart holds: run i has best speed i.
+    QList<halvor::ChartRow> runs;
+    for (int i = 1; i <= halvor::ChartRowLimit + 2; ++i)
+        runs.append(halvor::FingerChartRow(graph, QDate(2026, 1, 1).addDays(i / 1000), i % 1000, "2", i));
+    CMSChart chart;
+    halvor::SetUpFingerChart(chart, graph);
+    halvor::FillFingerChart(chart, graph, runs);
+    QCOMPARE(int(chart.GetRowCount()), halvor::ChartRowLimit);
+    QCOMPARE(chart.value(1, 1), 3.0); // runs 1 and 2, the oldest, made way
+    QCOMPARE(chart.rowLabel(1), runs[2].label);
+    QCOMPARE(chart.value(halvor::ChartRowLimit, 1), double(halvor::ChartRowLimit + 2));
 }
 
 QTEST_MAIN(ChartTest)

@@ -81,6 +81,26 @@ private slots:
         QCOMPARE(CMN_DSIsPlayingSound(music), 0);
     }
 
+    void loopingMusicPlaysOnWhenTheOutputChanges() {
+        QVERIFY(CMN_DSInitDirectSound(nullptr));
+        CMN_SoundBuffer* music = CMN_DSCreateBufferFromWave(nullptr, kChime);
+        QVERIFY(music);
+        int restored = 0;
+        // As the menus' routine does: the music is reloaded into its buffer, which leaves it quiet.
+        CMN_DSSetRestoreCallbackFunc([&] {
+            ++restored;
+            CMN_DSCreateBufferFromWave(music, kChime);
+        });
+        QCOMPARE(CMN_DSPlaySound(music, 1), 1);
+        CMN_DSForceOutputChange(true);
+        QCOMPARE(restored, 1);
+        QCOMPARE(CMN_DSIsPlayingSound(music), 1);
+        CMN_DSForceOutputChange(false);
+        QCOMPARE(restored, 2);
+        QTest::qWait(900); // longer than the wave: still looping
+        QCOMPARE(CMN_DSIsPlayingSound(music), 1);
+    }
+
     void volume_data() {
         QTest::addColumn<int>("hundredths");
         QTest::addColumn<double>("gain");

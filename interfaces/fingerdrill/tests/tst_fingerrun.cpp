@@ -115,24 +115,36 @@ private slots:
         QCOMPARE(run.errorNumber(), 50);
     }
 
+    // A clock tick stands for the whole second nearest to it, however early or late it fires; a run's end
+    // (a frame tick) shows the whole seconds that have passed.
     void panelClockShowsMinutesAndSeconds_data() {
         QTest::addColumn<int>("ms");
+        QTest::addColumn<bool>("stopped");
         QTest::addColumn<int>("minutes");
         QTest::addColumn<int>("seconds");
-        QTest::newRow("start") << 0 << 0 << 0;
-        QTest::newRow("59.9 s") << 59900 << 0 << 59;
-        QTest::newRow("one minute") << 60000 << 1 << 0;
-        QTest::newRow("61 minutes wrap") << 61 * 60000 + 3000 << 1 << 3;
+        QTest::newRow("start") << 0 << false << 0 << 0;
+        QTest::newRow("first tick 3 % early") << 970 << false << 0 << 1;
+        QTest::newRow("first tick 400 ms late") << 1400 << false << 0 << 1;
+        QTest::newRow("30th tick 5 % early") << 29950 << false << 0 << 30;
+        QTest::newRow("60th tick early") << 59900 << false << 1 << 0;
+        QTest::newRow("61 minutes wrap") << 61 * 60000 + 3000 << false << 1 << 3;
+        QTest::newRow("stopped at 30 s, before the 30th tick") << 30000 << true << 0 << 30;
+        QTest::newRow("stopped late at 30.6 s") << 30600 << true << 0 << 30;
+        QTest::newRow("stopped at 19.5 s") << 19500 << true << 0 << 19;
     }
     void panelClockShowsMinutesAndSeconds() {
         QFETCH(int, ms);
+        QFETCH(bool, stopped);
         QFETCH(int, minutes);
         QFETCH(int, seconds);
         FakeClock clock;
         FingerRun run(clock);
         run.start("a");
         clock.advance(static_cast<std::uint32_t>(ms));
-        run.updateClock();
+        if (stopped)
+            run.stopClock();
+        else
+            run.updateClock();
         QCOMPARE(run.minuteNumber(), minutes);
         QCOMPARE(run.secondNumber(), seconds);
     }

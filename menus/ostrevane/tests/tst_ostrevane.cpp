@@ -237,13 +237,29 @@ void TestOstrevane::urlShowsTheMessageWhileOpening() {
     QCOMPARE(browser.messagesShown, QStringList({QStringLiteral("起動中です")}));
     QVERIFY2((browser.messageGeometries.front().topLeft() - QCursor::pos()).manhattanLength() <= 2,
              "the message shows at the pointer");
-    // Gone once the browser call returned; the menu stays and its music plays on.
-    for (QWidget* top : QApplication::topLevelWidgets())
-        QVERIFY(top == &menu || !top->isVisible());
+    // The message stays while the browser starts, and clicks meanwhile open nothing more.
+    const auto messageUp = [&menu] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top != &menu && top->isVisible())
+                return true;
+        return false;
+    };
+    QTest::qWait(200);
+    QVERIFY(messageUp());
+    QTest::mouseClick(url, Qt::LeftButton, Qt::NoModifier, QPoint(300, 20));
+    QCOMPARE(browser.opened.size(), 1);
+    // Gone after a moment; the menu stays and its music plays on.
+    QTRY_VERIFY_WITH_TIMEOUT(!messageUp(), COstrevaneDlg::kStartingMessageMs + 3000);
     QVERIFY(menu.isVisible());
     QVERIFY(menu.musicPlaying());
     QCOMPARE(closed.count(), 0);
     QVERIFY(recorder.launches.empty());
+    // The browser's window taking the focus ends the message at once.
+    QTest::mouseClick(url, Qt::LeftButton, Qt::NoModifier, QPoint(300, 20));
+    QCOMPARE(browser.opened.size(), 2);
+    QVERIFY(messageUp());
+    emit qApp->applicationStateChanged(Qt::ApplicationInactive);
+    QTRY_VERIFY_WITH_TIMEOUT(!messageUp(), 500);
 
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
