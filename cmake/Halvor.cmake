@@ -122,6 +122,30 @@ function(halvor_add_resources target folder)
             list(APPEND files ${f})
         endforeach()
     endforeach()
+    # Pictures and cursors drawn ahead for the usual pixel ratios: loading them costs less than drawing the
+    # SVG (and its text) while the first window waits. The SVG stays for other ratios and sizes.
+    foreach(kind bitmap cursor)
+        file(GLOB svgs CONFIGURE_DEPENDS ${folder}/${kind}/*.svg)
+        if(NOT svgs)
+            continue()
+        endif()
+        set(drawn_folder ${CMAKE_CURRENT_BINARY_DIR}/${target}-drawn/${kind})
+        set(drawn)
+        foreach(f IN LISTS svgs)
+            get_filename_component(stem ${f} NAME_WE)
+            foreach(ratio 1 2) # halvor::kPrerenderedRatios
+                set(out ${drawn_folder}/${stem}@${ratio}x.png)
+                set_source_files_properties(${out} PROPERTIES QT_RESOURCE_ALIAS ${kind}/${stem}@${ratio}x.png
+                                                              GENERATED TRUE)
+                list(APPEND drawn ${out})
+            endforeach()
+        endforeach()
+        add_custom_command(OUTPUT ${drawn}
+            COMMAND halvor-iconrender --pictures ${drawn_folder} ${svgs}
+            DEPENDS halvor-iconrender ${svgs}
+            COMMENT "Drawing the ${kind} pictures of ${target} ahead" VERBATIM)
+        list(APPEND files ${drawn})
+    endforeach()
     file(GLOB waves CONFIGURE_DEPENDS ${folder}/wave/*.wav)
     foreach(f IN LISTS waves)
         get_filename_component(base ${f} NAME)

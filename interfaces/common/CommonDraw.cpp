@@ -2,6 +2,7 @@
 // shown by a child view of the drill's drawing frame.
 #include "Common.h"
 #include "CommonDetail.h"
+#include "SvgPicture.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -10,6 +11,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QHash>
+#include <QImageReader>
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QPainterPath>
@@ -27,11 +29,31 @@ Q_LOGGING_CATEGORY(lcDraw, "halvor.draw", QtInfoMsg)
 
 namespace cmn_detail {
 
+// A picture drawn ahead at build time for this ratio and size; null when there is none.
+QImage prerendered(const QString& base, QSize size, qreal ratio) {
+    for (const int drawn : halvor::kPrerenderedRatios) {
+        if (ratio != drawn)
+            continue;
+        const QString path = halvor::prerenderedName(base, drawn);
+        if (!QFile::exists(path))
+            return {};
+        QImageReader reader(path);
+        if (size.isValid() && reader.size() != deviceSize(size, ratio))
+            return {};
+        QImage image = reader.read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        return image;
+    }
+    return {};
+}
+
 QImage loadPicture(const QString& folder, const QString& stem, QSize size, qreal ratio) {
     const QString base = QStringLiteral(":/%1/%2").arg(folder, stem);
     const QString svgPath = base + QStringLiteral(".svg");
     if (ratio <= 0 || !std::isfinite(ratio))
         ratio = 1;
+    if (QImage image = prerendered(base, size, ratio); !image.isNull())
+        return image;
     if (QFile::exists(svgPath)) {
         QSvgRenderer renderer(svgPath);
         if (!renderer.isValid()) {

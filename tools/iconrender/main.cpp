@@ -1,23 +1,22 @@
-// halvor-iconrender: draws the application icon's SVG as the PNG sizes of the hicolor icon theme.
+// halvor-iconrender: draws SVG artwork ahead, at build time.
 //   halvor-iconrender <icon.svg> <theme folder> <size>...
-// writes <theme folder>/<size>x<size>/apps/<icon name>.png for each size.
+//       the application icon as the PNG sizes of the hicolor icon theme:
+//       <theme folder>/<size>x<size>/apps/<icon name>.png
+//   halvor-iconrender --pictures <folder> <picture.svg>...
+//       each picture at its own size for the usual device pixel ratios, as <folder>/<stem>@<ratio>x.png,
+//       which the programs load instead of drawing the SVG while their first window waits
+#include "SvgPicture.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QImage>
-#include <QPainter>
-#include <QSvgRenderer>
+#include <QGuiApplication>
 
 #include <cstdio>
+#include <memory>
 
-int main(int argc, char* argv[]) {
-    // The icon is paths only (no text), so painting needs no application object and no display.
-    QStringList args;
-    for (int i = 0; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    if (args.size() < 4) {
-        std::fprintf(stderr, "usage: halvor-iconrender <icon.svg> <theme folder> <size>...\n");
-        return 2;
-    }
+namespace {
+
+int renderIcon(const QStringList& args) {
     QSvgRenderer svg(args[1]);
     if (!svg.isValid()) {
         std::fprintf(stderr, "halvor-iconrender: cannot read %s\n", qPrintable(args[1]));
@@ -31,17 +30,59 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "halvor-iconrender: not a size: %s\n", qPrintable(sizeText));
             return 2;
         }
-        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        svg.render(&painter);
-        painter.end();
         const QString folder = QStringLiteral("%1/%2x%2/apps").arg(args[2]).arg(size);
-        if (!QDir().mkpath(folder) || !image.save(QDir(folder).filePath(name))) {
+        if (!QDir().mkpath(folder) ||
+            !halvor::renderSvg(svg, QSize(size, size)).save(QDir(folder).filePath(name))) {
             std::fprintf(stderr, "halvor-iconrender: cannot write into %s\n", qPrintable(folder));
             return 1;
         }
     }
     return 0;
+}
+
+int renderPictures(const QStringList& args) {
+    const QDir folder(args[2]);
+    if (!QDir().mkpath(folder.path())) {
+        std::fprintf(stderr, "halvor-iconrender: cannot make %s\n", qPrintable(folder.path()));
+        return 1;
+    }
+    for (const QString& file : args.mid(3)) {
+        QSvgRenderer svg(file);
+        const QSize size = svg.defaultSize();
+        if (!svg.isValid() || size.isEmpty()) {
+            std::fprintf(stderr, "halvor-iconrender: cannot read %s\n", qPrintable(file));
+            return 1;
+        }
+        const QString stem = QFileInfo(file).completeBaseName();
+        for (const int ratio : halvor::kPrerenderedRatios) {
+            const QString out = folder.filePath(halvor::prerenderedName(stem, ratio));
+            if (!halvor::renderSvg(svg, size * ratio).save(out)) {
+                std::fprintf(stderr, "halvor-iconrender: cannot write %s\n", qPrintable(out));
+                return 1;
+            }
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (args.size() >= 3 && args[1] == QLatin1String("--pictures")) {
+        // Pictures hold text, and text needs the font database of a GUI application, but no display.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return renderPictures(args);
+    }
+    if (args.size() < 4) {
+        std::fprintf(stderr, "usage: halvor-iconrender <icon.svg> <theme folder> <size>...\n"
+                             "       halvor-iconrender --pictures <folder> <picture.svg>...\n");
+        return 2;
+    }
+    // The icon is paths only (no text), so painting needs no application object and no display.
+    return renderIcon(args);
 }

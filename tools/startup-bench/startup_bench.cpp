@@ -1,7 +1,8 @@
 // Times each program from the start of its process until its drawing settles: the last screen damage
 // before a quiet spell of 400 ms, as the X DAMAGE extension reports it on the root window. Runs alternate
 // between a program and the empty reference window, so the machine's noise falls on both alike; the
-// medians, their ratio and the ratio of resident memory (VmRSS once settled) are printed.
+// medians, their ratio and the ratios of resident memory (VmRSS once settled) and of processor time are
+// printed.
 //   halvor-startup-bench [--runs N] --reference EMPTY_WINDOW PROGRAM...
 // DISPLAY must name an X server with the DAMAGE extension and nothing else drawing (a private Xvfb).
 #include <xcb/damage.h>
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <poll.h>
@@ -107,6 +109,7 @@ private:
 struct Sample {
     double ms = 0;
     double rssKb = 0;
+    double cpuMs = 0;
 };
 
 double residentKb(pid_t pid) {
@@ -117,6 +120,21 @@ double residentKb(pid_t pid) {
             return std::strtod(line.c_str() + 6, nullptr);
     }
     return 0;
+}
+
+// Processor time of all the process's threads so far (scheduler figures, in nanoseconds). Unlike the time
+// to the first frame, it hardly moves with the machine's other load, so it shows small changes.
+double cpuMs(pid_t pid) {
+    double ns = 0;
+    std::error_code error;
+    for (const auto& task :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream schedstat(task.path() / "schedstat");
+        double runNs = 0;
+        if (schedstat >> runNs)
+            ns += runNs;
+    }
+    return ns / 1e6;
 }
 
 // One start of `program`, timed; nothing when it cannot start, ends before it settles or never draws.
@@ -141,6 +159,7 @@ std::optional<Sample> measure(DamageWatch& watch, const std::string& program) {
     const auto last = watch.settle(kQuiet, start + kGiveUp, process, ended);
     Sample sample;
     sample.rssKb = ended ? 0 : residentKb(pid);
+    sample.cpuMs = ended ? 0 : cpuMs(pid);
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     if (process >= 0)
@@ -189,14 +208,14 @@ int main(int argc, char* argv[]) {
     if (!watch.open())
         return 1;
 
-    std::printf("%-12s %9s %9s %6s %9s %9s %6s\n", "program", "ms", "empty ms", "ratio", "RSS MB", "empty MB",
-                "ratio");
+    std::printf("%-12s %9s %9s %6s %9s %9s %6s %9s %9s %6s\n", "program", "ms", "empty ms", "ratio", "RSS MB",
+                "empty MB", "ratio", "CPU ms", "empty CPU", "ratio");
     bool allMeasured = true;
     for (const std::string& program : programs) {
         // One untimed pair first, so both start from warm file caches.
         measure(watch, reference);
         measure(watch, program);
-        std::vector<double> ms, rss, emptyMs, emptyRss;
+        std::vector<double> ms, rss, cpu, emptyMs, emptyRss, emptyCpu;
         for (int run = 0; run < runs; ++run) {
             for (const bool isReference : {true, false}) {
                 const auto sample = measure(watch, isReference ? reference : program);
@@ -204,6 +223,7 @@ int main(int argc, char* argv[]) {
                     continue;
                 (isReference ? emptyMs : ms).push_back(sample->ms);
                 (isReference ? emptyRss : rss).push_back(sample->rssKb);
+                (isReference ? emptyCpu : cpu).push_back(sample->cpuMs);
             }
         }
         if (ms.empty() || emptyMs.empty()) {
@@ -212,8 +232,9 @@ int main(int argc, char* argv[]) {
             continue;
         }
         const double t = median(ms), t0 = median(emptyMs), m = median(rss), m0 = median(emptyRss);
-        std::printf("%-12s %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f\n", baseName(program).c_str(), t, t0, t / t0,
-                    m / 1024, m0 / 1024, m / m0);
+        const double c = median(cpu), c0 = median(emptyCpu);
+        std::printf("%-12s %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f\n",
+                    baseName(program).c_str(), t, t0, t / t0, m / 1024, m0 / 1024, m / m0, c, c0, c / c0);
         std::fflush(stdout);
     }
     return allMeasured ? 0 : 1;

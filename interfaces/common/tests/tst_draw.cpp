@@ -1,5 +1,7 @@
 // Drawing: colour key, puts with clipping, turned squares, text, sprites, flip and the failure roads.
 #include "Common.h"
+#include "CommonDetail.h"
+#include "SvgPicture.h"
 
 #include <QtTest>
 
@@ -301,6 +303,33 @@ private slots:
         CMN_DXFlip();
         QCOMPARE(back->image.pixel(10, 10), QColor(Qt::red).rgb());
         QCOMPARE(frame.grab().toImage().pixel(10, 10), QColor(Qt::red).rgb());
+    }
+
+    // Pictures are drawn ahead at build time for ratios 1 and 2; what a program loads must be the very
+    // picture it would draw from the SVG, at every ratio and at a size other than the picture's own.
+    void picturesDrawnAheadAreTheSvgsOwn_data() {
+        QTest::addColumn<QString>("stem");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QSize>("size");
+        for (const char* stem : {"OKD", "139"}) {
+            QTest::addRow("%s at 1", stem) << stem << 1.0 << QSize();
+            QTest::addRow("%s at 2", stem) << stem << 2.0 << QSize();
+            QTest::addRow("%s at 1.5", stem) << stem << 1.5 << QSize();
+            QTest::addRow("%s at 2, other size", stem) << stem << 2.0 << QSize(50, 30);
+        }
+    }
+    void picturesDrawnAheadAreTheSvgsOwn() {
+        QFETCH(QString, stem);
+        QFETCH(qreal, ratio);
+        QFETCH(QSize, size);
+        QVERIFY(QFile::exists(halvor::prerenderedName(QStringLiteral(":/bitmap/") + stem, 2)));
+        QSvgRenderer svg(QStringLiteral(":/bitmap/%1.svg").arg(stem));
+        const QSize logical = size.isValid() ? size : svg.defaultSize();
+        QImage expected = halvor::renderSvg(svg, cmn_detail::deviceSize(logical, ratio));
+        expected.setDevicePixelRatio(ratio);
+        const QImage loaded = cmn_detail::loadPicture(QStringLiteral("bitmap"), stem, size, ratio);
+        QCOMPARE(loaded.convertToFormat(QImage::Format_ARGB32),
+                 expected.convertToFormat(QImage::Format_ARGB32));
     }
 
     void restoreCallbackOnScreenChange() {

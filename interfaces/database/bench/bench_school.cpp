@@ -1,7 +1,10 @@
 // A school on one server: 200 classroom programs at once, each saving 50 windmill runs for its own learner
 // and drawing its chart, against a throwaway PostgreSQL cluster on this machine (socket only). Prints the
 // save latency (p50, p99), the chart time for a learner with 1,000 runs, and whether every run arrived once.
-//   database_bench_school [clients] [runs]      (the parent; it starts the children itself)
+//   database_bench_school [clients] [runs] [pause-ms]   (the parent; it starts the children itself)
+// With a pause, each program waits between runs (0.5 to 1.5 times it, starting at a random moment), as
+// learners do while they practise; without one, every program saves back to back, the worst case the server
+// can meet.
 #include "Database.h"
 #include "Server.h"
 
@@ -9,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -60,10 +64,15 @@ double chartMs(const QString& target, int* rows) {
 
 // One classroom program: its runs, then its chart; one line per measurement. Like the save queue's thread, it
 // keeps its server connection between saves. Runs it had to keep for later go at its next start.
-int child(int runs) {
+int child(int runs, int pauseMs) {
     halvor::db::ServerSession session;
     const QString target = DB_DefaultPath();
+    QRandomGenerator* random = QRandomGenerator::global();
+    if (pauseMs > 0)
+        QThread::msleep(random->bounded(pauseMs));
     for (int i = 0; i < runs; ++i) {
+        if (pauseMs > 0 && i > 0)
+            QThread::msleep(pauseMs / 2 + random->bounded(pauseMs));
         QElapsedTimer t;
         t.start();
         saveRun(target, QDate(2026, 12, 7).addDays(i / 10), i);
@@ -98,9 +107,11 @@ QVariant serverValue(const QString& socketDir, const QString& sql) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (qEnvironmentVariableIsSet("HALVOR_BENCH_CHILD"))
-        return child(qEnvironmentVariableIntValue("HALVOR_BENCH_CHILD"));
+        return child(qEnvironmentVariableIntValue("HALVOR_BENCH_CHILD"),
+                     qEnvironmentVariableIntValue("HALVOR_BENCH_PAUSE"));
     const int clients = argc > 1 ? std::atoi(argv[1]) : 200;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 50;
+    const int pauseMs = argc > 3 ? std::atoi(argv[3]) : 0;
 
     QTemporaryDir dir(QStringLiteral("/tmp/halvor-school-XXXXXX"));
     // The cluster belongs to the postgres user when this runs as root; it must reach its folder.
@@ -130,6 +141,7 @@ int main(int argc, char** argv) {
         auto* p = new QProcess(&app);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HALVOR_BENCH_CHILD"), QString::number(runs));
+        env.insert(QStringLiteral("HALVOR_BENCH_PAUSE"), QString::number(pauseMs));
         env.insert(QStringLiteral("HALVOR_DATABASE"), target);
         env.insert(QStringLiteral("HALVOR_LEARNER"),
                    QStringLiteral("生徒%1").arg(c, 3, 10, QLatin1Char('0')));
@@ -188,7 +200,7 @@ int main(int argc, char** argv) {
             .toLongLong();
     QProcess::execute(script, {QStringLiteral("stop"), cluster});
 
-    std::printf("%d programs x %d runs in %.1f s\n", clients, runs, seconds);
+    std::printf("%d programs x %d runs, pause %d ms, in %.1f s\n", clients, runs, pauseMs, seconds);
     std::printf("save latency: p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu saves, %d kept for later)\n",
                 percentile(saves, 0.5), percentile(saves, 0.99), percentile(saves, 1.0), saves.size(),
                 queued);
