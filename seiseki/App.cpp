@@ -56,6 +56,7 @@ int run(int argc, char* argv[]) {
     const QStringList arguments = argumentsOf(argc, argv);
     if (wantsExport(arguments))
         return exportFromCommandLine(argc, argv, arguments);
+    CMN_PrepareDisplay(argv[0]);
     QApplication app(argc, argv);
     CMN_InitApplication();
     SeisekiWindow window(DB_DefaultPath(), [] { return QDate::currentDate(); });

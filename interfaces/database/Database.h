@@ -181,11 +181,11 @@ int DB_SendOutbox();
 void DB_StartOutboxSend();
 
 // ---- Reading for the results viewer
-// -------------------------------------------------------------------------- The viewer sees every learner's
-// rows: the drills' restriction to the current learner does not apply here. On a file, rows without a learner
-// are the login user's. With a server address, a server that cannot be reached gives this computer's rows
-// and DB_ServerProblem() says why. All of these may wait for a server: call them away from the window's
-// thread. Non-zero on success.
+//
+// The viewer sees every learner's rows: the drills' restriction to the current learner does not apply here.
+// On a file, rows without a learner are the login user's. With a server address, a server that cannot be
+// reached gives this computer's rows and DB_ServerProblem() says why. All of these may wait for a server:
+// call them away from the window's thread. Non-zero on success.
 
 // Which runs: one learner's (empty: everyone's) between two days, both included (an invalid day: no limit).
 struct DB_RUN_FILTER {

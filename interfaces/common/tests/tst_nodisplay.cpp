@@ -10,8 +10,8 @@ class TestNoDisplay : public QObject {
 private slots:
     void everyProgramSaysSoInOneLine_data() {
         QTest::addColumn<QString>("program");
-        for (const char* name :
-             {"Ostrevane", "Quenmarl", "Pelvoran11", "Pelvoran12", "Tavrel11", "Tavrel23", "Sorvanel11"})
+        for (const char* name : {"Ostrevane", "Quenmarl", "Pelvoran11", "Pelvoran12", "Tavrel11", "Tavrel23",
+                                 "Sorvanel11", "Seiseki"})
             QTest::newRow(name) << QString::fromLatin1(name);
     }
     void everyProgramSaysSoInOneLine() {
