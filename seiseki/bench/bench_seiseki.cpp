@@ -1,5 +1,6 @@
 // A school's results: 100,000 runs of 500 learners over two school years. How long the teacher waits
 // for the class overview, a learner's page and a CSV of every run. Prints medians.
+#include "BenchKit.h"
 #include "Charts.h"
 #include "Database.h"
 #include "Export.h"
@@ -27,17 +28,7 @@ namespace {
 constexpr int kLearners = 500;
 constexpr int kRuns = 100000;
 
-double medianMs(int runs, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        times.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
+using halvor::bench::medianMs;
 
 QString learner(int i) {
     return QStringLiteral("生徒%1").arg(i, 3, 10, QLatin1Char('0'));
@@ -160,14 +151,10 @@ int main(int argc, char** argv) {
     if (!QCoreApplication::arguments().contains(QStringLiteral("--server")))
         return 0;
 
-    // The cluster belongs to the postgres user when this runs as root; it must reach its folder.
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                          QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                          QFile::ExeOther);
-    const QString cluster = dir.filePath(QStringLiteral("pg"));
-    const QString script = QStringLiteral(HALVOR_PG_CLUSTER);
-    if (QProcess::execute(script, {QStringLiteral("start"), cluster}) != 0)
+    halvor::bench::ThrowawayCluster pg(dir.path());
+    if (!pg.started())
         return 1;
+    const QString cluster = pg.path();
     const QString server = QStringLiteral("postgresql://postgres@/postgres?host=%1").arg(cluster);
     {
         halvor::db::ServerSession session; // as the viewer's reading thread keeps its connection
@@ -176,6 +163,5 @@ int main(int argc, char** argv) {
         measure("the same on the school's PostgreSQL server (Unix socket)", server,
                 dir.filePath(QStringLiteral("all-server.csv")));
     }
-    QProcess::execute(script, {QStringLiteral("stop"), cluster});
     return 0;
 }

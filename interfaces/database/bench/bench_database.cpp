@@ -1,4 +1,5 @@
 // How long a learner waits for a save and for a chart fill, on files of growing size. Prints medians.
+#include "BenchKit.h"
 #include "Database.h"
 
 #include <QCoreApplication>
@@ -16,17 +17,7 @@
 
 namespace {
 
-double medianMs(int runs, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        times.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
+using halvor::bench::medianMs;
 
 // Fills T_Key with rows of all three drills over many days, in one transaction beside the library.
 void fill(const QString& path, int rows) {

@@ -5,6 +5,7 @@
 // With a pause, each program waits between runs (0.5 to 1.5 times it, starting at a random moment), as
 // learners do while they practise; without one, every program saves back to back, the worst case the server
 // can meet.
+#include "BenchKit.h"
 #include "Database.h"
 #include "Server.h"
 
@@ -114,14 +115,10 @@ int main(int argc, char** argv) {
     const int pauseMs = argc > 3 ? std::atoi(argv[3]) : 0;
 
     QTemporaryDir dir(QStringLiteral("/tmp/halvor-school-XXXXXX"));
-    // The cluster belongs to the postgres user when this runs as root; it must reach its folder.
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                          QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                          QFile::ExeOther);
-    const QString cluster = dir.filePath(QStringLiteral("pg"));
-    const QString script = QStringLiteral(HALVOR_PG_CLUSTER);
-    if (QProcess::execute(script, {QStringLiteral("start"), cluster}) != 0)
+    halvor::bench::ThrowawayCluster pg(dir.path());
+    if (!pg.started())
         return 1;
+    const QString cluster = pg.path();
     const QString admin = QStringLiteral("postgresql://postgres@/postgres?host=%1").arg(cluster);
     const QString target = QStringLiteral("postgresql://postgres@/school?host=%1").arg(cluster);
     {
@@ -198,7 +195,6 @@ int main(int argc, char** argv) {
                                             "having count(*) = %1) s")
                                  .arg(runs))
             .toLongLong();
-    QProcess::execute(script, {QStringLiteral("stop"), cluster});
 
     std::printf("%d programs x %d runs, pause %d ms, in %.1f s\n", clients, runs, pauseMs, seconds);
     std::printf("save latency: p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu saves, %d kept for later)\n",
