@@ -42,6 +42,15 @@ QLabel* label(const QString& text, QWidget* parent, const char* name = nullptr) 
     return l;
 }
 
+// Both tables show figures to read, not to edit, in rows that alternate.
+void readOnly(QTableView* table, const char* name) {
+    table->setObjectName(QLatin1String(name));
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setAlternatingRowColors(true);
+    table->verticalHeader()->hide();
+}
+
 } // namespace
 
 struct SeisekiWindow::Loaded {
@@ -203,14 +212,10 @@ QWidget* SeisekiWindow::buildOverviewPage() {
     overviewFilter_->setSortCaseSensitivity(Qt::CaseInsensitive);
     connect(txtName_, &QLineEdit::textChanged, overviewFilter_, &QSortFilterProxyModel::setFilterFixedString);
     tblOverview_ = new QTableView(pageOverview_);
-    tblOverview_->setObjectName(QStringLiteral("tblOverview"));
+    readOnly(tblOverview_, "tblOverview");
     tblOverview_->setModel(overviewFilter_);
     tblOverview_->setSortingEnabled(true);
     tblOverview_->sortByColumn(-1, Qt::AscendingOrder);
-    tblOverview_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tblOverview_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tblOverview_->setAlternatingRowColors(true);
-    tblOverview_->verticalHeader()->hide();
     // Eighteen columns fit the window's width: the names and the last day as wide as they are, the figures
     // share the rest; below the smallest useful width the table scrolls instead.
     QHeaderView* header = tblOverview_->horizontalHeader();
@@ -242,11 +247,8 @@ QWidget* SeisekiWindow::buildLearnerPage() {
     auto* charts = new QHBoxLayout(chartBox_);
     charts->setContentsMargins(0, 0, 0, 0);
     tblRuns_ = new QTableWidget(0, int(runHeaders().size()), pageLearner_);
-    tblRuns_->setObjectName(QStringLiteral("tblRuns"));
+    readOnly(tblRuns_, "tblRuns");
     tblRuns_->setHorizontalHeaderLabels(runHeaders());
-    tblRuns_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tblRuns_->setAlternatingRowColors(true);
-    tblRuns_->verticalHeader()->hide();
     tblRuns_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     layout->addWidget(lblLearner_);
     layout->addWidget(lblSummary_);
