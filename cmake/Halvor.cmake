@@ -136,8 +136,8 @@ function(halvor_add_resources target folder)
         foreach(f IN LISTS svgs)
             get_filename_component(stem ${f} NAME_WE)
             foreach(ratio 1 2) # halvor::kPrerenderedRatios
-                set(out ${drawn_folder}/${stem}@${ratio}x.png)
-                set_source_files_properties(${out} PROPERTIES QT_RESOURCE_ALIAS ${kind}/${stem}@${ratio}x.png
+                set(out ${drawn_folder}/${stem}@${ratio}x.px)
+                set_source_files_properties(${out} PROPERTIES QT_RESOURCE_ALIAS ${kind}/${stem}@${ratio}x.px
                                                               GENERATED TRUE)
                 list(APPEND drawn ${out})
             endforeach()

@@ -14,7 +14,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
-#include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -79,7 +78,7 @@ FrmMain::FrmMain(const halvor::Clock* clock, QWidget* parent)
       commandLine_(CMN_GetCommandLine()) {
     setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(QStringLiteral("ひらがなローマ字入力"));
-    setWindowIcon(QIcon(QStringLiteral(":/icon/Tavrel23.svg")));
+    CMN_SetWindowIcon(this, QStringLiteral(":/icon/Tavrel23.svg"));
     setFont(CMN_Font(kGothic, 11.25));
 
     FraDX = make<QFrame>(this, "FraDX");

@@ -1,7 +1,5 @@
 #include "WindmillDlg.h"
 
-#include <QIcon>
-
 namespace halvor {
 
 namespace {
@@ -16,7 +14,7 @@ const QString Gothic = QStringLiteral("ＭＳ ゴシック");
 CWindmillDlg::CWindmillDlg(const Clock& clock, Random& random, const QString& commandLine, QWidget* parent)
     : FingerDrillDialog("PELVORAN12", GraphKind::Windmill, clock, commandLine, parent),
       game_(runState(), random) {
-    setWindowIcon(QIcon(":/icon/128.svg"));
+    CMN_SetWindowIcon(this, QStringLiteral(":/icon/128.svg"));
     game_.setLevel(WindmillGame::LevelFromCommandLine(commandLine));
     random.seed(static_cast<std::uint32_t>(clock.now().toSecsSinceEpoch()));
 

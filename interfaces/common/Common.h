@@ -31,6 +31,11 @@ QString CMN_NoDisplayText(const QString& program);
 // Called once by every program's main after the QApplication exists: font substitution, logging, the
 // full-screen key.
 void CMN_InitApplication();
+// Runs `task` on the GUI thread once the program's first window has been painted (at once when one has, or
+// when there is no application): what the first frame does not need waits until the learner sees it.
+void CMN_AfterFirstFrame(std::function<void()> task);
+// The window's icon, set once its first frame is on the screen (drawing an SVG icon costs the first frame).
+void CMN_SetWindowIcon(QWidget* window, const QString& path);
 // F11 shows the program's 720 x 540 window scaled to fill the screen (aspect kept, the rest in its
 // background colour) and F11 again leaves; no widget ever sees the key. Set up by CMN_InitApplication.
 void CMN_EnableFullScreenKey();

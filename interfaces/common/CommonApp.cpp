@@ -2,15 +2,22 @@
 #include "Common.h"
 #include "Database.h"
 
+#include <QApplication>
 #include <QColor>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFont>
+#include <QIcon>
 #include <QLoggingCategory>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fontconfig/fontconfig.h>
+#include <future>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -84,7 +91,93 @@ void endStartUp() {
     s.held.clear();
 }
 
+// fontconfig reads its configuration and caches the first time a font is asked for, which is while the
+// first window is being built. Read on a thread of its own, it overlaps the window system's set-up instead.
+std::shared_future<void>& fontsRead() {
+    static std::shared_future<void> read;
+    return read;
+}
+
+void startReadingFonts() {
+    std::packaged_task<void()> task([] { FcInit(); });
+    fontsRead() = task.get_future().share();
+    std::thread(std::move(task)).detach();
+}
+
+// ---- After the first frame ----
+
+class FirstFrame : public QObject {
+public:
+    static FirstFrame& instance() {
+        static FirstFrame* frame = new FirstFrame(qApp);
+        return *frame;
+    }
+
+    void add(std::function<void()> task) {
+        tasks_.push_back(std::move(task));
+        if (watching_)
+            return;
+        watching_ = true;
+        qApp->installEventFilter(this);
+        // A program whose window never paints (hidden, or closed at once) still gets its work done.
+        QTimer::singleShot(kLongestWaitMs, this, &FirstFrame::run);
+    }
+
+    bool painted() const { return painted_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !painted_) {
+            if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->window()->isVisible()) {
+                painted_ = true;
+                // Queued: the paint is put on the screen only after this event has been handled.
+                QMetaObject::invokeMethod(this, &FirstFrame::run, Qt::QueuedConnection);
+            }
+        }
+        return false;
+    }
+
+private:
+    using QObject::QObject;
+    static constexpr int kLongestWaitMs = 1000;
+
+    void run() {
+        painted_ = true;
+        if (watching_) {
+            watching_ = false;
+            qApp->removeEventFilter(this);
+        }
+        // A task may add another; each runs once.
+        while (!tasks_.empty()) {
+            std::function<void()> task = std::move(tasks_.front());
+            tasks_.erase(tasks_.begin());
+            task();
+        }
+    }
+
+    std::vector<std::function<void()>> tasks_;
+    bool watching_ = false;
+    bool painted_ = false;
+};
+
 } // namespace
+
+void CMN_AfterFirstFrame(std::function<void()> task) {
+    if (!task)
+        return;
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || FirstFrame::instance().painted()) {
+        task();
+        return;
+    }
+    FirstFrame::instance().add(std::move(task));
+}
+
+void CMN_SetWindowIcon(QWidget* window, const QString& path) {
+    CMN_AfterFirstFrame([window = QPointer<QWidget>(window), path] {
+        if (window)
+            window->setWindowIcon(QIcon(path));
+    });
+}
 
 QString CMN_NoDisplayText(const QString& program) {
     const QString name = QFileInfo(program).fileName();
@@ -101,6 +194,7 @@ void CMN_PrepareDisplay(const char* program) {
     s.watching = true;
     s.program = QString::fromLocal8Bit(program ? program : "");
     s.previous = qInstallMessageHandler(startUpHandler);
+    startReadingFonts();
 }
 
 QColor CMN_ColorFromRef(COLORREF colour) {
@@ -113,8 +207,11 @@ void CMN_InitApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("Halvor"));
     installFontSubstitutions();
     CMN_EnableFullScreenKey();
-    // Runs kept on this computer while the school's server was away go now, without holding up the start.
-    DB_StartOutboxSend();
+    // Runs kept on this computer while the school's server was away go once the window is up.
+    CMN_AfterFirstFrame(DB_StartOutboxSend);
+    // The window is built next, and asks for fonts.
+    if (fontsRead().valid())
+        fontsRead().wait();
 }
 
 QFont CMN_Font(const QString& face, double points, bool bold) {

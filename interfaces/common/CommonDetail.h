@@ -5,8 +5,26 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 namespace cmn_detail {
+
+// Where a sound server of this session would be found. The sound module plays through PulseAudio (or
+// PipeWire's stand-in for it); without one it has nothing to play on.
+struct SoundPlaces {
+    QString serverVariable; // PULSE_SERVER
+    QString runtimeDir;     // XDG_RUNTIME_DIR
+    QString pulseRuntime;   // PULSE_RUNTIME_PATH
+    QString display;        // DISPLAY: a server may be announced on a remote display
+    QStringList sockets;    // the system-wide sockets
+    QStringList configFiles;
+    bool daemonInstalled = false; // a server that starts when asked for
+
+    static SoundPlaces ofThisSession();
+};
+
+// False only when no server can answer: loading the module then buys nothing but its libraries.
+bool soundServerMayAnswer(const SoundPlaces& places);
 
 // Renders ":/<folder>/<stem>.svg" (or loads the .png) at `ratio` device pixels per logical pixel; the
 // image's devicePixelRatio says so. The logical size is the SVG's own unless `size` is valid. Null when

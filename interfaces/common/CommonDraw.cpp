@@ -11,11 +11,11 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QHash>
-#include <QImageReader>
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QResource>
 #include <QSvgRenderer>
 #include <QWidget>
 #include <algorithm>
@@ -34,13 +34,12 @@ QImage prerendered(const QString& base, QSize size, qreal ratio) {
     for (const int drawn : halvor::kPrerenderedRatios) {
         if (ratio != drawn)
             continue;
-        const QString path = halvor::prerenderedName(base, drawn);
-        if (!QFile::exists(path))
+        const QResource resource(halvor::prerenderedName(base, drawn));
+        if (!resource.isValid())
             return {};
-        QImageReader reader(path);
-        if (size.isValid() && reader.size() != deviceSize(size, ratio))
+        QImage image = halvor::unpackPicture(resource.uncompressedData());
+        if (image.isNull() || (size.isValid() && image.size() != deviceSize(size, ratio)))
             return {};
-        QImage image = reader.read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(ratio);
         return image;
     }
@@ -253,26 +252,41 @@ private:
     qreal asked_ = 0; // the ratio a queued restore is on its way for
 };
 
-bool keyMatches(QRgb pixel, const ColourKey& key) {
-    if (qAlpha(pixel) != 255)
-        return false;
-    const int r = qRed(pixel), g = qGreen(pixel), b = qBlue(pixel);
-    auto in = [](int v, int shift, COLORREF lo, COLORREF hi) {
-        const int l = int((lo >> shift) & 0xFFu), h = int((hi >> shift) & 0xFFu);
-        return v >= std::min(l, h) && v <= std::max(l, h);
-    };
-    return in(r, 0, key.low, key.high) && in(g, 8, key.low, key.high) && in(b, 16, key.low, key.high);
-}
+// The colours a key takes out, as per-channel bounds of opaque ARGB pixels.
+struct KeyRange {
+    quint32 low[3], high[3];
+
+    explicit KeyRange(const ColourKey& key) {
+        for (int c = 0; c < 3; ++c) { // red, green, blue: bytes 0, 1, 2 of a COLORREF
+            const quint32 l = (key.low >> (8 * c)) & 0xFFu, h = (key.high >> (8 * c)) & 0xFFu;
+            low[c] = std::min(l, h);
+            high[c] = std::max(l, h);
+        }
+    }
+    bool matches(QRgb pixel) const {
+        const quint32 channel[3] = {quint32(qRed(pixel)), quint32(qGreen(pixel)), quint32(qBlue(pixel))};
+        return qAlpha(pixel) == 255 && channel[0] - low[0] <= high[0] - low[0] &&
+               channel[1] - low[1] <= high[1] - low[1] && channel[2] - low[2] <= high[2] - low[2];
+    }
+};
 
 void applyKey(QImage& image, const ColourKey& key) {
     if (image.format() != QImage::Format_ARGB32_Premultiplied)
         image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < image.height(); ++y) {
+    const KeyRange range(key);
+    const int width = image.width(), height = image.height();
+    // Read first: a picture loaded from the program's resources is shared, and is copied only when it has
+    // a pixel to take out.
+    const auto keyed = [&range](QRgb pixel) { return range.matches(pixel); };
+    int y = 0;
+    for (; y < height; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        if (std::any_of(line, line + width, keyed))
+            break;
+    }
+    for (; y < height; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (keyMatches(line[x], key))
-                line[x] = 0;
-        }
+        std::replace_if(line, line + width, keyed, QRgb(0));
     }
 }
 
@@ -284,14 +298,10 @@ bool isOpaque(const CMN_Surface* surface) {
     bool opaque = true;
     const QImage& image = surface->image;
     if (image.hasAlphaChannel()) {
-        for (int y = 0; y < image.height() && opaque; ++y) {
+        const int width = image.width(), height = image.height();
+        for (int y = 0; y < height && opaque; ++y) {
             const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-            for (int x = 0; x < image.width(); ++x) {
-                if (qAlpha(line[x]) != 255) {
-                    opaque = false;
-                    break;
-                }
-            }
+            opaque = std::all_of(line, line + width, [](QRgb p) { return qAlpha(p) == 255; });
         }
     }
     cache[surface] = {key, opaque};
@@ -379,7 +389,8 @@ CMN_Surface* CMN_DXInitDirectDraw7(QWidget* frame) {
     s.scale = CMN_PixelRatio(frame);
     s.back.image = blankImage(frame->size(), s.scale);
     s.back.resourceId = 0;
-    s.front = blankImage(frame->size(), s.scale);
+    s.front = QImage(); // made by the first flip; shown black until then
+
     s.view = new FrontView(frame);
     s.view->show();
     s.view->raise();

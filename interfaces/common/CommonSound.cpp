@@ -2,13 +2,18 @@
 // by the library from the WAV's own length, so "play if not playing" behaves the same with speakers, without
 // them, without the module, or while the file is still loading.
 #include "Common.h"
+#include "CommonDetail.h"
 #include "SoundOutput.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLibrary>
 #include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -37,6 +42,8 @@ struct SoundState {
     std::vector<std::unique_ptr<CMN_SoundBuffer>> buffers;
     std::function<void()> restore;
     bool asked = false; // whether the sound system was asked for its outputs
+    bool waitingForFrame = false;
+    QElapsedTimer lastLook; // when a sound server was last looked for and none was found
     std::unique_ptr<halvor::SoundOutput> output;
     bool hasOutput = false;
 };
@@ -158,11 +165,22 @@ void outputsChanged(bool hasOutput) {
 }
 
 // The audio devices are asked for, and the sounds prepared, when a sound is first played: a drill whose
-// sounds wait for the learner's first run shows its window without waiting for the sound system.
+// sounds wait for the learner's first run shows its window without waiting for the sound system. With no
+// sound server to play through, the module and its libraries are not loaded at all; the server is looked
+// for again at a later sound, no more than every few seconds.
 void ensureDevices() {
     SoundState& s = state();
     if (s.asked || !s.initialised)
         return;
+    constexpr qint64 kLookAgainMs = 3000;
+    if (s.lastLook.isValid() && s.lastLook.elapsed() < kLookAgainMs)
+        return;
+    if (!cmn_detail::soundServerMayAnswer(cmn_detail::SoundPlaces::ofThisSession())) {
+        if (!s.lastLook.isValid())
+            qCInfo(lcSound) << "no sound server: sounds play silently";
+        s.lastLook.start();
+        return;
+    }
     s.asked = true;
     s.output = loadOutput();
     if (s.output)
@@ -170,8 +188,25 @@ void ensureDevices() {
     s.hasOutput = s.output && s.output->hasOutput();
     if (s.output && !s.hasOutput)
         qCInfo(lcSound) << "no audio output: sounds play silently";
-    for (auto& buffer : s.buffers)
+    // Sounds started while the devices were not yet asked for are heard from here on.
+    for (auto& buffer : s.buffers) {
         makeEffect(buffer.get());
+        if (isPlaying(buffer.get()))
+            startEffect(buffer.get());
+    }
+}
+
+// The first window is not kept waiting for the sound system: a sound played while it is being built (the
+// menus' music) starts once it is on the screen.
+void ensureDevicesSoon() {
+    SoundState& s = state();
+    if (s.asked || s.waitingForFrame)
+        return;
+    s.waitingForFrame = true;
+    CMN_AfterFirstFrame([] {
+        state().waitingForFrame = false;
+        ensureDevices();
+    });
 }
 
 bool known(CMN_SoundBuffer* buffer) {
@@ -193,6 +228,52 @@ bool known(CMN_SoundBuffer* buffer) {
 }
 
 } // namespace
+
+namespace cmn_detail {
+
+SoundPlaces SoundPlaces::ofThisSession() {
+    SoundPlaces places;
+    places.serverVariable = qEnvironmentVariable("PULSE_SERVER");
+    places.runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    places.pulseRuntime = qEnvironmentVariable("PULSE_RUNTIME_PATH");
+    places.display = qEnvironmentVariable("DISPLAY");
+    places.sockets = {QStringLiteral("/run/pulse/native"), QStringLiteral("/var/run/pulse/native")};
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    places.configFiles = {QStringLiteral("/etc/pulse/client.conf"),
+                          config + QStringLiteral("/pulse/client.conf")};
+    for (const QFileInfo& file : QDir(QStringLiteral("/etc/pulse/client.conf.d")).entryInfoList(QDir::Files))
+        places.configFiles << file.filePath();
+    places.daemonInstalled = !QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty() ||
+                             !QStandardPaths::findExecutable(QStringLiteral("pipewire-pulse")).isEmpty();
+    return places;
+}
+
+bool soundServerMayAnswer(const SoundPlaces& places) {
+    if (!places.serverVariable.isEmpty() || places.daemonInstalled)
+        return true;
+    // "host:0" rather than ":0": the display may carry the address of the server beside it.
+    if (!places.display.isEmpty() && !places.display.startsWith(QLatin1Char(':')))
+        return true;
+    QStringList sockets = places.sockets;
+    if (!places.pulseRuntime.isEmpty())
+        sockets << places.pulseRuntime + QStringLiteral("/native");
+    if (!places.runtimeDir.isEmpty())
+        sockets << places.runtimeDir + QStringLiteral("/pulse/native");
+    for (const QString& socket : std::as_const(sockets)) {
+        if (QFileInfo::exists(socket))
+            return true;
+    }
+    static const QRegularExpression named(QStringLiteral("^\\s*default-server\\s*="),
+                                          QRegularExpression::MultilineOption);
+    for (const QString& path : places.configFiles) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && QString::fromUtf8(file.readAll()).contains(named))
+            return true;
+    }
+    return false;
+}
+
+} // namespace cmn_detail
 
 CMN_SoundBuffer* CMN_DSInitDirectSound(QWidget*) {
     SoundState& s = state();
@@ -260,7 +341,7 @@ int CMN_DSPlaySound(CMN_SoundBuffer* buffer, int loop) {
     if (!wasPlaying)
         buffer->started.start();
     if (!buffer->primary)
-        ensureDevices();
+        ensureDevicesSoon();
     startEffect(buffer);
     return 1;
 }
@@ -321,6 +402,7 @@ void CMN_DSReleaseDirectSound() {
     s.restore = nullptr;
     s.output.reset();
     s.asked = false;
+    s.lastLook.invalidate();
     s.initialised = false;
 }
 

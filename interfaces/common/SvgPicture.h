@@ -2,10 +2,14 @@
 // renderer, so that a picture drawn ahead at build time is exactly the one a program would draw.
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QPainter>
 #include <QString>
 #include <QSvgRenderer>
+#include <QSysInfo>
+#include <QtEndian>
+#include <cstring>
 
 namespace halvor {
 
@@ -22,9 +26,52 @@ inline QImage renderSvg(QSvgRenderer& renderer, QSize pixels) {
 // The pictures drawn ahead are for the ratios most screens have; others are drawn when loaded.
 inline constexpr int kPrerenderedRatios[] = {1, 2};
 
-// "<stem>@<ratio>x.png": the picture <stem>.svg drawn ahead at its own size for that device pixel ratio.
+// "<stem>@<ratio>x.px": the picture <stem>.svg drawn ahead at its own size for that device pixel ratio.
 inline QString prerenderedName(const QString& stem, int ratio) {
-    return QStringLiteral("%1@%2x.png").arg(stem).arg(ratio);
+    return QStringLiteral("%1@%2x.px").arg(stem).arg(ratio);
+}
+
+// A picture drawn ahead is kept as its premultiplied pixels, little-endian, after a 16-byte header ("HLVP",
+// width, height, 0). The resource compiler compresses it; a program takes the pixels as they are, without
+// a decoder or the image plugins a PNG would make Qt look through.
+inline constexpr char kPictureMagic[4] = {'H', 'L', 'V', 'P'};
+inline constexpr qsizetype kPictureHeader = 16;
+inline constexpr quint32 kLargestPictureSide = 16384;
+
+inline QByteArray packPicture(const QImage& picture) {
+    const QImage image = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QByteArray data(kPictureHeader + qsizetype(image.width()) * image.height() * 4, Qt::Uninitialized);
+    char* out = data.data();
+    std::memcpy(out, kPictureMagic, 4);
+    qToLittleEndian(quint32(image.width()), out + 4);
+    qToLittleEndian(quint32(image.height()), out + 8);
+    qToLittleEndian(quint32(0), out + 12);
+    out += kPictureHeader;
+    for (int y = 0; y < image.height(); ++y, out += image.width() * 4)
+        qToLittleEndian<quint32>(image.constScanLine(y), image.width(), out);
+    return data;
+}
+
+// The picture in `data`, sharing its bytes where it can; null when `data` is not a whole picture.
+inline QImage unpackPicture(const QByteArray& data) {
+    if (data.size() < kPictureHeader || std::memcmp(data.constData(), kPictureMagic, 4) != 0)
+        return {};
+    const quint32 width = qFromLittleEndian<quint32>(data.constData() + 4);
+    const quint32 height = qFromLittleEndian<quint32>(data.constData() + 8);
+    if (width == 0 || height == 0 || width > kLargestPictureSide || height > kLargestPictureSide ||
+        data.size() != kPictureHeader + qsizetype(width) * height * 4)
+        return {};
+    const uchar* pixels = reinterpret_cast<const uchar*>(data.constData()) + kPictureHeader;
+    if (QSysInfo::ByteOrder == QSysInfo::LittleEndian && quintptr(pixels) % 4 == 0) {
+        auto* kept = new QByteArray(data);
+        return QImage(
+            pixels, int(width), int(height), qsizetype(width) * 4, QImage::Format_ARGB32_Premultiplied,
+            [](void* bytes) { delete static_cast<QByteArray*>(bytes); }, kept);
+    }
+    QImage image(int(width), int(height), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < image.height(); ++y)
+        qFromLittleEndian<quint32>(pixels + qsizetype(y) * width * 4, width, image.scanLine(y));
+    return image;
 }
 
 } // namespace halvor

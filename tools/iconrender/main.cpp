@@ -3,11 +3,12 @@
 //       the application icon as the PNG sizes of the hicolor icon theme:
 //       <theme folder>/<size>x<size>/apps/<icon name>.png
 //   halvor-iconrender --pictures <folder> <picture.svg>...
-//       each picture at its own size for the usual device pixel ratios, as <folder>/<stem>@<ratio>x.png,
+//       each picture at its own size for the usual device pixel ratios, as <folder>/<stem>@<ratio>x.px,
 //       which the programs load instead of drawing the SVG while their first window waits
 #include "SvgPicture.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 
@@ -56,7 +57,9 @@ int renderPictures(const QStringList& args) {
         const QString stem = QFileInfo(file).completeBaseName();
         for (const int ratio : halvor::kPrerenderedRatios) {
             const QString out = folder.filePath(halvor::prerenderedName(stem, ratio));
-            if (!halvor::renderSvg(svg, size * ratio).save(out)) {
+            QFile file(out);
+            if (!file.open(QIODevice::WriteOnly) ||
+                !file.write(halvor::packPicture(halvor::renderSvg(svg, size * ratio))) || !file.flush()) {
                 std::fprintf(stderr, "halvor-iconrender: cannot write %s\n", qPrintable(out));
                 return 1;
             }

@@ -332,6 +332,38 @@ private slots:
                  expected.convertToFormat(QImage::Format_ARGB32));
     }
 
+    // A stored picture that is cut short or not a picture is refused, never read past its end.
+    void packedPicturesRoundTripAndRefuseDamage_data() {
+        QTest::addColumn<int>("cut");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<char>("byte");
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("as packed") << 0 << -1 << '\0' << true;
+        QTest::newRow("last pixel missing") << 4 << -1 << '\0' << false;
+        QTest::newRow("header only") << 3 * 5 * 4 << -1 << '\0' << false;
+        QTest::newRow("not a picture") << 0 << 0 << 'P' << false;
+        QTest::newRow("width says more") << 0 << 4 << '\4' << false;
+        QTest::newRow("no height") << 0 << 8 << '\0' << false;
+        QTest::newRow("huge height") << 0 << 11 << '\x7f' << false;
+    }
+    void packedPicturesRoundTripAndRefuseDamage() {
+        QFETCH(int, cut);
+        QFETCH(int, at);
+        QFETCH(char, byte);
+        QFETCH(bool, whole);
+        QImage picture(3, 5, QImage::Format_ARGB32_Premultiplied);
+        for (int i = 0; i < 15; ++i)
+            picture.setPixel(i % 3, i / 3, qPremultiply(qRgba(i * 17, 255 - i, i, 40 + i * 10)));
+        QByteArray data = halvor::packPicture(picture);
+        data.chop(cut);
+        if (at >= 0)
+            data[at] = byte;
+        const QImage unpacked = halvor::unpackPicture(data);
+        QCOMPARE(!unpacked.isNull(), whole);
+        if (whole)
+            QCOMPARE(unpacked, picture);
+    }
+
     void restoreCallbackOnScreenChange() {
         QWidget frame;
         frame.resize(32, 32);

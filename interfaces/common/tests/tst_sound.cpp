@@ -1,5 +1,6 @@
 // Sound buffers: the synthesised WAV resource, playing state from the WAV's length, volume, failures.
 #include "Common.h"
+#include "CommonDetail.h"
 
 #include <QtTest>
 
@@ -16,6 +17,87 @@ private slots:
     void cleanup() {
         CMN_DSForceInitFailure(false);
         CMN_DSReleaseDirectSound();
+    }
+
+    // First, while no window of this process has painted: music started while the window is being built
+    // asks for the sound system only once the window is on the screen, and work queued for after the first
+    // frame runs then, in order; later work runs at once.
+    void soundWaitsForTheFirstFrame() {
+        static QStringList said;
+        said.clear();
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
+                if (QByteArray(context.category) == "halvor.sound")
+                    said << text;
+            });
+        // A named server that is not there: the module is loaded and says it finds no output.
+        const QByteArray server = qgetenv("PULSE_SERVER");
+        qputenv("PULSE_SERVER", "unix:/nonexistent/native");
+        const auto restore = qScopeGuard([previous, server] {
+            qInstallMessageHandler(previous);
+            qputenv("PULSE_SERVER", server);
+        });
+        QStringList ran;
+        CMN_AfterFirstFrame([&ran] { ran << "first"; });
+        QWidget window;
+        window.resize(64, 48);
+        QVERIFY(CMN_DSInitDirectSound(&window));
+        CMN_SoundBuffer* music = CMN_DSCreateBufferFromWave(nullptr, kChime);
+        QCOMPARE(CMN_DSPlaySound(music, 1), 1);
+        CMN_AfterFirstFrame([&ran] { ran << "second"; });
+        QCoreApplication::processEvents();
+        QCOMPARE(ran, QStringList());
+        QVERIFY(said.isEmpty());
+        window.show();
+        QTRY_COMPARE(ran, (QStringList{"first", "second"}));
+        QVERIFY(!said.isEmpty()); // the sound system was looked for
+        QCOMPARE(CMN_DSIsPlayingSound(music), 1);
+        CMN_AfterFirstFrame([&ran] { ran << "later"; });
+        QCOMPARE(ran.last(), QStringLiteral("later"));
+    }
+
+    // The sound module is loaded only where a sound server may answer.
+    void soundServerIsLookedFor_data() {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<bool>("mayAnswer");
+        QTest::newRow("nothing") << "" << false;
+        QTest::newRow("server variable") << "variable" << true;
+        QTest::newRow("session socket") << "socket" << true;
+        QTest::newRow("system socket") << "system" << true;
+        QTest::newRow("configured server") << "config" << true;
+        QTest::newRow("commented-out server") << "comment" << false;
+        QTest::newRow("remote display") << "remote" << true;
+        QTest::newRow("server starts when asked") << "daemon" << true;
+    }
+    void soundServerIsLookedFor() {
+        QFETCH(QString, setting);
+        QFETCH(bool, mayAnswer);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        auto touch = [](const QString& path, const QByteArray& text) {
+            QDir().mkpath(QFileInfo(path).path());
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+        };
+        cmn_detail::SoundPlaces places;
+        places.runtimeDir = dir.filePath(QStringLiteral("run"));
+        places.display = QStringLiteral(":0");
+        places.sockets = {dir.filePath(QStringLiteral("system/native"))};
+        places.configFiles = {dir.filePath(QStringLiteral("client.conf"))};
+        QVERIFY(touch(places.configFiles[0], "; default-server =\nautospawn = no\n"));
+        if (setting == "variable")
+            places.serverVariable = QStringLiteral("unix:/elsewhere");
+        if (setting == "socket")
+            QVERIFY(touch(places.runtimeDir + QStringLiteral("/pulse/native"), {}));
+        if (setting == "system")
+            QVERIFY(touch(places.sockets[0], {}));
+        if (setting == "config")
+            QVERIFY(touch(places.configFiles[0], "autospawn = no\n  default-server = tcp:hall\n"));
+        if (setting == "remote")
+            places.display = QStringLiteral("classroom-7:10");
+        if (setting == "daemon")
+            places.daemonInstalled = true;
+        QCOMPARE(cmn_detail::soundServerMayAnswer(places), mayAnswer);
     }
 
     void synthesisedResourceIsTheWaveFormat() {
@@ -45,14 +127,19 @@ private slots:
     // Without the sound module (a broken installation) every sound is silent, and its timing holds.
     void playsForTheWavesLength_data() {
         QTest::addColumn<QByteArray>("modules");
+        // A named server that is not there: the module is loaded and finds no output.
         QTest::newRow("sound module") << qgetenv("HALVOR_MODULES");
         QTest::newRow("no sound module") << QByteArray("/nonexistent");
     }
     void playsForTheWavesLength() {
         QFETCH(QByteArray, modules);
-        const QByteArray kept = qgetenv("HALVOR_MODULES");
+        const QByteArray kept = qgetenv("HALVOR_MODULES"), server = qgetenv("PULSE_SERVER");
         qputenv("HALVOR_MODULES", modules);
-        const auto restore = qScopeGuard([kept] { qputenv("HALVOR_MODULES", kept); });
+        qputenv("PULSE_SERVER", "unix:/nonexistent/native");
+        const auto restore = qScopeGuard([kept, server] {
+            qputenv("HALVOR_MODULES", kept);
+            qputenv("PULSE_SERVER", server);
+        });
         QVERIFY(CMN_DSInitDirectSound(nullptr));
         CMN_SoundBuffer* chime = CMN_DSCreateBufferFromWave(nullptr, kChime);
         QVERIFY(chime);
