@@ -1,45 +1,23 @@
 #include "MSChart.h"
+#include "ChartDrawing.h"
+#include "Common.h"
 
-#include <QBarCategoryAxis>
-#include <QBarSeries>
-#include <QBarSet>
-#include <QCategoryAxis>
-#include <QChart>
-#include <QChartView>
 #include <QFontMetricsF>
-#include <QGraphicsLayout>
-#include <QGraphicsScene>
 #include <QLabel>
-#include <QLineSeries>
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 Q_LOGGING_CATEGORY(lcChart, "halvor.chart")
 
 namespace {
 
-const char* const kFontFace = "ＭＳ Ｐゴシック";
-const QColor kNavy(0x2b, 0x3a, 0x67);
-
-// Series colours: the suite's palette, darkened where a thin line on white would be too faint.
-QColor seriesColour(int column) {
-    static const QColor colours[] = {QColor(0x2f, 0x8a, 0xe6),
-                                     QColor(0xff, 0x7a, 0x6b),
-                                     QColor(0x4c, 0xa8, 0x2c),
-                                     QColor(0xe0, 0xa8, 0x00),
-                                     kNavy,
-                                     QColor(0x9b, 0x6b, 0xd6)};
-    return colours[column % std::size(colours)];
-}
-
-// Category labels that fit side by side under the chart ("2004/11/29_12" is about 90 pixels wide). Longer
-// charts label only every n-th row, so the labels neither overlap nor get cut.
-constexpr int kMaxAxisLabels = 6;
+using halvor::chartFont;
+using halvor::kChartNavy;
 
 // Values are drawn within this magnitude: far beyond any run's number, and small enough that the axis
 // arithmetic (spans, head room, nice numbers) stays finite for hand-edited values such as 1e308.
@@ -48,13 +26,6 @@ constexpr double kMaxMagnitude = 1e15;
 // A row count that fits the 16-bit row index; negative counts mean none.
 int clampCount(int count) {
     return std::clamp(count, 0, 32767);
-}
-
-QFont chartFont(double points, bool bold = false) {
-    QFont font(QString::fromUtf8(kFontFace));
-    font.setPixelSize(std::max(1, int(std::lround(points * 4.0 / 3.0))));
-    font.setBold(bold);
-    return font;
 }
 
 } // namespace
@@ -78,8 +49,7 @@ struct CMSChart::Impl {
     bool dirty = true;
     bool redrawPending = false;
 
-    QChart* chart = nullptr;
-    QChartView* view = nullptr;
+    std::unique_ptr<halvor::ChartDrawing> drawing; // none when the chart module cannot be loaded
     QLabel* footnoteLabel = nullptr;
 
     static QString defaultColumnLabel(int c) { return QStringLiteral("C%1").arg(c + 1); }
@@ -150,117 +120,21 @@ struct CMSChart::Impl {
         if (sample) {
             sampleData(labels, cells);
         }
-        const int rows = int(cells.size());
 
-        chart->removeAllSeries();
-        for (QAbstractAxis* axis : chart->axes()) {
-            chart->removeAxis(axis);
-            delete axis;
-        }
-        chart->setTitle(title);
-        chart->legend()->setVisible(showLegend && columnCount > 0);
         footnoteLabel->setText(footnote);
         footnoteLabel->setVisible(!footnote.isEmpty());
-
-        double low = 0.0;
-        double high = 0.0;
-        for (const auto& cellsOfRow : cells) {
-            for (double v : cellsOfRow) {
-                low = std::min(low, v);
-                high = std::max(high, v);
-            }
-        }
-        if (high <= low) {
-            high = low + 10.0;
-        }
-
-        auto* valueAxis = new QValueAxis;
-        // Head room above the highest value, so its point does not sit on the frame.
-        valueAxis->setRange(low, high + (high - low) * 0.05);
-        valueAxis->applyNiceNumbers();
-        valueAxis->setTitleText(valueAxisTitle);
-        valueAxis->setTitleFont(chartFont(9));
-        valueAxis->setLabelFormat(QStringLiteral("%g"));
-        valueAxis->setLabelsColor(kNavy);
-        valueAxis->setTitleBrush(kNavy);
-        chart->addAxis(valueAxis, Qt::AlignLeft);
-
-        QAbstractAxis* categoryAxis = nullptr;
-        const bool bars = chartType == VtChChartType2dBar;
-        if (bars || rows <= kMaxAxisLabels) {
-            auto* axis = new QBarCategoryAxis;
-            // Category labels must be unique; a repeated label gets invisible padding.
-            QStringList unique;
-            for (const QString& label : labels) {
-                QString l = label;
-                while (unique.contains(l)) {
-                    l += QChar(0x200B);
-                }
-                unique.append(l);
-            }
-            axis->append(unique);
-            categoryAxis = axis;
-        } else {
-            // Many rows: a label on every n-th row keeps them readable, the line still shows every row.
-            auto* axis = new QCategoryAxis;
-            axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-            const int step = (rows + kMaxAxisLabels - 2) / (kMaxAxisLabels - 1);
-            QStringList used;
-            for (int r = 0; r < rows; r += step) {
-                QString l = labels.value(r);
-                while (used.contains(l)) {
-                    l += QChar(0x200B);
-                }
-                used.append(l);
-                axis->append(l, r);
-            }
-            axis->setRange(-0.5, rows - 0.5);
-            categoryAxis = axis;
-        }
-        categoryAxis->setTruncateLabels(false);
-        categoryAxis->setLabelsColor(kNavy);
-        categoryAxis->setLabelsFont(chartFont(8));
-        chart->addAxis(categoryAxis, Qt::AlignBottom);
-
-        if (bars) {
-            auto* series = new QBarSeries;
-            for (int c = 0; c < columnCount; ++c) {
-                auto* set = new QBarSet(columnLabels.value(c));
-                set->setColor(sample ? seriesColour(c).lighter(150) : seriesColour(c));
-                set->setBorderColor(seriesColour(c).darker(120));
-                QList<qreal> data;
-                data.reserve(rows);
-                for (const auto& cellsOfRow : cells) {
-                    data.append(cellsOfRow.value(c));
-                }
-                set->append(data);
-                series->append(set);
-            }
-            chart->addSeries(series);
-            series->attachAxis(categoryAxis);
-            series->attachAxis(valueAxis);
-        } else {
-            for (int c = 0; c < columnCount; ++c) {
-                auto* series = new QLineSeries;
-                series->setName(columnLabels.value(c));
-                QPen pen(seriesColour(c), 2.5);
-                if (sample) {
-                    pen.setStyle(Qt::DashLine);
-                }
-                series->setPen(pen);
-                // Markers help on short charts; on long ones they would hide the line.
-                series->setPointsVisible(rows <= 60);
-                QList<QPointF> points;
-                points.reserve(rows);
-                for (int r = 0; r < rows; ++r) {
-                    points.append(QPointF(r, cells[r].value(c)));
-                }
-                series->replace(points);
-                chart->addSeries(series);
-                series->attachAxis(categoryAxis);
-                series->attachAxis(valueAxis);
-            }
-        }
+        if (!drawing)
+            return;
+        halvor::ChartPicture picture;
+        picture.bars = chartType == VtChChartType2dBar;
+        picture.legend = showLegend;
+        picture.sample = sample;
+        picture.title = title;
+        picture.valueAxisTitle = valueAxisTitle;
+        picture.seriesNames = columnLabels.mid(0, columnCount);
+        picture.rowLabels = labels;
+        picture.cells = cells;
+        drawing->draw(picture);
     }
 };
 
@@ -268,20 +142,20 @@ CMSChart::CMSChart(QWidget* parent) : QWidget(parent), d(new Impl) {
     d->q = this;
     d->resizeColumns(1);
 
-    d->chart = new QChart;
-    d->chart->setTitleFont(chartFont(14, true));
-    d->chart->setTitleBrush(kNavy);
-    d->chart->legend()->setAlignment(Qt::AlignRight);
-    d->chart->legend()->setFont(chartFont(9));
-    d->chart->legend()->setLabelColor(kNavy);
-    d->chart->setAnimationOptions(QChart::NoAnimation);
-    d->chart->setBackgroundRoundness(0);
-    d->chart->layout()->setContentsMargins(0, 0, 0, 0);
-
-    d->view = new QChartView(d->chart, this);
-    d->view->setObjectName(QStringLiteral("chartView"));
-    d->view->setRenderHint(QPainter::Antialiasing);
-    d->view->setFrameShape(QFrame::NoFrame);
+    QWidget* shown = nullptr;
+    QString why;
+    if (const auto make = reinterpret_cast<halvor::MakeChartDrawing>(
+            CMN_LoadModule(halvor::kChartModule, halvor::kMakeChartDrawing, &why))) {
+        d->drawing.reset(make(this));
+        shown = d->drawing->view();
+    } else {
+        qCWarning(lcChart).noquote() << "no chart module, the chart is not drawn:" << why;
+        auto* missing = new QLabel(QStringLiteral("グラフを ひょうじ できません。"), this);
+        missing->setObjectName(QStringLiteral("chartMissing"));
+        missing->setAlignment(Qt::AlignCenter);
+        missing->setFont(chartFont(12));
+        shown = missing;
+    }
 
     d->footnoteLabel = new QLabel(this);
     d->footnoteLabel->setObjectName(QStringLiteral("footnote"));
@@ -293,7 +167,7 @@ CMSChart::CMSChart(QWidget* parent) : QWidget(parent), d(new Impl) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(d->view, 1);
+    layout->addWidget(shown, 1);
     layout->addWidget(d->footnoteLabel);
 
     d->changed();
@@ -488,19 +362,13 @@ void CMSChart::Print(QPainter& painter, const QRectF& target) {
         chartArea.setBottom(target.bottom() - text.height() - 4);
         painter.save();
         painter.setFont(font);
-        painter.setPen(kNavy);
+        painter.setPen(kChartNavy);
         painter.drawText(QRectF(target.left(), chartArea.bottom() + 4, target.width(), text.height()),
                          Qt::TextWordWrap, d->footnote);
         painter.restore();
     }
-    // The scene is drawn item by item through the painter, so lines and text stay vectors.
-    const QSizeF onScreen = d->chart->size();
-    d->chart->resize(chartArea.size());
-    d->chart->layout()
-        ->activate(); // places the plot, axes and legend for that size now, not at the next event
-    d->chart->scene()->render(&painter, chartArea, QRectF(d->chart->pos(), chartArea.size()));
-    d->chart->resize(onScreen);
-    d->chart->layout()->activate();
+    if (d->drawing)
+        d->drawing->print(painter, chartArea);
 }
 
 void CMSChart::showEvent(QShowEvent* event) {

@@ -36,6 +36,9 @@ void CMN_InitApplication();
 void CMN_AfterFirstFrame(std::function<void()> task);
 // The window's icon, set once its first frame is on the screen (drawing an SVG icon costs the first frame).
 void CMN_SetWindowIcon(QWidget* window, const QString& path);
+// The entry point `entry` of the module `name` (modules/<name>.so beside the program, or in HALVOR_MODULES):
+// what only some runs need is loaded when first needed. Null, with the reason in `why`, when it cannot be.
+QFunctionPointer CMN_LoadModule(const char* name, const char* entry, QString* why = nullptr);
 // F11 shows the program's 720 x 540 window scaled to fill the screen (aspect kept, the rest in its
 // background colour) and F11 again leaves; no widget ever sees the key. Set up by CMN_InitApplication.
 void CMN_EnableFullScreenKey();

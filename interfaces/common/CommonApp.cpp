@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QIcon>
+#include <QLibrary>
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QTimer>
@@ -179,6 +180,22 @@ void CMN_SetWindowIcon(QWidget* window, const QString& path) {
     });
 }
 
+QFunctionPointer CMN_LoadModule(const char* name, const char* entry, QString* why) {
+    QStringList folders{QCoreApplication::applicationDirPath() + QStringLiteral("/modules")};
+    if (const QString extra = qEnvironmentVariable("HALVOR_MODULES"); !extra.isEmpty())
+        folders << extra;
+    QString reason;
+    for (const QString& folder : std::as_const(folders)) {
+        QLibrary module(folder + QLatin1Char('/') + QLatin1String(name));
+        if (const QFunctionPointer function = module.resolve(entry))
+            return function; // the module stays loaded: what it made lives on
+        reason = module.errorString();
+    }
+    if (why)
+        *why = reason;
+    return nullptr;
+}
+
 QString CMN_NoDisplayText(const QString& program) {
     const QString name = QFileInfo(program).fileName();
     return (name.isEmpty() ? QString() : name + QStringLiteral(": ")) +
@@ -227,5 +244,6 @@ QFont CMN_Font(const QString& face, double points, bool bold) {
     QFont font(face.isEmpty() ? kGothic : face);
     font.setPixelSize(std::max(1, int(std::lround(pixels))));
     font.setBold(bold);
+    font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }

@@ -524,10 +524,13 @@ void CMN_DXFlip() {
     DrawState& s = state();
     if (s.back.image.isNull())
         return;
-    // Copy into the standing front image rather than share: the back stays the drawn picture (drills draw
-    // over the last frame) and no frame allocates.
-    if (s.front.size() == s.back.image.size() && s.front.format() == s.back.image.format() &&
-        s.front.bytesPerLine() == s.back.image.bytesPerLine()) {
+    // The first flip shares the back, so the first frame shows without a copy; drawing on the back then
+    // parts the two. From there the back is copied into the standing front: the back stays the drawn
+    // picture (drills draw over the last frame) and no frame allocates.
+    if (s.front.isNull() || !s.front.isDetached()) {
+        s.front = s.back.image;
+    } else if (s.front.size() == s.back.image.size() && s.front.format() == s.back.image.format() &&
+               s.front.bytesPerLine() == s.back.image.bytesPerLine()) {
         std::memcpy(s.front.bits(), s.back.image.constBits(), size_t(s.front.sizeInBytes()));
     } else {
         s.front = s.back.image.copy();

@@ -10,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLibrary>
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -118,20 +117,12 @@ void startEffect(CMN_SoundBuffer* buffer) {
     buffer->effect->play(buffer->looping);
 }
 
-// The module in modules/ beside the program (or in HALVOR_MODULES, where the tests have it); without it
-// every sound is silent, as without speakers.
+// Without the sound module every sound is silent, as without speakers.
 std::unique_ptr<halvor::SoundOutput> loadOutput() {
-    QStringList folders{QCoreApplication::applicationDirPath() + QStringLiteral("/modules")};
-    if (const QString extra = qEnvironmentVariable("HALVOR_MODULES"); !extra.isEmpty())
-        folders << extra;
     QString reason;
-    for (const QString& folder : std::as_const(folders)) {
-        QLibrary module(folder + QLatin1Char('/') + QLatin1String(halvor::kSoundModule));
-        const auto make = reinterpret_cast<halvor::MakeSoundOutput>(module.resolve(halvor::kMakeSoundOutput));
-        if (make)
-            return std::unique_ptr<halvor::SoundOutput>(make());
-        reason = module.errorString();
-    }
+    if (const auto make = reinterpret_cast<halvor::MakeSoundOutput>(
+            CMN_LoadModule(halvor::kSoundModule, halvor::kMakeSoundOutput, &reason)))
+        return std::unique_ptr<halvor::SoundOutput>(make());
     qCWarning(lcSound).noquote() << "no sound module, sounds play silently:" << reason;
     return nullptr;
 }

@@ -61,6 +61,7 @@ private slots:
     void manyRowsLabelOnlySomeCategories();
     void fingerChartsKeepTheNewestRuns_data();
     void fingerChartsKeepTheNewestRuns();
+    void withoutTheChartModuleTheGridStillWorks();
 };
 
 void ChartTest::growingRowsKeepsValuesAndNewCellsAreZero() {
@@ -397,4 +398,24 @@ void ChartTest::fingerChartsKeepTheNewestRuns() {
 }
 
 QTEST_MAIN(ChartTest)
+// A broken installation without the chart module: the window says so where the chart would be, and the grid
+// the drills fill keeps working.
+void ChartTest::withoutTheChartModuleTheGridStillWorks() {
+    const QByteArray kept = qgetenv("HALVOR_MODULES");
+    qputenv("HALVOR_MODULES", "/nonexistent");
+    const auto restore = qScopeGuard([kept] { qputenv("HALVOR_MODULES", kept); });
+    CMSChart chart;
+    chart.SetColumnCount(2);
+    fillRow(chart, 1, QStringLiteral("1回目"), {12, 3});
+    chart.refresh();
+    QVERIFY(!chart.findChild<QChartView*>());
+    auto* missing = chart.findChild<QLabel*>(QStringLiteral("chartMissing"));
+    QVERIFY(missing);
+    QVERIFY(missing->text().contains(QStringLiteral("グラフ")));
+    QCOMPARE(chart.value(1, 2), 3.0);
+    QImage page(200, 100, QImage::Format_ARGB32);
+    QPainter painter(&page);
+    chart.Print(painter, QRectF(0, 0, 200, 100)); // nothing to draw, and no crash
+}
+
 #include "tst_chart.moc"
