@@ -22,7 +22,7 @@ constexpr int FanfareWave = 148;
 CBlockDlg::CBlockDlg(const Clock& clock, Random& random, const QString& commandLine, QWidget* parent)
     : FingerDrillDialog("TAVREL11", GraphKind::Blocks, clock, commandLine, parent),
       game_(runState(), random, blocks::BlocksCore::ModeFromCommandLine(commandLine)) {
-    CMN_SetWindowIcon(this, QStringLiteral(":/icon/128.svg"));
+    CMN_SetWindowIcon(this, QStringLiteral("128"));
     if (!setUpGraphics()) {
         CMN_DXReleaseDirectDraw7();
         postClose();

@@ -124,9 +124,9 @@ function(halvor_add_resources target folder)
             list(APPEND files ${f})
         endforeach()
     endforeach()
-    # Pictures and cursors drawn ahead for the usual pixel ratios: loading them costs less than drawing the
+    # Pictures, cursors and window icons drawn ahead for the usual pixel ratios: loading them costs less than drawing the
     # SVG (and its text) while the first window waits. The SVG stays for other ratios and sizes.
-    foreach(kind bitmap cursor)
+    foreach(kind bitmap cursor icon)
         file(GLOB svgs CONFIGURE_DEPENDS ${folder}/${kind}/*.svg)
         if(NOT svgs)
             continue()

@@ -37,22 +37,15 @@ const QColor kPracticeArea(0, 200, 0);
 constexpr int kPettaCells = 8;
 constexpr int kPettaSize = 150;
 
-// The eight 150 x 150 cells of a 150 x 1200 strip, cell 0 at the top, at the pixel density `ratio`. A strip
-// that cannot be read leaves the picture empty rather than stopping the drill.
-std::array<QPixmap, kPettaCells> loadStrip(int id, qreal ratio) {
-    std::array<QPixmap, kPettaCells> cells;
-    const QImage strip =
-        CMN_LoadPicture(QString::number(id), ratio, QSize(kPettaSize, kPettaSize * kPettaCells));
-    if (strip.isNull()) {
-        return cells;
-    }
+// Cell `i` of the eight 150 x 150 cells of a 150 x 1200 strip, cell 0 at the top; a strip that cannot be
+// read leaves the picture empty rather than stopping the drill.
+QPixmap stripCell(const QImage& strip, int i) {
+    if (strip.isNull())
+        return {};
     const int side = strip.width();
-    for (int i = 0; i < kPettaCells; ++i) {
-        QImage cell = strip.copy(0, i * side, side, side);
-        cell.setDevicePixelRatio(ratio);
-        cells[i] = QPixmap::fromImage(cell);
-    }
-    return cells;
+    QImage cell = strip.copy(0, i * side, side, side);
+    cell.setDevicePixelRatio(strip.devicePixelRatio());
+    return QPixmap::fromImage(std::move(cell));
 }
 
 template <typename W> W* make(QWidget* parent, const char* name) {
@@ -78,7 +71,7 @@ FrmMain::FrmMain(const halvor::Clock* clock, QWidget* parent)
       commandLine_(CMN_GetCommandLine()) {
     setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(QStringLiteral("ひらがなローマ字入力"));
-    CMN_SetWindowIcon(this, QStringLiteral(":/icon/Tavrel23.svg"));
+    CMN_SetWindowIcon(this, QStringLiteral("Tavrel23"));
     setFont(CMN_Font(kGothic, 11.25));
 
     FraDX = make<QFrame>(this, "FraDX");
@@ -287,14 +280,19 @@ void FrmMain::ShowPettaCell() {
     const qreal ratio = CMN_PixelRatio(picPetta);
     if (!qFuzzyCompare(ratio, pettaRatio_)) {
         pettaRatio_ = ratio;
-        frontCells_ = {};
-        backCells_ = {};
+        frontStrip_ = {};
+        backStrip_ = {};
     }
-    auto& cells = pettaFront_ ? frontCells_ : backCells_;
-    if (cells[0].isNull()) {
-        cells = loadStrip(pettaFront_ ? kPettaFrontBitmap : kPettaBackBitmap, ratio);
+    PettaStrip& strip = pettaFront_ ? frontStrip_ : backStrip_;
+    if (!strip.read) {
+        strip.read = true;
+        strip.picture = CMN_LoadPicture(QString::number(pettaFront_ ? kPettaFrontBitmap : kPettaBackBitmap),
+                                        ratio, QSize(kPettaSize, kPettaSize * kPettaCells));
     }
-    picPetta->setPixmap(cells[std::clamp(pettaCell_, 0, kPettaCells - 1)]);
+    const int cell = std::clamp(pettaCell_, 0, kPettaCells - 1);
+    if (strip.cells[cell].isNull())
+        strip.cells[cell] = stripCell(strip.picture, cell);
+    picPetta->setPixmap(strip.cells[cell]);
 }
 
 void FrmMain::paintEvent(QPaintEvent*) {

@@ -5,6 +5,7 @@
 #include "Clock.h"
 #include "DrillRun.h"
 
+#include <QImage>
 #include <QPixmap>
 #include <QWidget>
 #include <array>
@@ -78,8 +79,14 @@ private:
     int pettaCell_ = 0;
     bool pettaFront_ = true;
     bool guardingList_ = false;
-    std::array<QPixmap, 8> frontCells_;
-    std::array<QPixmap, 8> backCells_;
+    // A strip is read when first shown, and each of its cells made when first shown.
+    struct PettaStrip {
+        bool read = false;
+        QImage picture;
+        std::array<QPixmap, 8> cells;
+    };
+    PettaStrip frontStrip_;
+    PettaStrip backStrip_;
     qreal pettaRatio_ = 0;
     CMN_SoundBuffer* bgm_ = nullptr;
     int hourglasses_ = 0; // saves still running, each showing the hourglass

@@ -14,7 +14,7 @@ const QString Gothic = QStringLiteral("ＭＳ ゴシック");
 CWindmillDlg::CWindmillDlg(const Clock& clock, Random& random, const QString& commandLine, QWidget* parent)
     : FingerDrillDialog("PELVORAN12", GraphKind::Windmill, clock, commandLine, parent),
       game_(runState(), random) {
-    CMN_SetWindowIcon(this, QStringLiteral(":/icon/128.svg"));
+    CMN_SetWindowIcon(this, QStringLiteral("128"));
     game_.setLevel(WindmillGame::LevelFromCommandLine(commandLine));
     random.seed(static_cast<std::uint32_t>(clock.now().toSecsSinceEpoch()));
 

@@ -165,6 +165,9 @@ void WindowTest::idleWindow() {
     QVERIFY(shown(window));
     QCOMPARE(window.size(), QSize(720, 540));
     QCOMPARE(window.windowTitle(), CMN_WindowTitle("TAVREL23"));
+    // The icon, drawn ahead, is set once the first frame is up, for both usual densities.
+    QTRY_VERIFY(!window.windowIcon().isNull());
+    QCOMPARE(window.windowIcon().availableSizes(), (QList<QSize>{{64, 64}, {128, 128}}));
 
     auto* comKind = child<QComboBox>(window, "comKind");
     QCOMPARE(comKind->count(), 3);

@@ -34,8 +34,8 @@ void CMN_InitApplication();
 // Runs `task` on the GUI thread once the program's first window has been painted (at once when one has, or
 // when there is no application): what the first frame does not need waits until the learner sees it.
 void CMN_AfterFirstFrame(std::function<void()> task);
-// The window's icon, set once its first frame is on the screen (drawing an SVG icon costs the first frame).
-void CMN_SetWindowIcon(QWidget* window, const QString& path);
+// The window's icon ":/icon/<name>", set once its first frame is on the screen.
+void CMN_SetWindowIcon(QWidget* window, const QString& name);
 // The entry point `entry` of the module `name` (modules/<name>.so beside the program, or in HALVOR_MODULES):
 // what only some runs need is loaded when first needed. Null, with the reason in `why`, when it cannot be.
 QFunctionPointer CMN_LoadModule(const char* name, const char* entry, QString* why = nullptr);

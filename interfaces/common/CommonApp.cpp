@@ -1,5 +1,6 @@
 // Application set-up shared by every program: names, Japanese font mapping, colours.
 #include "Common.h"
+#include "CommonDetail.h"
 #include "Database.h"
 
 #include <QApplication>
@@ -173,10 +174,19 @@ void CMN_AfterFirstFrame(std::function<void()> task) {
     FirstFrame::instance().add(std::move(task));
 }
 
-void CMN_SetWindowIcon(QWidget* window, const QString& path) {
-    CMN_AfterFirstFrame([window = QPointer<QWidget>(window), path] {
-        if (window)
-            window->setWindowIcon(QIcon(path));
+void CMN_SetWindowIcon(QWidget* window, const QString& name) {
+    CMN_AfterFirstFrame([window = QPointer<QWidget>(window), name] {
+        if (!window)
+            return;
+        // The icon drawn ahead at both usual densities: no icon engine to load, nothing to draw.
+        QIcon icon;
+        for (const qreal ratio : {1.0, 2.0}) {
+            QImage picture = cmn_detail::loadPicture(QStringLiteral("icon"), name, {}, ratio);
+            picture.setDevicePixelRatio(1); // an icon size counts pixels
+            if (!picture.isNull())
+                icon.addPixmap(QPixmap::fromImage(std::move(picture)));
+        }
+        window->setWindowIcon(icon);
     });
 }
 

@@ -7,7 +7,6 @@
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QPointer>
-#include <QSvgRenderer>
 #include <vector>
 
 Q_DECLARE_LOGGING_CATEGORY(lcDraw)

@@ -28,7 +28,7 @@ Random& randomOrSeeded(Random* given, std::unique_ptr<Random>& own) {
 LessonWindow::LessonWindow(const char* captionKey, std::vector<int> bitmapIds, int iconId, int handCursorId,
                            QString commandLine, QWidget* parent)
     : QWidget(parent), bitmapIds_(std::move(bitmapIds)), returnCommand_(CMN_ReturnCommand(commandLine)) {
-    CMN_SetWindowIcon(this, QStringLiteral(":/icon/%1.svg").arg(iconId));
+    CMN_SetWindowIcon(this, QString::number(iconId));
     CMN_SetWindowTitle(captionKey, this);
     hand_ = CMN_LoadCursor(handCursorId, kHandHotX, kHandHotY);
     CMN_SetWindowSize(this, 720, 540);

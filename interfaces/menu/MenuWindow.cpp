@@ -56,7 +56,7 @@ MenuWindow::MenuWindow(const MenuLook& look, std::span<const MenuButton> buttons
     // Caption bar, close and minimise boxes, a taskbar entry, no resizing.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    CMN_SetWindowIcon(this, QStringLiteral(":/icon/%1.svg").arg(look.iconId));
+    CMN_SetWindowIcon(this, QString::number(look.iconId));
     CMN_SetWindowTitle(look.titleKey, this);
     CMN_SetWindowSize(this, 720, 540);
     backgroundId_ = look.backgroundId;
