@@ -8,6 +8,7 @@
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QWindow>
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcMenu, "halvor.menu")
 
@@ -19,17 +20,29 @@ namespace {
 // the front instead of opening behind the one that just closed.
 bool firstPaint = true;
 
-// Rendered for the pixel density the window is shown at, so the picture stays sharp on a scaled screen.
-QPixmap renderBackground(int id, QSize size, qreal ratio) {
+// Rendered for the pixel density the window is shown at, so the picture stays sharp on a scaled screen. Kept
+// as the image it was loaded as: on the raster screen a pixmap would only be a copy of it.
+QImage renderBackground(int id, QSize size, qreal ratio) {
     const QImage picture = CMN_LoadPicture(QString::number(id), ratio, size);
     if (picture.isNull()) {
         qCWarning(lcMenu) << "background picture missing:" << id;
-        QPixmap blank(size * ratio);
+        QImage blank(size * ratio, QImage::Format_RGB32);
         blank.setDevicePixelRatio(ratio);
         blank.fill(Qt::white);
         return blank;
     }
-    return QPixmap::fromImage(picture);
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        if (std::any_of(line, line + picture.width(), [](QRgb p) { return qAlpha(p) != 255; })) {
+            // A picture with see-through parts is laid on white, since the window fills nothing under it.
+            QImage filled(picture.size(), QImage::Format_RGB32);
+            filled.setDevicePixelRatio(ratio);
+            filled.fill(Qt::white);
+            QPainter(&filled).drawImage(0, 0, picture);
+            return filled;
+        }
+    }
+    return picture;
 }
 
 bool isInputEvent(QEvent::Type type) {
@@ -59,6 +72,8 @@ MenuWindow::MenuWindow(const MenuLook& look, std::span<const MenuButton> buttons
     CMN_SetWindowIcon(this, QString::number(look.iconId));
     CMN_SetWindowTitle(look.titleKey, this);
     CMN_SetWindowSize(this, 720, 540);
+    // The background picture covers the whole window: nothing need be filled under it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     backgroundId_ = look.backgroundId;
 
     const QCursor hand = CMN_LoadCursor(look.cursorId, look.cursorHotX, look.cursorHotY);
@@ -191,7 +206,7 @@ void MenuWindow::paintEvent(QPaintEvent*) {
     if (const qreal ratio = CMN_PixelRatio(this);
         background_.isNull() || background_.devicePixelRatio() != ratio)
         background_ = renderBackground(backgroundId_, QSize(720, 540), ratio);
-    painter.drawPixmap(0, 0, background_);
+    painter.drawImage(0, 0, background_);
 }
 
 void MenuWindow::closeEvent(QCloseEvent* event) {

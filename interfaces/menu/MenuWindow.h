@@ -4,7 +4,7 @@
 #pragma once
 
 #include <QDialog>
-#include <QPixmap>
+#include <QImage>
 #include <QString>
 #include <span>
 #include <vector>
@@ -83,7 +83,7 @@ private:
     bool ownsObject(QObject* object) const;
 
     int backgroundId_ = 0;
-    QPixmap background_;
+    QImage background_;
     std::vector<CMN_PictureButton*> buttons_;
     std::vector<int> ids_;
     CMN_SoundBuffer* primary_ = nullptr;
