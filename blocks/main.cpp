@@ -8,6 +8,7 @@
 
 int main(int argc, char* argv[]) {
     CMN_PrepareDisplay(argv[0]);
+    CMN_PreloadPictures({"bitmap/129", "bitmap/130", "bitmap/147"});
     QApplication app(argc, argv);
     CMN_InitApplication();
     halvor::SystemClock clock;

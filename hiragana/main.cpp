@@ -5,6 +5,7 @@
 
 int main(int argc, char** argv) {
     CMN_PrepareDisplay(argv[0]);
+    CMN_PreloadPictures({"bitmap/201"});
     QApplication app(argc, argv);
     CMN_InitApplication();
     hiragana::FrmMain window;

@@ -1,10 +1,18 @@
 #include "Common.h"
 #include "WindmillDlg.h"
+#include "WindmillGame.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     CMN_PrepareDisplay(argv[0]);
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const int level = halvor::WindmillGame::LevelFromCommandLine(CMN_CommandLineOf(args));
+    const QByteArray background =
+        "bitmap/" + QByteArray::number(halvor::WindmillGame::BackgroundBitmap(level));
+    CMN_PreloadPictures({background.constData(), "bitmap/142", "bitmap/131", "bitmap/132"});
     QApplication app(argc, argv);
     CMN_InitApplication();
     halvor::SystemClock clock;

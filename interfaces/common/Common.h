@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <initializer_list>
 
 class QKeyEvent;
 class QPainter;
@@ -26,6 +27,9 @@ QColor CMN_ColorFromRef(COLORREF colour);
 // Called first in every program's main, before the QApplication: when no display can be reached the program
 // says so in one line (and how to run headless for tests) and exits with status 1, rather than aborting.
 void CMN_PrepareDisplay(const char* program);
+// Called in main after CMN_PrepareDisplay with the pictures the first frame shows ("bitmap/129",
+// "cursor/134"): they are read on another core while the window system is being set up.
+void CMN_PreloadPictures(std::initializer_list<const char*> names);
 // The line CMN_PrepareDisplay prints for `program` (its path or name).
 QString CMN_NoDisplayText(const QString& program);
 // Called once by every program's main after the QApplication exists: font substitution, logging, the
@@ -97,6 +101,8 @@ int CMN_ExecPGM2(const QString& command, int = 0, int = 0, QWidget* window = nul
 // The running program's command line, rebuilt from argv in the quoted form the programs parse:
 // "\"program\" \"return path\" argument".
 QString CMN_GetCommandLine();
+// The same line made of `args` (the program first), for main before the application exists.
+QString CMN_CommandLineOf(const QStringList& args);
 // The second quoted token of a command line, quotes included, opened by its third double quote; empty when
 // the line has fewer than three. This is the program a drill starts again as it closes.
 QString CMN_ReturnCommand(const QString& commandLine);

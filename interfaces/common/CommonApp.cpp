@@ -236,6 +236,7 @@ void CMN_InitApplication() {
     CMN_EnableFullScreenKey();
     // Runs kept on this computer while the school's server was away go once the window is up.
     CMN_AfterFirstFrame(DB_StartOutboxSend);
+    CMN_AfterFirstFrame(cmn_detail::dropPreloaded);
     // The window is built next, and asks for fonts.
     if (fontsRead().valid())
         fontsRead().wait();

@@ -31,6 +31,12 @@ bool soundServerMayAnswer(const SoundPlaces& places);
 // there is no such picture.
 QImage loadPicture(const QString& folder, const QString& stem, QSize size = {}, qreal ratio = 1);
 
+// A picture CMN_PreloadPictures read ahead for `base` (":/bitmap/129") at `ratio`, handed over once; null
+// when there is none.
+QImage takePreloaded(const QString& base, qreal ratio);
+// Lets go of the pictures read ahead that no window asked for.
+void dropPreloaded();
+
 // Logical to device pixels. Edges are rounded one by one, so neighbouring cells of a sheet stay
 // neighbours at any ratio.
 int toDevice(int logical, qreal ratio);

@@ -21,7 +21,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -46,11 +49,54 @@ QImage prerendered(const QString& base, QSize size, qreal ratio) {
     return {};
 }
 
+struct Preloaded {
+    QString base;
+    qreal ratio;
+    std::shared_future<QImage> image;
+};
+
+struct Preloads {
+    std::mutex lock;
+    std::vector<Preloaded> pictures;
+};
+
+Preloads& preloads() {
+    static Preloads p;
+    return p;
+}
+
+QImage takePreloaded(const QString& base, qreal ratio) {
+    Preloads& p = preloads();
+    std::shared_future<QImage> image;
+    {
+        const std::lock_guard<std::mutex> locked(p.lock);
+        for (auto it = p.pictures.begin(); it != p.pictures.end(); ++it) {
+            if (it->base != base)
+                continue;
+            // Read for another density than the window has: of no use, and let go.
+            if (it->ratio == ratio)
+                image = it->image;
+            p.pictures.erase(it);
+            break;
+        }
+    }
+    return image.valid() ? image.get() : QImage();
+}
+
+void dropPreloaded() {
+    Preloads& p = preloads();
+    const std::lock_guard<std::mutex> locked(p.lock);
+    p.pictures.clear();
+}
+
 QImage loadPicture(const QString& folder, const QString& stem, QSize size, qreal ratio) {
     const QString base = QStringLiteral(":/%1/%2").arg(folder, stem);
     const QString svgPath = base + QStringLiteral(".svg");
     if (ratio <= 0 || !std::isfinite(ratio))
         ratio = 1;
+    if (QImage image = takePreloaded(base, ratio);
+        !image.isNull() && (!size.isValid() || image.size() == deviceSize(size, ratio)))
+        return image;
     if (QImage image = prerendered(base, size, ratio); !image.isNull())
         return image;
     if (QFile::exists(svgPath)) {
@@ -662,6 +708,29 @@ void CMN_D3ReleaseDirect3D7() {
 
 QSize CMN_SurfaceSize(const CMN_Surface* surface) {
     return surface ? cmn_detail::logicalSize(surface->image) : QSize();
+}
+
+void CMN_PreloadPictures(std::initializer_list<const char*> names) {
+    // The window's density is not known before the application is made; it is the scale the session asks
+    // for, usually 1. A picture read for another density is let go when the window asks.
+    bool ok = false;
+    const qreal ratio = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&ok);
+    const qreal guess = ok && ratio > 0 ? ratio : 1.0;
+    std::vector<std::pair<QString, std::promise<QImage>>> work;
+    cmn_detail::Preloads& p = cmn_detail::preloads();
+    {
+        const std::lock_guard<std::mutex> locked(p.lock);
+        for (const char* name : names) {
+            const QString base = QStringLiteral(":/") + QLatin1String(name);
+            std::promise<QImage> promise;
+            p.pictures.push_back({base, guess, promise.get_future().share()});
+            work.emplace_back(base, std::move(promise));
+        }
+    }
+    std::thread([work = std::move(work), guess]() mutable {
+        for (auto& [base, promise] : work)
+            promise.set_value(cmn_detail::prerendered(base, {}, guess));
+    }).detach();
 }
 
 QImage CMN_LoadPicture(const QString& name, qreal ratio, QSize size) {

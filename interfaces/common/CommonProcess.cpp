@@ -86,7 +86,10 @@ int CMN_ExecPGM2(const QString& command, int, int, QWidget* window) {
 }
 
 QString CMN_GetCommandLine() {
-    const QStringList args = QCoreApplication::arguments();
+    return CMN_CommandLineOf(QCoreApplication::arguments());
+}
+
+QString CMN_CommandLineOf(const QStringList& args) {
     if (args.isEmpty())
         return {};
     QString line = QLatin1Char('"') + args.at(0) + QLatin1Char('"');

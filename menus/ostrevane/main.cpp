@@ -5,6 +5,7 @@
 
 int main(int argc, char* argv[]) {
     CMN_PrepareDisplay(argv[0]);
+    CMN_PreloadPictures({"bitmap/133", "cursor/134"});
     QApplication app(argc, argv);
     CMN_InitApplication();
     COstrevaneDlg dialog;

@@ -332,6 +332,21 @@ private slots:
                  expected.convertToFormat(QImage::Format_ARGB32));
     }
 
+    // Pictures read ahead on another core are the very ones a program would load, handed over once, and
+    // only to a window of the density they were read for.
+    void preloadedPicturesAreHandedOverOnce() {
+        const QByteArray scale = qgetenv("QT_SCALE_FACTOR");
+        qunsetenv("QT_SCALE_FACTOR");
+        CMN_PreloadPictures({"bitmap/OKD", "bitmap/139"});
+        qputenv("QT_SCALE_FACTOR", scale);
+        const QImage ahead = cmn_detail::takePreloaded(QStringLiteral(":/bitmap/OKD"), 1);
+        QVERIFY(!ahead.isNull());
+        QVERIFY(cmn_detail::takePreloaded(QStringLiteral(":/bitmap/OKD"), 1).isNull());
+        QCOMPARE(ahead, cmn_detail::loadPicture(QStringLiteral("bitmap"), QStringLiteral("OKD"), {}, 1));
+        QVERIFY(cmn_detail::takePreloaded(QStringLiteral(":/bitmap/139"), 2).isNull());
+        QVERIFY(cmn_detail::takePreloaded(QStringLiteral(":/bitmap/139"), 1).isNull());
+    }
+
     // A stored picture that is cut short or not a picture is refused, never read past its end.
     void packedPicturesRoundTripAndRefuseDamage_data() {
         QTest::addColumn<int>("cut");
