@@ -110,8 +110,11 @@ void startReadingFonts() {
 
 class FirstFrame : public QObject {
 public:
+    // One per application: it goes with the application it watches.
     static FirstFrame& instance() {
-        static FirstFrame* frame = new FirstFrame(qApp);
+        static QPointer<FirstFrame> frame;
+        if (!frame)
+            frame = new FirstFrame(qApp);
         return *frame;
     }
 
