@@ -6,10 +6,7 @@
 
 int main(int argc, char* argv[]) {
     CMN_PrepareDisplay(argv[0]);
-    QStringList args;
-    for (int i = 0; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    const int level = halvor::WindmillGame::LevelFromCommandLine(CMN_CommandLineOf(args));
+    const int level = halvor::WindmillGame::LevelFromCommandLine(CMN_CommandLineOf(argc, argv));
     const QByteArray background =
         "bitmap/" + QByteArray::number(halvor::WindmillGame::BackgroundBitmap(level));
     CMN_PreloadPictures({background.constData(), "bitmap/142", "bitmap/131", "bitmap/132"});

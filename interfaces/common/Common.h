@@ -53,6 +53,8 @@ qreal CMN_PixelRatio(const QWidget* widget);
 // The picture ":/bitmap/<name>.svg" (or .png) at `ratio` (its devicePixelRatio), at its own logical size
 // or `size`; null when missing.
 QImage CMN_LoadPicture(const QString& name, qreal ratio, QSize size = {});
+// Whether every pixel of `image` is fully opaque, so nothing under it shows.
+bool CMN_IsOpaque(const QImage& image);
 // "ＭＳ ゴシック" -> IPAGothic, "ＭＳ Ｐゴシック" -> IPAPGothic; size in points at 96 dpi (px = pt * 4 / 3).
 QFont CMN_Font(const QString& face, double points, bool bold = false);
 
@@ -101,8 +103,8 @@ int CMN_ExecPGM2(const QString& command, int = 0, int = 0, QWidget* window = nul
 // The running program's command line, rebuilt from argv in the quoted form the programs parse:
 // "\"program\" \"return path\" argument".
 QString CMN_GetCommandLine();
-// The same line made of `args` (the program first), for main before the application exists.
-QString CMN_CommandLineOf(const QStringList& args);
+// The same line made of main's arguments, for use before the application exists.
+QString CMN_CommandLineOf(int argc, char* argv[]);
 // The second quoted token of a command line, quotes included, opened by its third double quote; empty when
 // the line has fewer than three. This is the program a drill starts again as it closes.
 QString CMN_ReturnCommand(const QString& commandLine);

@@ -341,15 +341,7 @@ bool isOpaque(const CMN_Surface* surface) {
     const qint64 key = surface->image.cacheKey();
     if (auto it = cache.find(surface); it != cache.end() && it->second.first == key)
         return it->second.second;
-    bool opaque = true;
-    const QImage& image = surface->image;
-    if (image.hasAlphaChannel()) {
-        const int width = image.width(), height = image.height();
-        for (int y = 0; y < height && opaque; ++y) {
-            const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-            opaque = std::all_of(line, line + width, [](QRgb p) { return qAlpha(p) == 255; });
-        }
-    }
+    const bool opaque = CMN_IsOpaque(surface->image);
     cache[surface] = {key, opaque};
     return opaque;
 }
@@ -731,6 +723,21 @@ void CMN_PreloadPictures(std::initializer_list<const char*> names) {
         for (auto& [base, promise] : work)
             promise.set_value(cmn_detail::prerendered(base, {}, guess));
     }).detach();
+}
+
+bool CMN_IsOpaque(const QImage& picture) {
+    if (!picture.hasAlphaChannel())
+        return true;
+    const bool argb =
+        picture.format() == QImage::Format_ARGB32 || picture.format() == QImage::Format_ARGB32_Premultiplied;
+    const QImage image = argb ? picture : picture.convertToFormat(QImage::Format_ARGB32);
+    const int width = image.width();
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        if (!std::all_of(line, line + width, [](QRgb p) { return qAlpha(p) == 255; }))
+            return false;
+    }
+    return true;
 }
 
 QImage CMN_LoadPicture(const QString& name, qreal ratio, QSize size) {

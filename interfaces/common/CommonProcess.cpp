@@ -85,11 +85,9 @@ int CMN_ExecPGM2(const QString& command, int, int, QWidget* window) {
     return launcher()(program, tokens) ? 1 : 0;
 }
 
-QString CMN_GetCommandLine() {
-    return CMN_CommandLineOf(QCoreApplication::arguments());
-}
+namespace {
 
-QString CMN_CommandLineOf(const QStringList& args) {
+QString commandLineOf(const QStringList& args) {
     if (args.isEmpty())
         return {};
     QString line = QLatin1Char('"') + args.at(0) + QLatin1Char('"');
@@ -98,6 +96,19 @@ QString CMN_CommandLineOf(const QStringList& args) {
     for (qsizetype i = 2; i < args.size(); ++i)
         line += QLatin1Char(' ') + args.at(i);
     return line;
+}
+
+} // namespace
+
+QString CMN_GetCommandLine() {
+    return commandLineOf(QCoreApplication::arguments());
+}
+
+QString CMN_CommandLineOf(int argc, char* argv[]) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return commandLineOf(args);
 }
 
 QString CMN_ReturnCommand(const QString& commandLine) {

@@ -8,7 +8,6 @@
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QWindow>
-#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcMenu, "halvor.menu")
 
@@ -31,18 +30,14 @@ QImage renderBackground(int id, QSize size, qreal ratio) {
         blank.fill(Qt::white);
         return blank;
     }
-    for (int y = 0; y < picture.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-        if (std::any_of(line, line + picture.width(), [](QRgb p) { return qAlpha(p) != 255; })) {
-            // A picture with see-through parts is laid on white, since the window fills nothing under it.
-            QImage filled(picture.size(), QImage::Format_RGB32);
-            filled.setDevicePixelRatio(ratio);
-            filled.fill(Qt::white);
-            QPainter(&filled).drawImage(0, 0, picture);
-            return filled;
-        }
-    }
-    return picture;
+    if (CMN_IsOpaque(picture))
+        return picture;
+    // A picture with see-through parts is laid on white, since the window fills nothing under it.
+    QImage filled(picture.size(), QImage::Format_RGB32);
+    filled.setDevicePixelRatio(ratio);
+    filled.fill(Qt::white);
+    QPainter(&filled).drawImage(0, 0, picture);
+    return filled;
 }
 
 bool isInputEvent(QEvent::Type type) {
