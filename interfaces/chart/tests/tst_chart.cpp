@@ -1,5 +1,6 @@
 #include "MSChart.h"
 #include "ProgressChart.h"
+#include "TestDoubles.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -401,9 +402,7 @@ QTEST_MAIN(ChartTest)
 // A broken installation without the chart module: the window says so where the chart would be, and the grid
 // the drills fill keeps working.
 void ChartTest::withoutTheChartModuleTheGridStillWorks() {
-    const QByteArray kept = qgetenv("HALVOR_MODULES");
-    qputenv("HALVOR_MODULES", "/nonexistent");
-    const auto restore = qScopeGuard([kept] { qputenv("HALVOR_MODULES", kept); });
+    const ScopedVariable modules("HALVOR_MODULES", "/nonexistent");
     CMSChart chart;
     chart.SetColumnCount(2);
     fillRow(chart, 1, QStringLiteral("1回目"), {12, 3});

@@ -4,6 +4,7 @@
 #include "Clock.h"
 #include "Random.h"
 
+#include <QByteArray>
 #include <QList>
 
 // A clock the test moves by hand: the tick count and the wall time move together.
@@ -47,4 +48,26 @@ private:
     QList<int> values_;
     AtEnd atEnd_;
     qsizetype position_ = 0;
+};
+
+// An environment variable set for a test's scope, and put back as it was after it.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const QByteArray& value)
+        : name_(name), kept_(qgetenv(name)), wasSet_(qEnvironmentVariableIsSet(name)) {
+        qputenv(name, value);
+    }
+    ~ScopedVariable() {
+        if (wasSet_)
+            qputenv(name_, kept_);
+        else
+            qunsetenv(name_);
+    }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* name_;
+    QByteArray kept_;
+    bool wasSet_;
 };

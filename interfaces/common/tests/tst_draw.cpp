@@ -2,6 +2,7 @@
 #include "Common.h"
 #include "CommonDetail.h"
 #include "SvgPicture.h"
+#include "TestDoubles.h"
 
 #include <QtTest>
 
@@ -335,10 +336,10 @@ private slots:
     // Pictures read ahead on another core are the very ones a program would load, handed over once, and
     // only to a window of the density they were read for.
     void preloadedPicturesAreHandedOverOnce() {
-        const QByteArray scale = qgetenv("QT_SCALE_FACTOR");
-        qunsetenv("QT_SCALE_FACTOR");
-        CMN_PreloadPictures({"bitmap/OKD", "bitmap/139"});
-        qputenv("QT_SCALE_FACTOR", scale);
+        {
+            const ScopedVariable scale("QT_SCALE_FACTOR", {}); // read for density 1
+            CMN_PreloadPictures({"bitmap/OKD", "bitmap/139"});
+        }
         const QImage ahead = cmn_detail::takePreloaded(QStringLiteral(":/bitmap/OKD"), 1);
         QVERIFY(!ahead.isNull());
         QVERIFY(cmn_detail::takePreloaded(QStringLiteral(":/bitmap/OKD"), 1).isNull());

@@ -1,6 +1,7 @@
 // Sound buffers: the synthesised WAV resource, playing state from the WAV's length, volume, failures.
 #include "Common.h"
 #include "CommonDetail.h"
+#include "TestDoubles.h"
 
 #include <QtTest>
 
@@ -31,12 +32,8 @@ private slots:
                     said << text;
             });
         // A named server that is not there: the module is loaded and says it finds no output.
-        const QByteArray server = qgetenv("PULSE_SERVER");
-        qputenv("PULSE_SERVER", "unix:/nonexistent/native");
-        const auto restore = qScopeGuard([previous, server] {
-            qInstallMessageHandler(previous);
-            qputenv("PULSE_SERVER", server);
-        });
+        const ScopedVariable server("PULSE_SERVER", "unix:/nonexistent/native");
+        const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
         QStringList ran;
         CMN_AfterFirstFrame([&ran] { ran << "first"; });
         QWidget window;
@@ -133,13 +130,8 @@ private slots:
     }
     void playsForTheWavesLength() {
         QFETCH(QByteArray, modules);
-        const QByteArray kept = qgetenv("HALVOR_MODULES"), server = qgetenv("PULSE_SERVER");
-        qputenv("HALVOR_MODULES", modules);
-        qputenv("PULSE_SERVER", "unix:/nonexistent/native");
-        const auto restore = qScopeGuard([kept, server] {
-            qputenv("HALVOR_MODULES", kept);
-            qputenv("PULSE_SERVER", server);
-        });
+        const ScopedVariable folder("HALVOR_MODULES", modules);
+        const ScopedVariable server("PULSE_SERVER", "unix:/nonexistent/native");
         QVERIFY(CMN_DSInitDirectSound(nullptr));
         CMN_SoundBuffer* chime = CMN_DSCreateBufferFromWave(nullptr, kChime);
         QVERIFY(chime);
