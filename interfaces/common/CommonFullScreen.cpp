@@ -325,15 +325,24 @@ protected:
         // F11 belongs to the window, never to a drill or a button, whatever has the focus. The key comes to
         // the native window first, then to the widget with the focus; the first to see it acts. While a
         // window is shown over the full-screen one, the key does nothing: that window is answered first.
-        if (type == QEvent::KeyPress && !key->isAutoRepeat() && topHost() == state().screen.data()) {
-            QWidget* window = watched->isWidgetType() ? static_cast<QWidget*>(watched)->window()
-                                                      : QApplication::activeWindow();
-            toggle(window);
+        // Held down, the key acts once: its first press, which the window system may already mark as a
+        // repeat when the program was slow to take it.
+        if (type == QEvent::KeyRelease && !key->isAutoRepeat())
+            held_ = false;
+        if (type == QEvent::KeyPress && !held_) {
+            held_ = true;
+            if (topHost() == state().screen.data()) {
+                QWidget* window = watched->isWidgetType() ? static_cast<QWidget*>(watched)->window()
+                                                          : QApplication::activeWindow();
+                toggle(window);
+            }
         }
         return true;
     }
 
 private:
+    bool held_ = false;
+
     // Called as a window is shown, before it is put on the screen.
     static void shown(QWidget* window) {
         State& s = state();
