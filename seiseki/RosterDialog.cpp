@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kFileRowsShown = 8;
 
-QTableWidget* table(int columns, const char* name, QWidget* parent) {
+QTableWidget* makeTable(int columns, const char* name, QWidget* parent) {
     auto* t = new QTableWidget(0, columns, parent);
     t->setObjectName(QLatin1String(name));
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -37,7 +37,7 @@ RosterDialog::RosterDialog(const RosterTable& roster, const QString& fileName, Q
         QStringLiteral("%1 (%2)\nそれぞれの 列が 何か えらんで ください。 下の 表の とおりに 登録します。")
             .arg(fileName, table_.encoding),
         this));
-    file_ = table(table_.columns, "tblFile", this);
+    file_ = makeTable(table_.columns, "tblFile", this);
     file_->horizontalHeader()->hide();
     file_->setRowCount(1 + int(std::min<qsizetype>(table_.rows.size(), kFileRowsShown)));
     for (int c = 0; c < table_.columns; ++c) {
@@ -64,7 +64,7 @@ RosterDialog::RosterDialog(const RosterTable& roster, const QString& fileName, Q
     connect(class_, &QLineEdit::textChanged, this, &RosterDialog::update);
     layout->addWidget(class_);
     layout->addWidget(new QLabel(QStringLiteral("登録する 学習者"), this));
-    preview_ = table(4, "tblPreview", this);
+    preview_ = makeTable(4, "tblPreview", this);
     preview_->setHorizontalHeaderLabels({QStringLiteral("出席番号"), QStringLiteral("名前"),
                                          QStringLiteral("ふりがな"), QStringLiteral("クラス")});
     layout->addWidget(preview_, 3);

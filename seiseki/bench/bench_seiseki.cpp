@@ -102,13 +102,13 @@ void measure(const char* where, const QString& path, const QString& scratch) {
         QList<DB_LEARNER> learners;
         QList<DB_RUN_GROUP> groups;
         DB_KnownLearners(path, learners);
-        DB_ReadRunGroups(path, {{}, year.from, year.to}, groups);
+        DB_ReadRunGroups(path, {{}, year.from, year.to, {}, {}}, groups);
         seiseki::buildOverview(learners, groups);
     });
     qsizetype learnerRuns = 0;
     const double page = medianMs(11, [&] {
         QList<DB_RUN> runs;
-        DB_ReadRuns(path, {learner(123), {}, {}}, runs);
+        DB_ReadRuns(path, {learner(123), {}, {}, {}, {}}, runs);
         learnerRuns = runs.size();
         seiseki::summarize(runs, today);
         std::unique_ptr<QWidget> box = std::make_unique<QWidget>();

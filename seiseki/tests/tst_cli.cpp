@@ -139,7 +139,7 @@ void TestCli::csvReadsBackInPython() {
     QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
     const QJsonObject got = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
 
-    DB_RUN_FILTER filter{learner, {}, {}};
+    DB_RUN_FILTER filter{learner, {}, {}, {}, {}};
     if (filters.contains("--from")) {
         filter.from = QDate(2026, 4, 1);
         filter.to = QDate(2027, 3, 31);
