@@ -202,6 +202,7 @@ QWidget* SeisekiWindow::buildFilterBar() {
     txtName_->setObjectName(QStringLiteral("txtName"));
     txtName_->setPlaceholderText(QStringLiteral("名前・ふりがなで さがす"));
     txtName_->setClearButtonEnabled(true);
+    txtName_->setMinimumWidth(QFontMetrics(txtName_->font()).horizontalAdvance(txtName_->placeholderText()) + 40);
     txtName_->installEventFilter(this);
     cmdBack_ = new QPushButton(QStringLiteral("◀ クラスの 一覧"), bar);
     cmdBack_->setObjectName(QStringLiteral("cmdBack"));
@@ -248,7 +249,7 @@ QWidget* SeisekiWindow::buildOverviewPage() {
     // Nineteen columns fit the window's width: the number, name, class and last day as wide as they are,
     // the figures share the rest; below the smallest useful width the table scrolls instead.
     QHeaderView* header = tblOverview_->horizontalHeader();
-    header->setFont(gothic(8));
+    header->setFont(gothic(7.5));
     header->setMinimumSectionSize(36);
     header->setSectionResizeMode(QHeaderView::Stretch);
     for (const int c : {int(kNumberColumn), int(kNameColumn), int(kClassColumn), overview_->columnCount() - 1})
