@@ -72,7 +72,8 @@ std::array<halvor::TrendChart, kCharts> learnerCharts(const QList<DB_RUN>& runs)
 }
 
 QString chartNote() {
-    return QStringLiteral("グラフの 点は その日の いちばん よい きろくです。 れんしゅうしなかった 日の 点は ありません。");
+    return QStringLiteral(
+        "グラフの 点は その日の いちばん よい きろくです。 れんしゅうしなかった 日の 点は ありません。");
 }
 
 } // namespace seiseki

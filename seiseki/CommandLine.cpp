@@ -51,8 +51,8 @@ std::optional<ExportOptions> parseExportOptions(const QStringList& arguments, QS
             hasValue = !value.startsWith(QLatin1String("--"));
             i += hasValue ? 1 : 0;
         }
-        static const QStringList known = {"--csv",  "--pdf", "--learner",          "--from",
-                                          "--to",   "--class", "--import-class-list"};
+        static const QStringList known = {"--csv", "--pdf",   "--learner",          "--from",
+                                          "--to",  "--class", "--import-class-list"};
         if (!known.contains(name))
             return refuse(QStringLiteral("知らない オプションです: %1 (つかえるのは --csv --pdf --learner "
                                          "--class --from --to --import-class-list)")
@@ -84,7 +84,8 @@ std::optional<ExportOptions> parseExportOptions(const QStringList& arguments, QS
                                          options.filter.from.isValid() || options.filter.to.isValid()))
         return refuse(QStringLiteral("--import-class-list と いっしょに つかえるのは --class だけです"));
     if (options.classList.isEmpty() && !exports)
-        return refuse(QStringLiteral("--csv FILE か --pdf FILE か --import-class-list FILE を つけて ください"));
+        return refuse(
+            QStringLiteral("--csv FILE か --pdf FILE か --import-class-list FILE を つけて ください"));
     if (!options.filter.learner.isEmpty() && !options.filter.className.isEmpty())
         return refuse(QStringLiteral("--learner と --class は いっしょに つかえません"));
     if (options.filter.from.isValid() && options.filter.to.isValid() &&
@@ -105,19 +106,21 @@ int importClassList(const ExportOptions& options, const QString& databasePath, Q
         return failed(QStringLiteral("名簿を 読めません: %1").arg(options.classList));
     const RosterTable table = readRoster(file.readAll());
     if (table.encoding.isEmpty())
-        return failed(QStringLiteral("名簿の 文字コードが わかりません (UTF-8 か Shift_JIS で 保存して ください): %1")
-                          .arg(options.classList));
+        return failed(
+            QStringLiteral("名簿の 文字コードが わかりません (UTF-8 か Shift_JIS で 保存して ください): %1")
+                .arg(options.classList));
     const RosterLearners list = rosterLearners(table, options.filter.className);
     if (!list.rejected.isEmpty())
-        return failed(QStringLiteral("名簿を 登録しませんでした。 %1%2")
-                          .arg(list.rejected.first(),
-                               list.rejected.size() > 1
-                                   ? QStringLiteral(" ほか %1行").arg(list.rejected.size() - 1)
-                                   : QString()));
+        return failed(
+            QStringLiteral("名簿を 登録しませんでした。 %1%2")
+                .arg(list.rejected.first(), list.rejected.size() > 1
+                                                ? QStringLiteral(" ほか %1行").arg(list.rejected.size() - 1)
+                                                : QString()));
     if (list.learners.isEmpty())
         return failed(QStringLiteral("名簿に 名前が ありません: %1").arg(options.classList));
     if (!DB_RegisterLearners(databasePath, list.learners))
-        return failed(QStringLiteral("名簿を 登録できませんでした。 %1").arg(DB_ProblemText(DB_LastProblem())));
+        return failed(
+            QStringLiteral("名簿を 登録できませんでした。 %1").arg(DB_ProblemText(DB_LastProblem())));
     *message = QStringLiteral("%1人を 登録しました").arg(list.learners.size());
     return kExitOk;
 }
@@ -143,7 +146,8 @@ int runExport(const ExportOptions& options, const QString& databasePath, const Q
         return unreadable();
     // An export of this computer's rows only would pass for the school's.
     if (DB_ServerProblem() != halvor::db::Problem::None)
-        return failed(QStringLiteral("サーバーに つながりません。 %1").arg(DB_ProblemText(DB_ServerProblem())));
+        return failed(
+            QStringLiteral("サーバーに つながりません。 %1").arg(DB_ProblemText(DB_ServerProblem())));
     QStringList order;
     for (const DB_LEARNER& l : std::as_const(data.known))
         order << l.name;
@@ -171,7 +175,8 @@ int runExport(const ExportOptions& options, const QString& databasePath, const Q
             (data.kind == ReportData::Kind::Class && !DB_ReadRunGroups(databasePath, options.filter, groups)))
             return unreadable();
         for (const OverviewRow& row : buildOverview(data.known, groups)) {
-            if (options.filter.className.isEmpty() || row.className.compare(options.filter.className, Qt::CaseInsensitive) == 0)
+            if (options.filter.className.isEmpty() ||
+                row.className.compare(options.filter.className, Qt::CaseInsensitive) == 0)
                 data.rows << row;
         }
         if (!writePdf(options.pdf, data, {}, &why))

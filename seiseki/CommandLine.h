@@ -17,9 +17,9 @@
 namespace seiseki {
 
 struct ExportOptions {
-    QString csv; // empty: no CSV
-    QString pdf; // empty: no PDF
-    QString classList; // --import-class-list: the file to register
+    QString csv;          // empty: no CSV
+    QString pdf;          // empty: no PDF
+    QString classList;    // --import-class-list: the file to register
     DB_RUN_FILTER filter; // learner, period and class
 };
 
@@ -33,12 +33,12 @@ std::optional<ExportOptions> parseExportOptions(const QStringList& arguments, QS
 struct ReportData {
     enum class Kind { Class, Learners }; // the class's table, or one page per learner for the families
     Kind kind = Kind::Class;
-    DB_RUN_FILTER filter;     // the period (and the class) shown
-    QString className;        // the class the rows are of, for the page footer; empty: any
-    QList<OverviewRow> rows;  // the class's table, as on screen
-    QStringList learners;     // whose pages, in order
-    QList<DB_LEARNER> known;  // classes, numbers and readings
-    QList<DB_RUN> runs;       // the runs of those learners in the period
+    DB_RUN_FILTER filter;    // the period (and the class) shown
+    QString className;       // the class the rows are of, for the page footer; empty: any
+    QList<OverviewRow> rows; // the class's table, as on screen
+    QStringList learners;    // whose pages, in order
+    QList<DB_LEARNER> known; // classes, numbers and readings
+    QList<DB_RUN> runs;      // the runs of those learners in the period
     QDate today;
 };
 // Draws a report into a file, telling how many of `steps` are done; may run away from the window's thread.

@@ -5,6 +5,10 @@
 #include <QHash>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <tuple>
+#include <vector>
+
 namespace seiseki {
 
 namespace {
@@ -42,9 +46,10 @@ QStringList csvHeader() {
 } // namespace
 
 QStringList runHeaders() {
-    return {QStringLiteral("日付"),         QStringLiteral("ドリル"),     QStringLiteral("コース"),
-            QStringLiteral("その日の 何回め"), QStringLiteral("時間(秒)"),   QStringLiteral("速度(回／分)"),
-            QStringLiteral("ミス(回)"),     QStringLiteral("にがてな キー")};
+    return {QStringLiteral("日付"),     QStringLiteral("ドリル"),
+            QStringLiteral("コース"),   QStringLiteral("その日の 何回め"),
+            QStringLiteral("時間(秒)"), QStringLiteral("速度(回／分)"),
+            QStringLiteral("ミス(回)"), QStringLiteral("にがてな キー")};
 }
 
 QStringList runFields(const DB_RUN_VALUES& run, DateForm form) {
@@ -95,53 +100,79 @@ QByteArray runsCsv(const QList<DB_RUN>& runs) {
     return out;
 }
 
+namespace {
+
+// A line of the CSV and where it goes among its learner's: by day, T_Key before T_Digit, drill and run
+// number, as the database would sort them.
+struct Line {
+    std::tuple<qint64, bool, int, int> order;
+    QByteArray text;
+};
+
+} // namespace
+
 bool writeRunsCsv(const QString& file, const CsvExport& what, const std::function<bool(qsizetype)>& progress,
                   qsizetype* written, QString* why) {
-    // The database gives the runs by learner; each learner's lines wait in their own list until the file is
-    // written in the screen's order.
+    // The database gives the runs as it finds them (sorting them all there costs more than the rest); each
+    // learner's lines wait in their own list, sorted here, until the file is written in the screen's order.
     QHash<QString, qsizetype> slot;
-    QList<QList<QByteArray>> lines;
+    std::vector<std::vector<Line>> lines;
     for (const QString& name : what.learnerOrder) {
         if (!slot.contains(name.toCaseFolded())) {
-            slot.insert(name.toCaseFolded(), lines.size());
-            lines.emplaceBack();
+            slot.insert(name.toCaseFolded(), qsizetype(lines.size()));
+            lines.emplace_back();
         }
     }
     qsizetype count = 0;
     bool stopped = false;
     QString current;
-    QList<QByteArray>* into = nullptr;
-    const bool read = DB_EachRun(what.database, what.filter, [&](const DB_RUN_VALUES& run) {
-        if (!into || run.learner != current) {
-            current = run.learner;
-            const QString key = current.toCaseFolded();
-            auto it = slot.constFind(key);
-            if (it == slot.constEnd()) {
-                it = slot.insert(key, lines.size());
-                lines.emplaceBack();
+    std::vector<Line>* into = nullptr;
+    std::vector<qsizetype> unnamed; // learners not in the order given, as first met
+    const bool read = DB_EachRun(
+        what.database, what.filter,
+        [&](const DB_RUN_VALUES& run) {
+            if (!into || run.learner != current) {
+                current = run.learner;
+                const QString key = current.toCaseFolded();
+                auto it = slot.constFind(key);
+                if (it == slot.constEnd()) {
+                    it = slot.insert(key, qsizetype(lines.size()));
+                    lines.emplace_back();
+                    unnamed.push_back(*it);
+                }
+                into = &lines[size_t(*it)];
             }
-            into = &lines[*it];
-        }
-        QByteArray line;
-        appendCsvRecord(line, QStringList{run.learner} + runFields(run, DateForm::Iso));
-        into->append(line);
-        ++count;
-        stopped = count % 4096 == 0 && progress && !progress(count);
-        return !stopped;
-    });
+            Line line{
+                {run.day.toJulianDay(), run.windmill, run.drill, run.round.isNull() ? -1 : run.round.toInt()},
+                {}};
+            appendCsvRecord(line.text, QStringList{run.learner} + runFields(run, DateForm::Iso));
+            into->push_back(std::move(line));
+            ++count;
+            stopped = count % 4096 == 0 && progress && !progress(count);
+            return !stopped;
+        },
+        false);
     if (!read) {
         if (why)
             *why = stopped ? QStringLiteral("とちゅうで やめました。") : DB_ProblemText(DB_LastProblem());
         return false;
     }
+    // Learners not named come after the others, by name, as the database would give them.
+    std::stable_sort(unnamed.begin(), unnamed.end(), [&](qsizetype a, qsizetype b) {
+        return lines[size_t(a)].front().text.compare(lines[size_t(b)].front().text, Qt::CaseInsensitive) < 0;
+    });
     QSaveFile out(file);
     bool ok = out.open(QIODevice::WriteOnly);
     QByteArray head(kBom);
     appendCsvRecord(head, csvHeader());
     ok = ok && out.write(head) == head.size();
-    for (const QList<QByteArray>& learner : std::as_const(lines)) {
-        for (qsizetype i = 0; ok && i < learner.size(); ++i) {
-            const QByteArray& line = learner[what.newestFirst ? learner.size() - 1 - i : i];
+    const qsizetype named = qsizetype(lines.size() - unnamed.size());
+    for (qsizetype i = 0; ok && i < qsizetype(lines.size()); ++i) {
+        std::vector<Line>& learner = lines[size_t(i < named ? i : unnamed[size_t(i - named)])];
+        std::stable_sort(learner.begin(), learner.end(),
+                         [](const Line& a, const Line& b) { return a.order < b.order; });
+        for (size_t j = 0; ok && j < learner.size(); ++j) {
+            const QByteArray& line = learner[what.newestFirst ? learner.size() - 1 - j : j].text;
             ok = out.write(line) == line.size();
         }
     }

@@ -26,8 +26,9 @@ LearnersDialog::LearnersDialog(const QString& databasePath, QWidget* parent)
     auto* grid = new QGridLayout(this);
     list_ = new QTableWidget(0, 5, this);
     list_->setObjectName(QStringLiteral("lbxLearners"));
-    list_->setHorizontalHeaderLabels({QStringLiteral("番号"), QStringLiteral("名前"), QStringLiteral("ふりがな"),
-                                      QStringLiteral("クラス"), QStringLiteral("登録")});
+    list_->setHorizontalHeaderLabels({QStringLiteral("番号"), QStringLiteral("名前"),
+                                      QStringLiteral("ふりがな"), QStringLiteral("クラス"),
+                                      QStringLiteral("登録")});
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->verticalHeader()->hide();
@@ -76,7 +77,8 @@ LearnersDialog::LearnersDialog(const QString& databasePath, QWidget* parent)
     confirmRemoval = [this](const QString& name) {
         return QMessageBox::question(
                    this, QStringLiteral("登録を はずす"),
-                   QStringLiteral("「%1」の 登録を はずしますか？\nれんしゅうの きろくは のこります。").arg(name),
+                   QStringLiteral("「%1」の 登録を はずしますか？\nれんしゅうの きろくは のこります。")
+                       .arg(name),
                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
     refresh();
@@ -142,10 +144,11 @@ void LearnersDialog::importClassList(const QString& file) {
     }
     const RosterTable table = readRoster(in.readAll());
     if (table.encoding.isEmpty() || table.rows.isEmpty()) {
-        message_->setText(table.encoding.isEmpty()
-                              ? QStringLiteral("名簿の 文字コードが わかりません。 UTF-8 か Shift_JIS で 保存して "
-                                               "ください。")
-                              : QStringLiteral("名簿に 名前が ありません。"));
+        message_->setText(
+            table.encoding.isEmpty()
+                ? QStringLiteral("名簿の 文字コードが わかりません。 UTF-8 か Shift_JIS で 保存して "
+                                 "ください。")
+                : QStringLiteral("名簿に 名前が ありません。"));
         return;
     }
     RosterDialog preview(table, QFileInfo(file).fileName(), this);

@@ -44,8 +44,9 @@ void OverviewModel::setRows(const QList<OverviewRow>& rows) {
             auto* item = new QStandardItem(displayText(values[c]));
             // The number column sorts back into the class list's order; the name by its reading.
             const QVariant sortBy = c == kNumberColumn ? QVariant(int(r))
-                                    : c == kNameColumn ? QVariant(row.furigana.isEmpty() ? row.learner : row.furigana)
-                                                       : values[c];
+                                    : c == kNameColumn
+                                        ? QVariant(row.furigana.isEmpty() ? row.learner : row.furigana)
+                                        : values[c];
             item->setData(sortBy, kSortRole);
             item->setData(int(r), kRowRole);
             if (c == kNameColumn && !row.furigana.isEmpty())
@@ -90,11 +91,12 @@ bool OverviewModel::lessThan(const QModelIndex& left, const QModelIndex& right) 
     if (a.isValid() != b.isValid())
         return ascending ? a.isValid() : !a.isValid();
     if (a.isValid()) {
-        const QPartialOrdering order = a.typeId() == QMetaType::QString
-                                           ? (collator().compare(a.toString(), b.toString()) < 0   ? QPartialOrdering::Less
-                                              : collator().compare(a.toString(), b.toString()) > 0 ? QPartialOrdering::Greater
-                                                                                                  : QPartialOrdering::Equivalent)
-                                           : QVariant::compare(a, b);
+        const QPartialOrdering order =
+            a.typeId() == QMetaType::QString
+                ? (collator().compare(a.toString(), b.toString()) < 0   ? QPartialOrdering::Less
+                   : collator().compare(a.toString(), b.toString()) > 0 ? QPartialOrdering::Greater
+                                                                        : QPartialOrdering::Equivalent)
+                : QVariant::compare(a, b);
         if (order != QPartialOrdering::Equivalent)
             return order == QPartialOrdering::Less;
     }

@@ -51,14 +51,15 @@ public:
     }
     void skip(double height) { y_ += height; }
     // A block of text at the current line, wrapped to the page width (or shrunk to one line).
-    void text(const QString& text, QFont f, const QColor& background = Qt::transparent, bool oneLine = false) {
+    void text(const QString& text, QFont f, const QColor& background = Qt::transparent,
+              bool oneLine = false) {
         if (oneLine) {
             while (QFontMetricsF(f).horizontalAdvance(text) > width_ && f.pixelSize() > 8)
                 f.setPixelSize(f.pixelSize() - 1);
         }
         const double pad = background.alpha() ? 8 : 0;
-        const QRectF box = QFontMetricsF(f).boundingRect(QRectF(0, 0, width_ - 2 * pad, 1e6),
-                                                         Qt::TextWordWrap, text);
+        const QRectF box =
+            QFontMetricsF(f).boundingRect(QRectF(0, 0, width_ - 2 * pad, 1e6), Qt::TextWordWrap, text);
         need(box.height() + 2 * pad);
         if (p_) {
             if (pad > 0)
@@ -110,14 +111,16 @@ public:
             x << x.last() + w;
         double headerHeight = 0;
         for (const QString& h : headers)
-            headerHeight = std::max(headerHeight, fmBold.height() * double(h.count(QLatin1Char('\n')) + 1) + 6);
+            headerHeight =
+                std::max(headerHeight, fmBold.height() * double(h.count(QLatin1Char('\n')) + 1) + 6);
         const auto header = [&] {
             if (p_) {
                 p_->setFont(bold);
                 p_->fillRect(QRectF(0, y_, x.last(), headerHeight), kRule);
                 p_->setPen(kNavy);
                 for (int c = 0; c < columns; ++c)
-                    p_->drawText(QRectF(x[c] + 3, y_, widths[c] - 6, headerHeight), Qt::AlignCenter, headers[c]);
+                    p_->drawText(QRectF(x[c] + 3, y_, widths[c] - 6, headerHeight), Qt::AlignCenter,
+                                 headers[c]);
             }
             y_ += headerHeight;
         };
@@ -161,7 +164,8 @@ private:
         p_->setPen(kNavy);
         const QRectF line(0, height_ + 8, width_, h);
         p_->drawText(line, Qt::AlignLeft | Qt::AlignVCenter, footer_);
-        p_->drawText(line, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("%1 / %2 ページ").arg(page_).arg(pages_));
+        p_->drawText(line, Qt::AlignRight | Qt::AlignVCenter,
+                     QStringLiteral("%1 / %2 ページ").arg(page_).arg(pages_));
     }
 
     QPdfWriter* pdf_;
@@ -190,7 +194,8 @@ QString period(const ReportData& data) {
 // One page a family can read: who, when, what improved, the charts and a word of encouragement.
 void learnerPage(Page& page, const ReportData& data, const QString& learner, const QList<DB_RUN>& runs) {
     const DB_LEARNER* known = learnerOf(data, learner);
-    page.text(QStringLiteral("%1 さんの れんしゅうの きろく").arg(learner), font(18, true), Qt::transparent, true);
+    page.text(QStringLiteral("%1 さんの れんしゅうの きろく").arg(learner), font(18, true), Qt::transparent,
+              true);
     QStringList about;
     if (known && !known->className.isEmpty())
         about << QStringLiteral("クラス: %1").arg(known->className);
@@ -267,9 +272,9 @@ void drawReport(Page& page, const ReportData& data, const std::function<void(int
 
 bool writeReportPdf(const QString& file, const ReportData& data,
                     const std::function<void(int done, int steps)>& progress, QString* why) {
-    const QString footer = QStringLiteral("%1%2")
-                               .arg(data.className.isEmpty() ? QString() : QStringLiteral("クラス: %1　　").arg(data.className),
-                                    period(data));
+    const QString footer = QStringLiteral("%1%2").arg(
+        data.className.isEmpty() ? QString() : QStringLiteral("クラス: %1　　").arg(data.className),
+        period(data));
     const QSizeF size = layoutOf(data).paintRectPixels(96).size();
     int pages = 0;
     {

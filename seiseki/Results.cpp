@@ -1,8 +1,8 @@
 #include "Results.h"
 
 #include <QHash>
-#include <QSet>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -313,11 +313,10 @@ Gain biggestGain(const QList<DB_RUN>& runs) {
             continue;
         gain.change = change;
         const QString what = drillName(key.first) + QLatin1Char(' ') + courseName(key.first, key.second);
-        gain.sentence =
-            byTime ? QStringLiteral("%1の さいこうタイムが %2秒 から %3秒 に ちぢまりました。")
-                         .arg(what, number(*b.first), number(*b.later))
-                   : QStringLiteral("%1の さいこう速度が 1分に %2回 から %3回 に あがりました。")
-                         .arg(what, number(*b.first), number(*b.later));
+        gain.sentence = byTime ? QStringLiteral("%1の さいこうタイムが %2秒 から %3秒 に ちぢまりました。")
+                                     .arg(what, number(*b.first), number(*b.later))
+                               : QStringLiteral("%1の さいこう速度が 1分に %2回 から %3回 に あがりました。")
+                                     .arg(what, number(*b.first), number(*b.later));
     }
     return gain;
 }

@@ -72,7 +72,8 @@ RosterField fieldOfHeader(const QString& header) {
                                 "fullname", "studentname", "student", "pupil"});
         add(RosterField::Furigana, {"ふりがな", "フリガナ", "よみ", "よみがな", "ヨミ", "読み", "読みがな",
                                     "かな", "カナ", "furigana", "kana", "reading", "yomi"});
-        add(RosterField::Number, {"番号", "出席番号", "出席番", "番", "no", "number", "nr", "attendancenumber"});
+        add(RosterField::Number,
+            {"番号", "出席番号", "出席番", "番", "no", "number", "nr", "attendancenumber"});
         add(RosterField::Class, {"組", "クラス", "学級", "くみ", "class", "homeroom"});
         add(RosterField::Grade, {"学年", "年", "grade", "year"});
         return h;
@@ -239,12 +240,13 @@ RosterLearners rosterLearners(const RosterTable& table, const QString& classForA
         DB_LEARNER l;
         l.name = learner;
         l.registered = true;
-        l.className = classForAll.trimmed().isEmpty()
-                          ? classOf(grade >= 0 ? row.value(grade) : QString(), kumi >= 0 ? row.value(kumi) : QString())
-                          : classForAll.trimmed();
+        l.className = classForAll.trimmed().isEmpty() ? classOf(grade >= 0 ? row.value(grade) : QString(),
+                                                                kumi >= 0 ? row.value(kumi) : QString())
+                                                      : classForAll.trimmed();
         l.number = number >= 0 ? numberOf(row.value(number)) : 0;
         // A reading keeps no half-width katakana.
-        l.furigana = furigana >= 0 ? row.value(furigana).normalized(QString::NormalizationForm_KC) : QString();
+        l.furigana =
+            furigana >= 0 ? row.value(furigana).normalized(QString::NormalizationForm_KC) : QString();
         out.learners << l;
     }
     return out;

@@ -1,6 +1,6 @@
 // Class lists as schools keep them: a spreadsheet's CSV (UTF-8 with or without a byte-order mark, Shift_JIS
-// as a Japanese spreadsheet saves it, UTF-16 as its "Unicode text"), comma or tab separated, with or without a
-// header line. Which column is what is recognised from the usual headers or guessed from the values; the
+// as a Japanese spreadsheet saves it, UTF-16 as its "Unicode text"), comma or tab separated, with or without
+// a header line. Which column is what is recognised from the usual headers or guessed from the values; the
 // teacher may choose otherwise in the preview before anything is registered. No widgets.
 #pragma once
 

@@ -202,7 +202,8 @@ QWidget* SeisekiWindow::buildFilterBar() {
     txtName_->setObjectName(QStringLiteral("txtName"));
     txtName_->setPlaceholderText(QStringLiteral("名前・ふりがなで さがす"));
     txtName_->setClearButtonEnabled(true);
-    txtName_->setMinimumWidth(QFontMetrics(txtName_->font()).horizontalAdvance(txtName_->placeholderText()) + 40);
+    txtName_->setMinimumWidth(QFontMetrics(txtName_->font()).horizontalAdvance(txtName_->placeholderText()) +
+                              40);
     txtName_->installEventFilter(this);
     cmdBack_ = new QPushButton(QStringLiteral("◀ クラスの 一覧"), bar);
     cmdBack_->setObjectName(QStringLiteral("cmdBack"));
@@ -232,10 +233,11 @@ QWidget* SeisekiWindow::buildOverviewPage() {
     auto* table = new QWidget(classViews_);
     auto* tableLayout = new QVBoxLayout(table);
     tableLayout->setContentsMargins(0, 0, 0, 0);
-    tableLayout->addWidget(label(QStringLiteral("名前を ダブルクリックすると、 その人の ページが ひらきます。 "
-                                                "見出しを クリックすると ならびかえます (番号で もとの じゅんに "
-                                                "もどります)。"),
-                                 table));
+    tableLayout->addWidget(
+        label(QStringLiteral("名前を ダブルクリックすると、 その人の ページが ひらきます。 "
+                             "見出しを クリックすると ならびかえます (番号で もとの じゅんに "
+                             "もどります)。"),
+              table));
     overview_ = new OverviewModel(pageOverview_);
     connect(txtName_, &QLineEdit::textChanged, overview_, &OverviewModel::setSearch);
     connect(comClass_, &QComboBox::currentIndexChanged, this,
@@ -252,7 +254,8 @@ QWidget* SeisekiWindow::buildOverviewPage() {
     header->setFont(gothic(7.5));
     header->setMinimumSectionSize(36);
     header->setSectionResizeMode(QHeaderView::Stretch);
-    for (const int c : {int(kNumberColumn), int(kNameColumn), int(kClassColumn), overview_->columnCount() - 1})
+    for (const int c :
+         {int(kNumberColumn), int(kNameColumn), int(kClassColumn), overview_->columnCount() - 1})
         header->setSectionResizeMode(c, QHeaderView::ResizeToContents);
     connect(tblOverview_, &QTableView::activated, this, [this](const QModelIndex& index) {
         showLearner(overview_->index(index.row(), kNameColumn).data().toString());
@@ -419,7 +422,8 @@ void SeisekiWindow::apply(const std::shared_ptr<Shown>& data, bool ok, halvor::d
     const bool away = serverAway != Problem::None;
     fraServer_->setVisible(!ok || away);
     // "Cannot reach the server" is what the away text says already; other reasons come before it.
-    const QString why = serverAway == Problem::Offline ? QString() : DB_ProblemText(serverAway) + QLatin1Char(' ');
+    const QString why =
+        serverAway == Problem::Offline ? QString() : DB_ProblemText(serverAway) + QLatin1Char(' ');
     lblServer_->setText(!ok ? QStringLiteral("せいせきを 読めませんでした。 ") + DB_ProblemText(problem)
                             : why + DB_ServerAwayText());
     shown_ = *data;
@@ -499,7 +503,8 @@ bool SeisekiWindow::eventFilter(QObject* watched, QEvent* event) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->keyCombination());
         for (const QAction* action : std::as_const(exportActions_)) {
-            if (!action->shortcut().isEmpty() && action->shortcut().matches(pressed) == QKeySequence::ExactMatch) {
+            if (!action->shortcut().isEmpty() &&
+                action->shortcut().matches(pressed) == QKeySequence::ExactMatch) {
                 event->ignore();
                 return true;
             }
@@ -512,12 +517,13 @@ void SeisekiWindow::exportChosen(Export kind) {
     if (job_)
         return;
     const bool csv = kind == Export::Csv;
-    const QString title = csv                      ? QStringLiteral("CSVに 書きだす")
-                          : kind == Export::Pdf     ? QStringLiteral("PDFに 書きだす")
-                                                    : QStringLiteral("おうちの 人に わたす PDF");
+    const QString title = csv                   ? QStringLiteral("CSVに 書きだす")
+                          : kind == Export::Pdf ? QStringLiteral("PDFに 書きだす")
+                                                : QStringLiteral("おうちの 人に わたす PDF");
     const QString name = csv ? QStringLiteral("seiseki.csv") : QStringLiteral("seiseki.pdf");
     const QString filter = csv ? QStringLiteral("CSV (*.csv)") : QStringLiteral("PDF (*.pdf)");
-    const QString file = askFile ? askFile(title, name, filter) : QFileDialog::getSaveFileName(this, title, name, filter);
+    const QString file =
+        askFile ? askFile(title, name, filter) : QFileDialog::getSaveFileName(this, title, name, filter);
     if (!file.isEmpty())
         exportTo(kind, file);
 }

@@ -12,8 +12,8 @@ namespace halvor {
 
 namespace {
 
-constexpr double kSwatch = 14;  // legend line sample
-constexpr double kGap = 6;      // between a legend's items, and around the plot
+constexpr double kSwatch = 14;   // legend line sample
+constexpr double kGap = 6;       // between a legend's items, and around the plot
 constexpr double kLabelGap = 12; // between two row labels
 
 QFont scaled(const QFont& font, double factor, bool bold = false) {
@@ -104,7 +104,8 @@ void paintTrendChart(QPainter& p, const QRectF& area, const TrendChart& chart, c
     p.setPen(kChartNavy);
     p.setFont(titleFont);
     const QString title = titleFm.elidedText(chart.title, Qt::ElideRight, area.width() - 2 * kGap);
-    p.drawText(QRectF(area.left() + kGap, top, area.width() - 2 * kGap, titleFm.height()), Qt::AlignLeft, title);
+    p.drawText(QRectF(area.left() + kGap, top, area.width() - 2 * kGap, titleFm.height()), Qt::AlignLeft,
+               title);
     top += titleFm.height() + 2;
     p.setFont(small);
     p.drawText(QRectF(area.left() + kGap, top, area.width() - 2 * kGap, smallFm.height()), Qt::AlignLeft,

@@ -33,7 +33,7 @@ struct GraphRow {
 };
 // One run as the hiragana chart reads it.
 struct GraphPoint {
-    QString label; // "yyyy/MM/dd_<round>"
+    QString label;  // "yyyy/MM/dd_<round>"
     int series = 1; // 1 to 3
     double value = 0;
 };

@@ -202,7 +202,7 @@ struct DB_RUN_FILTER {
     QString learner;
     QDate from;
     QDate to;
-    QString className;   // empty: any
+    QString className;    // empty: any
     QStringList learners; // empty: any
 };
 
@@ -217,7 +217,8 @@ struct DB_RUN {
 int DB_ReadRuns(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN>& runs);
 
 // The same runs one at a time, straight from the query, as the values the viewer shows (no record is made);
-// `each` returns false to stop early, which counts as a failure.
+// `each` returns false to stop early, which counts as a failure. Unordered, the runs come as the database
+// finds them, without the cost of sorting them all.
 struct DB_RUN_VALUES {
     QString learner;
     bool windmill = false;
@@ -227,7 +228,7 @@ struct DB_RUN_VALUES {
     QString rem, cond1, worstKey;
 };
 int DB_EachRun(const QString& path, const DB_RUN_FILTER& filter,
-               const std::function<bool(const DB_RUN_VALUES&)>& each);
+               const std::function<bool(const DB_RUN_VALUES&)>& each, bool ordered = true);
 
 // What the runs of one learner, drill and course add up to, counted by the database. The course is REM for
 // the windmill ("LEVEL3") and COND1 for T_Key ("2", "4"; "AI", "GA", "NN" or empty for the hiragana drill).

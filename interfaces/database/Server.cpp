@@ -197,7 +197,8 @@ const std::vector<ServerStep>& serverSteps() {
 }
 
 int readVersion(QSqlQuery& q) {
-    return q.exec(QStringLiteral("SELECT max(version) FROM halvor_schema")) && q.next() ? q.value(0).toInt() : 0;
+    return q.exec(QStringLiteral("SELECT max(version) FROM halvor_schema")) && q.next() ? q.value(0).toInt()
+                                                                                        : 0;
 }
 
 // Brings older tables up to this version when the login may change them; a classroom login may not, and the
@@ -219,13 +220,14 @@ bool upgradeSchema(QSqlDatabase& db, const QString& where, int version) {
         return true;
     const QString why = q.lastError().isValid() ? sqlError(q.lastError()) : QString();
     db.rollback();
-    return fail(Problem::OtherVersion,
-                QStringLiteral("The tables on %1 are of schema version %2 and this login cannot bring them to "
-                               "version %3 (tools/classroom-setup does, as the server's administrator): %4")
-                    .arg(where)
-                    .arg(version)
-                    .arg(kSchemaVersion)
-                    .arg(why));
+    return fail(
+        Problem::OtherVersion,
+        QStringLiteral("The tables on %1 are of schema version %2 and this login cannot bring them to "
+                       "version %3 (tools/classroom-setup does, as the server's administrator): %4")
+            .arg(where)
+            .arg(version)
+            .arg(kSchemaVersion)
+            .arg(why));
 }
 
 bool checkSchema(QSqlDatabase& db, const QString& where) {
@@ -457,8 +459,9 @@ QStringList serverSchemaStatements() {
                    .arg(name, drill)
             << QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_drill ON %1 (%2, y4mmdd)").arg(name, drill);
     }
-    sql << QStringLiteral("CREATE TABLE IF NOT EXISTS learners (name citext PRIMARY KEY, class citext, number "
-                          "integer, furigana citext)")
+    sql << QStringLiteral(
+               "CREATE TABLE IF NOT EXISTS learners (name citext PRIMARY KEY, class citext, number "
+               "integer, furigana citext)")
         << QStringLiteral("CREATE TABLE IF NOT EXISTS halvor_schema (version integer NOT NULL)")
         << QStringLiteral("INSERT INTO halvor_schema (version) SELECT %1 WHERE NOT EXISTS (SELECT 1 FROM "
                           "halvor_schema)")

@@ -62,9 +62,8 @@ bool readLearners(QSqlDatabase& db, Dialect dialect, bool withRoster, QList<DB_L
             learners.append({name, q.value(1).toString(), q.value(2).toInt() == 1, q.value(3).toInt(),
                              q.value(4).toString()});
     }
-    std::stable_sort(learners.begin(), learners.end(), [](const DB_LEARNER& a, const DB_LEARNER& b) {
-        return a.registered && !b.registered;
-    });
+    std::stable_sort(learners.begin(), learners.end(),
+                     [](const DB_LEARNER& a, const DB_LEARNER& b) { return a.registered && !b.registered; });
     // Names compare without regard to case, as the columns do; the registered spelling wins.
     QSet<QString> seen;
     learners.removeIf([&](const DB_LEARNER& l) {
@@ -191,8 +190,9 @@ int DB_KnownLearners(const QString& path, QList<DB_LEARNER>& learners) {
     ResultsFile file = openResultsFile(path, keyTableDef(), Access::Read);
     if (!file)
         return 0;
-    return readLearners(file.db(), Dialect::Sqlite, file.learnersCurrent, learners, [&](const QSqlError& error) {
-        return fail(isBusy(error) ? Problem::Busy : Problem::Failed,
-                    QStringLiteral("The learners in %1 cannot be read: %2").arg(path, sqlError(error)));
-    });
+    return readLearners(
+        file.db(), Dialect::Sqlite, file.learnersCurrent, learners, [&](const QSqlError& error) {
+            return fail(isBusy(error) ? Problem::Busy : Problem::Failed,
+                        QStringLiteral("The learners in %1 cannot be read: %2").arg(path, sqlError(error)));
+        });
 }

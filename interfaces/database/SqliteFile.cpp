@@ -102,7 +102,8 @@ const std::vector<AuxTable>& auxTables() {
          "CREATE TABLE Outbox (Seq INTEGER PRIMARY KEY AUTOINCREMENT, RunId TEXT NOT NULL UNIQUE,"
          " TableName TEXT NOT NULL, Queued TEXT)",
          {}},
-        {"Learners", "CREATE TABLE Learners (Name TEXT COLLATE NOCASE PRIMARY KEY, Class TEXT COLLATE NOCASE)",
+        {"Learners",
+         "CREATE TABLE Learners (Name TEXT COLLATE NOCASE PRIMARY KEY, Class TEXT COLLATE NOCASE)",
          {{"Number", "INTEGER"}, {"Furigana", "TEXT COLLATE NOCASE"}}}, // version 3
     };
     return all;
@@ -253,7 +254,8 @@ bool execAll(Connection& c, const QString& path, const QStringList& statements) 
 // Creates missing tables and adds missing columns, in one transaction that holds the file against other
 // programs doing the same at the same moment. Nothing is written while any results table is foreign. A file
 // that may not be written is still read as it is, when the table is there.
-bool bringUpToDate(Connection& c, const QString& path, const TableDef& table, bool canWrite, ResultsFile& file) {
+bool bringUpToDate(Connection& c, const QString& path, const TableDef& table, bool canWrite,
+                   ResultsFile& file) {
     auto shapes = readShapes(c, path);
     if (!shapes)
         return false;
@@ -267,7 +269,8 @@ bool bringUpToDate(Connection& c, const QString& path, const TableDef& table, bo
     if (const TableDef* other = foreignTable(*shapes))
         return failForeign(path, *other, shapes->tables[other]);
     // A file that may not be written is read as it is while its tables are all there, older or not.
-    if (!canWrite && (state.shape == Shape::Older || (state.shape == Shape::Current && shapes->missingAux.isEmpty())))
+    if (!canWrite &&
+        (state.shape == Shape::Older || (state.shape == Shape::Current && shapes->missingAux.isEmpty())))
         return true;
     if (!canWrite)
         return fail(Problem::ReadOnly,

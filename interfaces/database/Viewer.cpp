@@ -86,8 +86,9 @@ Selection selection(const DB_RUN_FILTER& filter, Dialect dialect, bool hasLearne
     }
     // The class and the list of learners compare as the learner's own column does (without case).
     const QString learnerIn = dialect == Dialect::Postgres ? QStringLiteral("learner IN (%1)")
-                              : hasLearnerColumn           ? QStringLiteral("COALESCE(Learner, ?) COLLATE NOCASE IN (%1)")
-                                                           : QStringLiteral("? COLLATE NOCASE IN (%1)");
+                              : hasLearnerColumn
+                                  ? QStringLiteral("COALESCE(Learner, ?) COLLATE NOCASE IN (%1)")
+                                  : QStringLiteral("? COLLATE NOCASE IN (%1)");
     const auto restrictTo = [&](const QString& set, const QVariantList& values) {
         conditions << learnerIn.arg(set);
         if (dialect == Dialect::Sqlite)
@@ -152,8 +153,10 @@ struct RunColumns {
     int learner, windmill, day, drill, round, rem, cond1, time, speed, errors, worstKey;
 };
 
-// `start` is called before each attempt (a server that went away part way is followed by this computer's file).
-bool eachRun(const QString& path, const DB_RUN_FILTER& filter, const std::function<bool()>& start,
+// `start` is called before each attempt (a server that went away part way is followed by this computer's
+// file).
+bool eachRun(const QString& path, const DB_RUN_FILTER& filter, bool ordered,
+             const std::function<bool()>& start,
              const std::function<bool(const QSqlQuery&, const RunColumns&)>& row) {
     return withResults(path, Access::Read, [&](QSqlDatabase& db, Dialect dialect, bool hasLearner) {
         if (!start())
@@ -163,14 +166,16 @@ bool eachRun(const QString& path, const DB_RUN_FILTER& filter, const std::functi
         // Course comes along as in the overview's select; the runs are read by their own columns.
         const QString columns = QStringLiteral("Y4mmdd, %1 AS Tavrel, %2 AS Course, Round, REM, COND1, Time, "
                                                "result1, result3, result4, ERR1");
-        const QString around = QStringLiteral("SELECT * FROM (%1) runs ORDER BY Learner, Y4mmdd, Windmill, "
-                                              "Tavrel, Round");
+        const QString around = ordered ? QStringLiteral("SELECT * FROM (%1) runs ORDER BY Learner, Y4mmdd, "
+                                                        "Windmill, Tavrel, Round")
+                                       : QStringLiteral("%1");
         if (!execBoth(q, columns, QString(), around, s))
             return failQuery(path, dialect, QStringLiteral("Reading the runs"), q.lastError());
         const QSqlRecord shape = q.record();
         const auto at = [&](const char* name) { return shape.indexOf(QLatin1String(name)); };
-        const RunColumns c{at("Learner"), at("Windmill"), at("Y4mmdd"), at("Tavrel"), at("Round"), at("REM"),
-                           at("COND1"),   at("Time"),     at("result3"), at("result4"), at("ERR1")};
+        const RunColumns c{at("Learner"), at("Windmill"), at("Y4mmdd"), at("Tavrel"),
+                           at("Round"),   at("REM"),      at("COND1"),  at("Time"),
+                           at("result3"), at("result4"),  at("ERR1")};
         while (q.next()) {
             if (!row(q, c))
                 return fail(Problem::Failed, QStringLiteral("Reading the runs was stopped."));
@@ -190,7 +195,7 @@ int DB_ReadRuns(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN>&
         map.clear();
         return true;
     };
-    const bool ok = eachRun(path, filter, start, [&](const QSqlQuery& q, const RunColumns& c) {
+    const bool ok = eachRun(path, filter, true, start, [&](const QSqlQuery& q, const RunColumns& c) {
         if (map.empty()) {
             const QSqlRecord shape = q.record();
             for (const auto& col : KeyTable::columns()) {
@@ -212,12 +217,12 @@ int DB_ReadRuns(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN>&
 }
 
 int DB_EachRun(const QString& path, const DB_RUN_FILTER& filter,
-               const std::function<bool(const DB_RUN_VALUES&)>& each) {
+               const std::function<bool(const DB_RUN_VALUES&)>& each, bool ordered) {
     DB_RUN_VALUES v;
     bool delivered = false;
     // Rows handed on cannot be taken back: a read that must start again on this computer's file fails.
     const auto start = [&] { return !delivered; };
-    return eachRun(path, filter, start,
+    return eachRun(path, filter, ordered, start,
                    [&](const QSqlQuery& q, const RunColumns& c) {
                        delivered = true;
                        v.learner = q.value(c.learner).toString();
@@ -274,19 +279,18 @@ int DB_ChangeLearners(const QString& path, const QList<DB_LEARNER>& add, const Q
         if (!DB_ValidLearnerName(l.name))
             return fail(Problem::Failed, QStringLiteral("\"%1\" is not a usable learner name.").arg(l.name));
     }
-    const auto valueOrNull = [](const QVariant& v, bool none) {
-        return none ? QVariant(v.metaType()) : v;
-    };
+    const auto valueOrNull = [](const QVariant& v, bool none) { return none ? QVariant(v.metaType()) : v; };
     return withResults(path, Access::Write,
                        [&](QSqlDatabase& db, Dialect dialect, bool) {
                            QSqlQuery upsert(db);
                            QSqlQuery drop(db);
-                           bool ok = db.transaction() &&
-                                     upsert.prepare(QStringLiteral(
-                                         "INSERT INTO Learners (Name, Class, Number, Furigana) VALUES (?, ?, ?, ?) "
-                                         "ON CONFLICT (Name) DO UPDATE SET Class = excluded.Class, "
-                                         "Number = excluded.Number, Furigana = excluded.Furigana")) &&
-                                     drop.prepare(QStringLiteral("DELETE FROM Learners WHERE Name = ?"));
+                           bool ok =
+                               db.transaction() &&
+                               upsert.prepare(QStringLiteral(
+                                   "INSERT INTO Learners (Name, Class, Number, Furigana) VALUES (?, ?, ?, ?) "
+                                   "ON CONFLICT (Name) DO UPDATE SET Class = excluded.Class, "
+                                   "Number = excluded.Number, Furigana = excluded.Furigana")) &&
+                               drop.prepare(QStringLiteral("DELETE FROM Learners WHERE Name = ?"));
                            for (const QString& name : remove) {
                                if (!ok)
                                    break;

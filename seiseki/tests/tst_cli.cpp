@@ -206,9 +206,14 @@ void TestCli::pdfReportsHoldNamesFiguresAndVectorCharts_data() {
                                             "レベル3",
                                             "回／分",
                                             "1 / 1 ページ"};
-    QTest::newRow("class") << QStringList{}
-                           << QStringList{"クラスの れんしゅうの きろく", "すべての 日", kOdd, "田中 はると",
-                                          "70.5", "あいうえお", "ひとりずつの ようす", "1 / 1 ページ"};
+    QTest::newRow("class") << QStringList{} << QStringList{"クラスの れんしゅうの きろく",
+                                                           "すべての 日",
+                                                           kOdd,
+                                                           "田中 はると",
+                                                           "70.5",
+                                                           "あいうえお",
+                                                           "ひとりずつの ようす",
+                                                           "1 / 1 ページ"};
     QTest::newRow("one class") << QStringList{"--class", "2組"}
                                << QStringList{"クラスの れんしゅうの きろく 2組", "クラス: 2組", kOdd,
                                               "1 / 1 ページ"};

@@ -92,11 +92,13 @@ void TestLogic::summarySentence_data() {
     QTest::newRow("the first day against the days after it, the biggest gain told")
         << QList<DB_RUN>{run({2026, 4, 20}, true, 12, "LEVEL3", 120), run({2026, 4, 20}, false, 11, "2", 100),
                          run({2026, 6, 2}, true, 12, "LEVEL3", 150), run({2026, 7, 8}, false, 11, "2", 105)}
-        << "この きかんに 3日、 4回 れんしゅうしました。 風車 レベル3の さいこう速度が 1分に 120回 から 150回 "
+        << "この きかんに 3日、 4回 れんしゅうしました。 風車 レベル3の さいこう速度が 1分に 120回 から "
+           "150回 "
            "に あがりました。";
     QTest::newRow("hiragana time down, whatever order the runs come in")
         << QList<DB_RUN>{run({2026, 12, 2}, false, 23, "ga", 80), run({2026, 11, 1}, false, 23, "GA", 95.5)}
-        << "この きかんに 2日、 2回 れんしゅうしました。 ひらがな 濁音の さいこうタイムが 95.5秒 から 80秒 に "
+        << "この きかんに 2日、 2回 れんしゅうしました。 ひらがな 濁音の さいこうタイムが 95.5秒 から 80秒 "
+           "に "
            "ちぢまりました。";
     QTest::newRow("practised but no better") << QList<DB_RUN>{run({2026, 11, 1}, true, 12, "LEVEL1", 50),
                                                               run({2026, 11, 1}, true, 12, "LEVEL1", 55),
@@ -123,11 +125,12 @@ void TestLogic::commandLine_data() {
     QTest::newRow("one class") << QStringList{"--pdf", "c.pdf", "--class", "3年1組"}
                                << "csv= pdf=c.pdf learner= class=3年1組 ..";
     QTest::newRow("a class list into a class")
-        << QStringList{"--import-class-list", "名簿.csv", "--class", "1組"} << "list=名簿.csv learner= class=1組";
+        << QStringList{"--import-class-list", "名簿.csv", "--class", "1組"}
+        << "list=名簿.csv learner= class=1組";
     QTest::newRow("a class list with an export")
         << QStringList{"--import-class-list", "a.csv", "--csv", "b.csv"} << "error: --import-class-list と";
-    QTest::newRow("a learner and a class") << QStringList{"--csv", "a", "--learner", "ゆき", "--class", "1組"}
-                                           << "error: --learner と --class";
+    QTest::newRow("a learner and a class")
+        << QStringList{"--csv", "a", "--learner", "ゆき", "--class", "1組"} << "error: --learner と --class";
     QTest::newRow("unknown option") << QStringList{"--csv", "a.csv", "--form", "2026-04-01"}
                                     << "error: 知らない オプションです: --form";
     QTest::newRow("a word alone") << QStringList{"a.csv"} << "error: 知らない オプションです: a.csv";
@@ -150,15 +153,17 @@ void TestLogic::commandLine() {
     QVERIFY(wantsExport(arguments));
     QString error;
     const auto o = parseExportOptions(arguments, &error);
-    const QString classPart =
-        o && !o->filter.className.isEmpty() ? QStringLiteral("class=") + o->filter.className + " " : QString();
-    const QString got = !o                      ? QStringLiteral("error: ") + error
-                        : !o->classList.isEmpty() ? QStringLiteral("list=%1 learner=%2 %3")
-                                                        .arg(o->classList, o->filter.learner, classPart.trimmed())
-                                                  : QStringLiteral("csv=%1 pdf=%2 learner=%3 %4%5..%6")
-                                                        .arg(o->csv, o->pdf, o->filter.learner, classPart,
-                                                             o->filter.from.toString(Qt::ISODate),
-                                                             o->filter.to.toString(Qt::ISODate));
+    const QString classPart = o && !o->filter.className.isEmpty()
+                                  ? QStringLiteral("class=") + o->filter.className + " "
+                                  : QString();
+    const QString got =
+        !o ? QStringLiteral("error: ") + error
+        : !o->classList.isEmpty()
+            ? QStringLiteral("list=%1 learner=%2 %3")
+                  .arg(o->classList, o->filter.learner, classPart.trimmed())
+            : QStringLiteral("csv=%1 pdf=%2 learner=%3 %4%5..%6")
+                  .arg(o->csv, o->pdf, o->filter.learner, classPart, o->filter.from.toString(Qt::ISODate),
+                       o->filter.to.toString(Qt::ISODate));
     QVERIFY2(got.startsWith(expected), qPrintable(got));
 }
 
@@ -169,9 +174,9 @@ void TestLogic::rosters_data() {
     QTest::addColumn<QStringList>("rejected");
     // What a Japanese spreadsheet saves by default: Shift_JIS (CP932), comma separated.
     // 番号,氏名,ふりがな / 2,髙野　剛,たかの つよし / 1,伊藤 彩子,ｲﾄｳ ｱﾔｺ (髙 is one of CP932's own).
-    const QByteArray sjis = QByteArray::fromHex(
-        "94d48d862c8e8196bc2c82d382e882aa82c80d0a322ceee096ec81408d842c82bd82a982cc2082c282e682b50d0a312c88c993"
-        "a1208dca8e712cb2c4b320b1d4ba0d0a");
+    const QByteArray sjis = QByteArray::fromHex("94d48d862c8e8196bc2c82d382e882aa82c80d0a322ceee096ec81408d84"
+                                                "2c82bd82a982cc2082c282e682b50d0a312c88c993"
+                                                "a1208dca8e712cb2c4b320b1d4ba0d0a");
     QTest::newRow("Shift_JIS with 番号, 氏名 and ふりがな")
         << sjis << "Shift_JIS" << QStringList{"2/髙野　剛/たかの つよし/", "1/伊藤 彩子/イトウ アヤコ/"}
         << QStringList{};
@@ -180,11 +185,13 @@ void TestLogic::rosters_data() {
         << QStringList{"0/ゆき//1組", "0/はると//", "0/田中 はると//2組"} << QStringList{};
     QTest::newRow("English headers, quotes, the number last, a name twice")
         << QByteArray("Name,Class,No.\n\"Bob \"\"B\"\", Jr.\",3組,7\nann,,12\nANN,1組,3\n") << "UTF-8"
-        << QStringList{"7/Bob \"B\", Jr.//3組", "12/ann//"} << QStringList{"4行目: 「ANN」は 3行目と おなじ 名前です"};
+        << QStringList{"7/Bob \"B\", Jr.//3組", "12/ann//"}
+        << QStringList{"4行目: 「ANN」は 3行目と おなじ 名前です"};
     QTest::newRow("no header: numbers, names, readings in half-width katakana")
         << QByteArray("1,上田 はな,ｳｴﾀﾞ ﾊﾅ\n2,中村 そら,ﾅｶﾑﾗ ｿﾗ\n") << "UTF-8"
         << QStringList{"1/上田 はな/ウエダ ハナ/", "2/中村 そら/ナカムラ ソラ/"} << QStringList{};
-    QTest::newRow("学年 and 組 apart make one class; a formula kept as text comes back without its apostrophe")
+    QTest::newRow(
+        "学年 and 組 apart make one class; a formula kept as text comes back without its apostrophe")
         << QByteArray("学年,組,出席番号,児童名\n3,1,1,\"'=HYPERLINK(\"\"x\"\")\"\n3,2,1,ゆき\n") << "UTF-8"
         << QStringList{"1/=HYPERLINK(\"x\")//3年1組", "1/ゆき//3年2組"} << QStringList{};
     QTest::newRow("UTF-16 as a spreadsheet's Unicode text")
@@ -215,10 +222,12 @@ void TestLogic::rosters() {
 }
 
 void TestLogic::undoingAnImportRestoresWhatWasThere() {
-    const QList<DB_LEARNER> before{{"ゆき", "1組", true, 3, "ゆき"}, {"はると", "1組", true, 4, {}},
-                                   {"alice", {}, false, 0, {}}};
-    const QList<DB_LEARNER> imported{{"ゆき", "2組", true, 3, "ゆき"}, {"はると", "1組", true, 4, {}},
-                                     {"ALICE", "2組", true, 1, {}}, {"そら", "2組", true, 2, {}}};
+    const QList<DB_LEARNER> before{
+        {"ゆき", "1組", true, 3, "ゆき"}, {"はると", "1組", true, 4, {}}, {"alice", {}, false, 0, {}}};
+    const QList<DB_LEARNER> imported{{"ゆき", "2組", true, 3, "ゆき"},
+                                     {"はると", "1組", true, 4, {}},
+                                     {"ALICE", "2組", true, 1, {}},
+                                     {"そら", "2組", true, 2, {}}};
     const RosterUndo undo = undoOf(before, imported);
     QCOMPARE(undo.remove, (QStringList{"ALICE", "そら"}));
     QCOMPARE(undo.restore.size(), 1);
@@ -226,7 +235,8 @@ void TestLogic::undoingAnImportRestoresWhatWasThere() {
 }
 
 void TestLogic::searchIgnoresWidthCaseKanaAndSpaces() {
-    const QString name = searchKey(QStringLiteral("田中　ハルト")) + '\n' + searchKey(QStringLiteral("たなか はると"));
+    const QString name =
+        searchKey(QStringLiteral("田中　ハルト")) + '\n' + searchKey(QStringLiteral("たなか はると"));
     for (const char* typed : {"田中 ハルト", "田中はると", "ﾀﾅｶ ﾊﾙﾄ", "タナカ", "　はると"})
         QVERIFY2(name.contains(searchKey(QString::fromUtf8(typed))), typed);
     QVERIFY(searchKey("Ｂｏｂ") == searchKey("bob"));
@@ -242,7 +252,8 @@ void TestLogic::chartsHaveALinePerCoursePractisedAndGaps_data() {
                          run({2026, 11, 3}, false, 12, "4", 70)}
         << 1 << QStringList{"4文字", "2026/11/02 64", "2026/11/03 70"};
     QTest::newRow("a line per windmill level, a gap where a level was not practised")
-        << QList<DB_RUN>{run({2026, 11, 2}, true, 12, "LEVEL1", 380), run({2026, 11, 3}, true, 12, "LEVEL6", 150),
+        << QList<DB_RUN>{run({2026, 11, 2}, true, 12, "LEVEL1", 380),
+                         run({2026, 11, 3}, true, 12, "LEVEL6", 150),
                          run({2026, 11, 4}, true, 12, "LEVEL1", 390)}
         << 0 << QStringList{"レベル1 レベル6", "2026/11/02 380 -", "2026/11/03 - 150", "2026/11/04 390 -"};
     QTest::newRow("a kana kind begun later starts there; the day's shortest time")
@@ -270,8 +281,17 @@ void TestLogic::chartsHaveALinePerCoursePractisedAndGaps() {
 
 void TestLogic::csvFieldsRoundTrip() {
     QList<DB_RUN> runs{run({2026, 12, 8}, true, 12, "LEVEL3", 123.4)};
-    const QStringList names = {"plain", "a, b", "say \"hi\"", " spaced ", "two\r\nlines", "田中 はると",
-                               "=HYPERLINK(\"http://x.jp\",\"見る\")", "+1", "-x", "@SUM(A1)", "\tcell"};
+    const QStringList names = {"plain",
+                               "a, b",
+                               "say \"hi\"",
+                               " spaced ",
+                               "two\r\nlines",
+                               "田中 はると",
+                               "=HYPERLINK(\"http://x.jp\",\"見る\")",
+                               "+1",
+                               "-x",
+                               "@SUM(A1)",
+                               "\tcell"};
     for (const QString& name : names) {
         runs.first().learner = name;
         const QByteArray csv = runsCsv(runs);

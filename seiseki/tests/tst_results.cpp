@@ -189,16 +189,20 @@ void TestResults::theClassListsOrderIsClassNumberThenReading() {
     QStringList got;
     for (const DB_LEARNER& l : learners)
         got << l.name;
-    QCOMPARE(got, (QStringList{"ゆき", "中村 そら", "伊藤 あや", "上田 はな", "佐々木 りく", kHaruto, "alice", kBob}));
+    QCOMPARE(got, (QStringList{"ゆき", "中村 そら", "伊藤 あや", "上田 はな", "佐々木 りく", kHaruto, "alice",
+                               kBob}));
 }
 
 void TestResults::runsOfAClassOrOfListedLearners_data() {
     QTest::addColumn<QString>("className");
     QTest::addColumn<QStringList>("learners");
     QTest::addColumn<QStringList>("expected"); // learner: runs
-    QTest::newRow("a class, in any case") << "2KUMI" << QStringList{} << QStringList{"alice: 7", kHaruto + ": 2"};
-    QTest::newRow("listed learners") << "" << QStringList{"ALICE", kBob} << QStringList{kBob + ": 3", "alice: 7"};
-    QTest::newRow("a class and a list") << "2kumi" << QStringList{kBob, kHaruto} << QStringList{kHaruto + ": 2"};
+    QTest::newRow("a class, in any case")
+        << "2KUMI" << QStringList{} << QStringList{"alice: 7", kHaruto + ": 2"};
+    QTest::newRow("listed learners") << "" << QStringList{"ALICE", kBob}
+                                     << QStringList{kBob + ": 3", "alice: 7"};
+    QTest::newRow("a class and a list")
+        << "2kumi" << QStringList{kBob, kHaruto} << QStringList{kHaruto + ": 2"};
     QTest::newRow("a class nobody is in") << "3kumi" << QStringList{} << QStringList{};
 }
 
@@ -206,8 +210,9 @@ void TestResults::runsOfAClassOrOfListedLearners() {
     QFETCH(QString, className);
     QFETCH(QStringList, learners);
     QFETCH(QStringList, expected);
-    QVERIFY(DB_RegisterLearners(m_target, {{"alice", "2kumi", true, 1, {}}, {kHaruto, "2kumi", true, 2, {}},
-                                           {kBob, "1kumi", true, 1, {}}}));
+    QVERIFY(DB_RegisterLearners(
+        m_target,
+        {{"alice", "2kumi", true, 1, {}}, {kHaruto, "2kumi", true, 2, {}}, {kBob, "1kumi", true, 1, {}}}));
     const DB_RUN_FILTER filter{{}, {}, {}, className, learners};
     QList<DB_RUN> runs;
     QVERIFY2(DB_ReadRuns(m_target, filter, runs), qPrintable(DB_LastError()));

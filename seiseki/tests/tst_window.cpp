@@ -11,9 +11,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDialogButtonBox>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -44,8 +44,10 @@ const QList<Run> kClass = {
 };
 
 // A class as a roster gives it: numbers out of the names' order, one learner without a number.
-const QList<DB_LEARNER> kRoster = {{"alice", "1組", true, 3, "ありす"},     {"Bob", "1組", true, 1, "ぼぶ"},
-                                   {"田中 はると", "2組", true, 1, "たなか はると"}, {"上田 そら", "1組", true, 2, "うえだ そら"},
+const QList<DB_LEARNER> kRoster = {{"alice", "1組", true, 3, "ありす"},
+                                   {"Bob", "1組", true, 1, "ぼぶ"},
+                                   {"田中 はると", "2組", true, 1, "たなか はると"},
+                                   {"上田 そら", "1組", true, 2, "うえだ そら"},
                                    {"伊藤 あや", "1組", true, 0, "いとう あや"}};
 
 void screenshot(QWidget& w, const QString& name) {
@@ -162,7 +164,8 @@ void TestWindow::theOverviewListsTheClassInRosterOrderAndSorts() {
     auto* table = w->findChild<QTableView*>("tblOverview");
     QAbstractItemModel* model = table->model();
     // Class, then number, then those without one by reading; not the names' code points.
-    QCOMPARE(column(model, kNameColumn), (QStringList{"Bob", "上田 そら", "alice", "伊藤 あや", "田中 はると"}));
+    QCOMPARE(column(model, kNameColumn),
+             (QStringList{"Bob", "上田 そら", "alice", "伊藤 あや", "田中 はると"}));
     QCOMPARE(column(model, kNumberColumn), (QStringList{"1", "2", "3", "", "1"}));
     screenshot(*w, QStringLiteral("overview"));
     // Windmill level 3's best speed, either way: the learners with none stay last.
@@ -213,9 +216,10 @@ void TestWindow::aLearnersPageSpeaksOfThePeriodChosen() {
     QVERIFY(waitLoaded(*w));
     w->showLearner(QStringLiteral("alice"));
     QVERIFY(waitLoaded(*w));
-    QCOMPARE(w->findChild<QLabel*>("lblSummary")->text(),
-             QStringLiteral("この きかんに 4日、 7回 れんしゅうしました。 風車 レベル3の さいこう速度が 1分に "
-                            "128回 から 150回 に あがりました。"));
+    QCOMPARE(
+        w->findChild<QLabel*>("lblSummary")->text(),
+        QStringLiteral("この きかんに 4日、 7回 れんしゅうしました。 風車 レベル3の さいこう速度が 1分に "
+                       "128回 から 150回 に あがりました。"));
     QVERIFY(w->findChild<QLabel*>("lblLearner")->text().contains(QStringLiteral("（1組 3番）")));
     const auto chart = [&](const char* name) { return w->findChild<ChartView*>(name)->chart(); };
     QCOMPARE(chart("chtWindmill").seriesNames, (QStringList{"レベル3", "レベル5"}));
@@ -259,8 +263,9 @@ void TestWindow::steppingTheStartPastTheEndTakesTheEndAlong() {
     QVERIFY(waitLoaded(*w));
     QCOMPARE(from->date(), QDate(2026, 3, 31));
     // What the fields say is what the table shows: alice's and Bob's runs of 31 March.
-    QCOMPARE(w->findChild<QTableView*>("tblOverview")->model()->index(2, kFirstFigureColumn).data().toString(),
-             QStringLiteral("1"));
+    QCOMPARE(
+        w->findChild<QTableView*>("tblOverview")->model()->index(2, kFirstFigureColumn).data().toString(),
+        QStringLiteral("1"));
 }
 
 void TestWindow::theServerAwayShowsLocalRowsAndARetry() {
@@ -279,7 +284,7 @@ void TestWindow::theServerAwayShowsLocalRowsAndARetry() {
 
 void TestWindow::exportsWriteWhatTheScreenShows_data() {
     QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("learner"); // empty: the overview, filtered to 1組 and sorted by name
+    QTest::addColumn<QString>("learner");      // empty: the overview, filtered to 1組 and sorted by name
     QTest::addColumn<QStringList>("expected"); // the CSV's learners line by line, or texts of the PDF
     QTest::newRow("CSV of the class shown, in the order shown")
         << int(SeisekiWindow::Export::Csv) << ""
@@ -377,8 +382,9 @@ void TestWindow::noColumnIsCutAtTheDefaultSize() {
             widest = std::max(widest, headers.horizontalAdvance(line));
         for (int r = 0; r < model->rowCount(); ++r)
             widest = std::max(widest, cells.horizontalAdvance(model->index(r, c).data().toString()));
-        QVERIFY2(table->columnWidth(c) >= widest + 4,
-                 qPrintable(QStringLiteral("column %1: %2 < %3").arg(c).arg(table->columnWidth(c)).arg(widest)));
+        QVERIFY2(
+            table->columnWidth(c) >= widest + 4,
+            qPrintable(QStringLiteral("column %1: %2 < %3").arg(c).arg(table->columnWidth(c)).arg(widest)));
     }
 }
 

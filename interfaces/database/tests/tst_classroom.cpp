@@ -67,9 +67,11 @@ void TestClassroom::theScriptPreparesAServerTheProgramsUse() {
     QVERIFY2(DB_KnownLearners(classroom, learners), qPrintable(DB_LastError()));
     QStringList names;
     for (const DB_LEARNER& l : learners)
-        names << l.name + (l.registered ? QStringLiteral("*%1#%2/%3").arg(l.className).arg(l.number).arg(l.furigana)
-                                        : QString());
-    QCOMPARE(names, QStringList({"そら*1組#1/", "ゆき*1組#2/ゆき", "田中 はると*2組#0/たなか はると", "はると*#0/"}));
+        names << l.name + (l.registered
+                               ? QStringLiteral("*%1#%2/%3").arg(l.className).arg(l.number).arg(l.furigana)
+                               : QString());
+    QCOMPARE(names, QStringList(
+                        {"そら*1組#1/", "ゆき*1組#2/ゆき", "田中 はると*2組#0/たなか はると", "はると*#0/"}));
     PgAdmin asClassroom(admin, database, role);
     QVERIFY(asClassroom.isOpen());
     QVERIFY(!asClassroom.exec("delete from t_digit"));
@@ -92,7 +94,8 @@ void TestClassroom::anOlderServerIsBroughtUpToDateByWhoMay() {
     QVERIFY(owner.exec("insert into learners (name, class) values ('ゆき', '1組')"));
     const QString role = QStringLiteral("reader_") + database.right(8);
     QVERIFY(owner.exec(QStringLiteral("create role %1 login").arg(role)));
-    QVERIFY(owner.exec(QStringLiteral("grant select on learners, halvor_schema, t_key, t_digit to %1").arg(role)));
+    QVERIFY(owner.exec(
+        QStringLiteral("grant select on learners, halvor_schema, t_key, t_digit to %1").arg(role)));
     const QString host = QUrlQuery(QUrl(admin).query()).queryItemValue("host");
     QList<DB_RUN> runs;
     QVERIFY(DB_ReadRuns(QStringLiteral("postgresql://%1@/%2?host=%3").arg(role, database, host), {}, runs));

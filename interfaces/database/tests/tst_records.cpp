@@ -221,7 +221,7 @@ void TestRecords::upgradesAnOlderSqliteFile() {
     // The registered learners keep theirs and gain the roster's number and reading.
     QCOMPARE(peek.rows("select group_concat(name, ',') from pragma_table_info('Learners')").first().first(),
              QStringLiteral("Name,Class,Number,Furigana"));
-    QCOMPARE(peek.rows("select count(*) from Learners where Name = 'ゆき' and Class = '1組'").first().first(), 
+    QCOMPARE(peek.rows("select count(*) from Learners where Name = 'ゆき' and Class = '1組'").first().first(),
              setup.contains(kLearnersV2) ? 1 : 0);
     if (setup.size() == 2)
         QCOMPARE(peek.rows("select text from Notes").first().first().toString(), QStringLiteral("keep me"));
