@@ -64,7 +64,8 @@ bool loadQtTranslations(QCoreApplication& app) {
 
 int run(int argc, char* argv[]) {
     const QStringList arguments = argumentsOf(argc, argv);
-    if (wantsExport(arguments))
+    const QString className = windowClass(arguments);
+    if (className.isEmpty() && wantsExport(arguments))
         return exportFromCommandLine(argc, argv, arguments);
     CMN_PrepareDisplay(argv[0]);
     QApplication app(argc, argv);
@@ -73,6 +74,7 @@ int run(int argc, char* argv[]) {
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     loadQtTranslations(app);
     SeisekiWindow window(DB_DefaultPath(), [] { return QDate::currentDate(); });
+    window.showClass(className);
     window.show();
     return app.exec();
 }

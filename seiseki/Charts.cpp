@@ -24,9 +24,9 @@ halvor::TrendChart chartOf(Drill drill, const QList<const DB_RUN*>& runs) {
             it->second = byTime ? std::min(it->second, value) : std::max(it->second, value);
     }
     halvor::TrendChart chart;
-    chart.title = byTime ? drillName(drill) + QStringLiteral("  かかった 時間 (みじかいほど よい)")
-                         : drillName(drill) + QStringLiteral("  さいこう速度");
-    chart.valueAxisTitle = byTime ? QStringLiteral("秒") : QStringLiteral("回／分");
+    chart.title =
+        drillName(drill) + (byTime ? QStringLiteral("  かかった 時間") : QStringLiteral("  さいこう速度"));
+    chart.valueAxisTitle = byTime ? QStringLiteral("秒 (みじかいほど よい)") : QStringLiteral("回／分");
     chart.emptyText = QStringLiteral("この きかんは まだ れんしゅうして いません。");
     std::map<QDate, int> rows;
     for (const auto& [course, days] : best) {

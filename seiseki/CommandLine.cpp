@@ -127,6 +127,18 @@ int importClassList(const ExportOptions& options, const QString& databasePath, Q
 
 } // namespace
 
+QString windowClass(const QStringList& arguments) {
+    QString error;
+    const bool onlyClass = arguments.size() <= 2 && !arguments.isEmpty() &&
+                           arguments.first().startsWith(QLatin1String("--class"));
+    if (!onlyClass)
+        return {};
+    // Parsed as an export would be, with a file to satisfy it, so the same spellings work.
+    const auto options =
+        parseExportOptions(arguments + QStringList{QStringLiteral("--csv"), QStringLiteral("-")}, &error);
+    return options ? options->filter.className : QString();
+}
+
 int runExport(const ExportOptions& options, const QString& databasePath, const QDate& today,
               const PdfWriter& writePdf, QString* message) {
     if (!options.classList.isEmpty())

@@ -2,6 +2,7 @@
 //   Seiseki --csv FILE [--learner NAME | --class NAME] [--from YYYY-MM-DD] [--to YYYY-MM-DD]
 //   Seiseki --pdf FILE  (the same filters; both may be given at once)
 //   Seiseki --import-class-list FILE [--class NAME]
+//   Seiseki --class NAME  (the window, on that class)
 // Exit status 0 on success, 2 with a one-line reason on bad arguments, an unreachable database, a file that
 // cannot be read or written, or a class list with a line that cannot be registered (then nothing is).
 #pragma once
@@ -28,6 +29,8 @@ struct ExportOptions {
 bool wantsExport(const QStringList& arguments);
 // The options, or nothing with a one-line reason in *error.
 std::optional<ExportOptions> parseExportOptions(const QStringList& arguments, QString* error);
+// The class the window opens on when the arguments ask only for that ("--class NAME"); empty otherwise.
+QString windowClass(const QStringList& arguments);
 
 // What a report shows, as the window's print and the command line give it.
 struct ReportData {

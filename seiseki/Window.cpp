@@ -283,8 +283,10 @@ QWidget* SeisekiWindow::buildLearnerPage() {
     lblSummary_->setWordWrap(true);
     lblSummary_->setFont(gothic(12));
     lblSummary_->setStyleSheet(QStringLiteral("background: #eef6ff; border-radius: 6px; padding: 8px;"));
+    // The summary is read whole; the table of runs gives way first.
+    lblSummary_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
     auto* chartBox = new QWidget(page);
-    chartBox->setMinimumHeight(230);
+    chartBox->setMinimumHeight(200);
     auto* charts = new QHBoxLayout(chartBox);
     charts->setContentsMargins(0, 0, 0, 0);
     const char* names[] = {"chtWindmill", "chtBlocks", "chtHiragana"};

@@ -151,6 +151,9 @@ void TestLogic::commandLine() {
     QFETCH(QStringList, arguments);
     QFETCH(QString, expected);
     QVERIFY(wantsExport(arguments));
+    QVERIFY(windowClass(arguments).isEmpty());
+    QCOMPARE(windowClass({"--class", "3年1組"}), QStringLiteral("3年1組"));
+    QCOMPARE(windowClass({"--class=1組"}), QStringLiteral("1組"));
     QString error;
     const auto o = parseExportOptions(arguments, &error);
     const QString classPart = o && !o->filter.className.isEmpty()
