@@ -36,6 +36,12 @@ public:
     void setCommandLine(const QString& line) { commandLine_ = line; }
 
     const DrillRun& run() const { return run_; }
+    // Which romaji the drill accepts; the setting Romaji/Spellings unless set.
+    void setSpellings(Spellings spellings) {
+        spellings_ = spellings;
+        run_.setSpellings(spellings);
+    }
+    Spellings spellings() const { return spellings_; }
     int pettaCell() const { return pettaCell_; }
     bool pettaFront() const { return pettaFront_; }
 
@@ -76,6 +82,7 @@ private:
     DrillRun run_;
     QString databasePath_;
     QString commandLine_;
+    Spellings spellings_ = Spellings::Table;
     int pettaCell_ = 0;
     bool pettaFront_ = true;
     bool guardingList_ = false;

@@ -10,6 +10,16 @@ QString GetDatabasePath() {
     return DB_DefaultPath();
 }
 
+Spellings RomajiSpellingsSetting() {
+    const QString value = DB_Setting(QStringLiteral("Romaji/Spellings")).toString();
+    const Spellings spellings = SpellingsFromSetting(value);
+    if (spellings == Spellings::Table && !value.trimmed().isEmpty() &&
+        value.trimmed().compare(QLatin1String("table"), Qt::CaseInsensitive) != 0)
+        qWarning("Romaji/Spellings=%s is neither table nor ime: the drill's own table is used",
+                 qPrintable(value));
+    return spellings;
+}
+
 QString RoundQuery(const QDate& day, const QString& code) {
     return QStringLiteral("select * from [T_Key] where [Y4mmdd] = #") +
            day.toString(QStringLiteral("yyyy/MM/dd")) + QStringLiteral("# and [tavrel]= 23 and [COND1] = '") +

@@ -3,6 +3,7 @@
 
 #include "Database.h"
 #include "ProgressRows.h"
+#include "modConvert.h"
 
 #include <QDate>
 #include <QList>
@@ -15,6 +16,9 @@ constexpr int kDrillNumber = 23;
 
 // The path of VUR.MDB, shared by every drill of the suite.
 QString GetDatabasePath();
+
+// The setting Romaji/Spellings (the user's file, then the school's): which romaji the drill accepts.
+Spellings RomajiSpellingsSetting();
 
 // The statement that finds today's runs of a kind, in the database's Jet dialect.
 QString RoundQuery(const QDate& day, const QString& code);

@@ -167,6 +167,9 @@ QString DB_LoginName();
 bool DB_ValidLearnerName(const QString& name);
 // The setting Learners/Shared: the computer is shared, so the top menu asks who is practising.
 bool DB_SharedComputer();
+// A setting of the suite: the user's file (~/.config/Halvor/Halvor.conf), then the system-wide one a school
+// deploys (/etc/xdg/Halvor/Halvor.conf). Null when neither sets it.
+QVariant DB_Setting(const QString& key);
 
 struct DB_LEARNER {
     QString name;

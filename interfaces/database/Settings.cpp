@@ -20,13 +20,6 @@ using namespace halvor::db;
 
 namespace {
 
-// The user's file (~/.config/Halvor/Halvor.conf), then the system-wide one a school puts under /etc/xdg.
-QVariant setting(const QString& key) {
-    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Halvor"),
-                             QStringLiteral("Halvor"));
-    return settings.value(key);
-}
-
 QString expandHome(const QString& path) {
     if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/")))
         return QDir::homePath() + path.mid(1);
@@ -79,6 +72,12 @@ bool readLearners(QSqlDatabase& db, Dialect dialect, bool withRoster, QList<DB_L
 
 } // namespace
 
+QVariant DB_Setting(const QString& key) {
+    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Halvor"),
+                             QStringLiteral("Halvor"));
+    return settings.value(key);
+}
+
 bool DB_IsServerAddress(const QString& path) {
     return path.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
            path.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
@@ -96,7 +95,7 @@ QString DB_DefaultPath() {
     const QString env = qEnvironmentVariable("HALVOR_DATABASE").trimmed();
     if (!env.isEmpty())
         return expandHome(env);
-    const QString configured = setting(QStringLiteral("Database/Url")).toString().trimmed();
+    const QString configured = DB_Setting(QStringLiteral("Database/Url")).toString().trimmed();
     if (!configured.isEmpty())
         return expandHome(configured);
     return DB_LocalPath();
@@ -136,7 +135,7 @@ QString DB_Learner() {
 }
 
 bool DB_SharedComputer() {
-    return setting(QStringLiteral("Learners/Shared")).toBool();
+    return DB_Setting(QStringLiteral("Learners/Shared")).toBool();
 }
 
 bool DB_LearnerBefore(const DB_LEARNER& a, const DB_LEARNER& b) {
