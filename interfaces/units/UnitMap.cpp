@@ -47,24 +47,32 @@ const QStringList& KeyboardRows() {
     return rows;
 }
 
+std::pair<QDate, QDate> PeriodBefore(const QDate& from, const QDate& to) {
+    if (!from.isValid() || !to.isValid() || from > to)
+        return {};
+    return {from.addDays(-(from.daysTo(to) + 1)), from.addDays(-1)};
+}
+
 QList<UnitChange> UnitsWithChange(const QList<UnitHistory>& history, const QDate& from, const QDate& to,
                                   Weighting weighting) {
     const auto within = [](const QDate& day, const QDate& first, const QDate& last) {
         return (!first.isValid() || day >= first) && (!last.isValid() || day <= last);
     };
+    const auto [beforeFrom, beforeTo] = PeriodBefore(from, to);
     QList<UnitHistory> now;
     QList<UnitHistory> then;
-    const bool hasBefore = from.isValid() && to.isValid() && from <= to;
-    const QDate beforeFrom = hasBefore ? from.addDays(-(from.daysTo(to) + 1)) : QDate();
     for (const UnitHistory& row : history) {
         if (within(row.day, from, to))
             now.append(row);
-        else if (hasBefore && within(row.day, beforeFrom, from.addDays(-1)))
+        else if (beforeFrom.isValid() && within(row.day, beforeFrom, beforeTo))
             then.append(row);
     }
-    const QList<UnitSummary> units = SummariseUnits(now, weighting);
+    return UnitsWithChange(SummariseUnits(now, weighting), SummariseUnits(then, weighting));
+}
+
+QList<UnitChange> UnitsWithChange(const QList<UnitSummary>& units, const QList<UnitSummary>& before) {
     QHash<QString, UnitSummary> earlier;
-    for (const UnitSummary& u : SummariseUnits(then, weighting))
+    for (const UnitSummary& u : before)
         earlier.insert(u.unit, u);
 
     // The weakest first, then the rest in the order of the text.

@@ -33,6 +33,10 @@ struct UnitChange {
 // before.
 QList<UnitChange> UnitsWithChange(const QList<UnitHistory>& history, const QDate& from, const QDate& to,
                                   Weighting weighting);
+// The same from units already added up and rated, in the period and in the period before.
+QList<UnitChange> UnitsWithChange(const QList<UnitSummary>& now, const QList<UnitSummary>& before);
+// The period of the same length just before from..to; invalid dates when either is open.
+std::pair<QDate, QDate> PeriodBefore(const QDate& from, const QDate& to);
 
 // The kana a hiragana run typed: its units' characters times their attempts.
 int KanaTyped(const QList<UnitHistory>& unitsOfRun);
