@@ -171,7 +171,8 @@ QJsonObject Record::toJson() const {
     o[QLatin1String("running")] = running;
     putFigures(o, figures);
     o[QLatin1String("drill")] = drill ? QJsonValue(drill) : QJsonValue(QJsonValue::Null);
-    o[QLatin1String("day")] = day.isValid() ? QJsonValue(day.toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
+    o[QLatin1String("day")] =
+        day.isValid() ? QJsonValue(day.toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
     o[QLatin1String("round")] = round ? QJsonValue(round) : QJsonValue(QJsonValue::Null);
     o[QLatin1String("runId")] = optional(runId);
     return o;
@@ -187,7 +188,7 @@ std::optional<Record> Record::fromJson(const QByteArray& json, QString* why) {
     if (!doc.isObject()) {
         if (why)
             *why = error.error == QJsonParseError::NoError ? QStringLiteral("not a JSON object")
-                                                            : error.errorString();
+                                                           : error.errorString();
         return std::nullopt;
     }
     return fromJson(doc.object(), why);

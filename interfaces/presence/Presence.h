@@ -48,9 +48,9 @@ struct Report {
     Event event = Event::Open;
     QString learner;
     QString computer;
-    QString program; // the executable's name, "Pelvoran12"
-    QString course;  // the course as its runs store it: "LEVEL3", "4", "GA"; a lesson's page "P5"
-    qint64 sinceStartMs = 0;            // since the program came up
+    QString program;         // the executable's name, "Pelvoran12"
+    QString course;          // the course as its runs store it: "LEVEL3", "4", "GA"; a lesson's page "P5"
+    qint64 sinceStartMs = 0; // since the program came up
     std::optional<qint64> sinceInputMs; // since the last keystroke or click; unset before the first
     bool running = false;               // a run of a drill is going on
     Figures figures;
@@ -66,7 +66,7 @@ struct Record {
     QString learner;
     QString computer;
     QString program;
-    QString course; // as in Report
+    QString course;      // as in Report
     QDateTime started;   // presence: when the program came up
     QDateTime lastInput; // presence: the last keystroke or click; invalid before the first
     bool running = false;
@@ -96,7 +96,8 @@ QString programTitle(const QString& program);
 QString courseName(const QString& program, const QString& course);
 // True where a shorter time is the better result (the hiragana drill); else a higher speed is.
 bool shorterIsBetter(const QString& program);
-// Which program stores its runs under this table and drill number ("t_key", 23 → "Tavrel23"); empty when none.
+// Which program stores its runs under this table and drill number ("t_key", 23 → "Tavrel23"); empty when
+// none.
 QString programOfRun(const QString& table, int drill);
 
 } // namespace halvor::presence

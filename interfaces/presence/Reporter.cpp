@@ -103,7 +103,8 @@ void Reporter::Private::run() {
             state.event = Event::Progress;
         lock.unlock();
         bool ok = true;
-        for (const Report* report : std::initializer_list<const Report*>{first ? &*first : nullptr, &current}) {
+        for (const Report* report :
+             std::initializer_list<const Report*>{first ? &*first : nullptr, &current}) {
             if (report && ok) {
                 ok = transport->send(*report);
                 ++(ok ? sent : failed);

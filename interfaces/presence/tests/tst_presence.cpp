@@ -152,8 +152,9 @@ void PresenceTest::wireFieldsThatCannotBeTrusted_data() {
     const QString base = QStringLiteral("learner=A computer=pc1 speed=- accuracy=- keystrokes=- weakest=");
     QTest::newRow("plain") << QByteArray(R"({"event":"progress","computer":"pc1","learner":"A","speed":120,)"
                                          R"("accuracy":95,"keystrokes":40})")
-                           << true << QStringLiteral("learner=A computer=pc1 speed=120 accuracy=95 "
-                                                     "keystrokes=40 weakest=");
+                           << true
+                           << QStringLiteral("learner=A computer=pc1 speed=120 accuracy=95 "
+                                             "keystrokes=40 weakest=");
     QTest::newRow("figures out of range or of the wrong type")
         << QByteArray(R"({"event":"progress","computer":"pc1","learner":"A","speed":1e300,)"
                       R"("accuracy":"95","keystrokes":2.5,"weakest":7})")
@@ -166,8 +167,8 @@ void PresenceTest::wireFieldsThatCannotBeTrusted_data() {
                       QByteArray(40, 'x') + R"("})")
         << true << QStringLiteral("learner= computer=pc1 speed=- accuracy=- keystrokes=- weakest=");
     QTest::newRow("no computer") << QByteArray(R"({"event":"progress","learner":"A"})") << false << QString();
-    QTest::newRow("an unknown event") << QByteArray(R"({"event":"drop table","computer":"pc1"})") << false
-                                      << QString();
+    QTest::newRow("an unknown event")
+        << QByteArray(R"({"event":"drop table","computer":"pc1"})") << false << QString();
     QTest::newRow("not an object") << QByteArray(R"(["progress"])") << false << QString();
     QTest::newRow("not JSON") << QByteArray("progress pc1") << false << QString();
 }
@@ -195,14 +196,38 @@ void PresenceTest::names_data() {
     QTest::addColumn<QString>("course");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("courseText");
-    QTest::newRow("windmill") << "Pelvoran12" << "LEVEL3" << "風車" << "レベル3";
-    QTest::newRow("windmill, no such level") << "Pelvoran12" << "LEVEL9" << "風車" << "LEVEL9";
-    QTest::newRow("blocks") << "Tavrel11" << "4" << "ブロック" << "4文字";
-    QTest::newRow("hiragana") << "Tavrel23" << "GA" << "ひらがな" << "濁音";
-    QTest::newRow("hiragana, a kind to come") << "Tavrel23" << "XX" << "ひらがな" << "XX";
-    QTest::newRow("keyboard lesson") << "Pelvoran11" << "P5" << "キーボード" << "5ページ";
-    QTest::newRow("mouse lesson") << "Sorvanel11" << "P2" << "マウス" << "2ページ";
-    QTest::newRow("unknown program") << "Other" << "P2" << "Other" << "P2";
+    QTest::newRow("windmill") << "Pelvoran12"
+                              << "LEVEL3"
+                              << "風車"
+                              << "レベル3";
+    QTest::newRow("windmill, no such level") << "Pelvoran12"
+                                             << "LEVEL9"
+                                             << "風車"
+                                             << "LEVEL9";
+    QTest::newRow("blocks") << "Tavrel11"
+                            << "4"
+                            << "ブロック"
+                            << "4文字";
+    QTest::newRow("hiragana") << "Tavrel23"
+                              << "GA"
+                              << "ひらがな"
+                              << "濁音";
+    QTest::newRow("hiragana, a kind to come") << "Tavrel23"
+                                              << "XX"
+                                              << "ひらがな"
+                                              << "XX";
+    QTest::newRow("keyboard lesson") << "Pelvoran11"
+                                     << "P5"
+                                     << "キーボード"
+                                     << "5ページ";
+    QTest::newRow("mouse lesson") << "Sorvanel11"
+                                  << "P2"
+                                  << "マウス"
+                                  << "2ページ";
+    QTest::newRow("unknown program") << "Other"
+                                     << "P2"
+                                     << "Other"
+                                     << "P2";
 }
 
 void PresenceTest::names() {
@@ -300,7 +325,8 @@ void PresenceTest::nothingQueuedWhileTheServerIsAway() {
     shared->fail = true;
     halvor::SystemClock clock;
     Reporter reporter(clock, std::make_unique<FakeTransport>(shared), Timing{1, 10000, 500});
-    reporter.open(QStringLiteral("A"), QStringLiteral("pc1"), QStringLiteral("Tavrel11"), QStringLiteral("2"));
+    reporter.open(QStringLiteral("A"), QStringLiteral("pc1"), QStringLiteral("Tavrel11"),
+                  QStringLiteral("2"));
     QTRY_COMPARE(reporter.failed(), 1);
     reporter.runStarted();
     for (int k = 1; k <= 50; ++k) {
@@ -327,7 +353,8 @@ void PresenceTest::finishedRunGoesBeforeTheNextStart() {
     auto shared = std::make_shared<FakeTransport::Shared>();
     halvor::SystemClock clock;
     Reporter reporter(clock, std::make_unique<FakeTransport>(shared), Timing{1, 10000, 10000});
-    reporter.open(QStringLiteral("A"), QStringLiteral("pc1"), QStringLiteral("Tavrel11"), QStringLiteral("2"));
+    reporter.open(QStringLiteral("A"), QStringLiteral("pc1"), QStringLiteral("Tavrel11"),
+                  QStringLiteral("2"));
     QVERIFY(await(*shared, [&] { return shared->reports.size() == 1; }));
     {
         const std::lock_guard lock(shared->mutex);
@@ -363,7 +390,8 @@ void PresenceTest::closeIsSentOrGivenUpWithinItsBound() {
     auto shared = std::make_shared<FakeTransport::Shared>();
     halvor::SystemClock clock;
     auto reporter = std::make_unique<Reporter>(clock, std::make_unique<FakeTransport>(shared));
-    reporter->open(QStringLiteral("A"), QStringLiteral("pc1"), QStringLiteral("Tavrel23"), QStringLiteral("AI"));
+    reporter->open(QStringLiteral("A"), QStringLiteral("pc1"), QStringLiteral("Tavrel23"),
+                   QStringLiteral("AI"));
     QVERIFY(await(*shared, [&] { return shared->reports.size() == 1; }));
     {
         const std::lock_guard lock(shared->mutex);
