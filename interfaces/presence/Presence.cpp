@@ -161,6 +161,7 @@ QJsonObject Record::toJson() const {
     o[QLatin1String("event")] = eventName(event);
     o[QLatin1String("time")] = optional(time);
     o[QLatin1String("learner")] = optional(learner);
+    o[QLatin1String("login")] = optional(login);
     o[QLatin1String("computer")] = computer;
     o[QLatin1String("program")] = optional(program);
     o[QLatin1String("programName")] = optional(program.isEmpty() ? QString() : programTitle(program));
@@ -207,6 +208,7 @@ std::optional<Record> Record::fromJson(const QJsonObject& object, QString* why) 
     r.event = *event;
     r.time = in.when("time");
     r.learner = in.text("learner", kNameLength);
+    r.login = in.text("login", kTextLength);
     r.program = in.text("program", kNameLength);
     r.course = in.text("course", kTextLength);
     r.started = in.when("started");

@@ -64,7 +64,8 @@ struct Record {
     Event event = Event::Progress;
     QDateTime time; // when the server had it
     QString learner;
-    QString computer;
+    QString login;    // the server's login it came through: what a classroom login cannot pretend
+    QString computer; // the computer's own name (presence), or where a run came from
     QString program;
     QString course;      // as in Report
     QDateTime started;   // presence: when the program came up

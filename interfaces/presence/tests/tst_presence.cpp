@@ -67,6 +67,7 @@ Record presenceRecord() {
     r.event = Event::Progress;
     r.time = QDateTime(QDate(2026, 5, 14), QTime(10, 3, 4, 500), Qt::OffsetFromUTC, 9 * 3600);
     r.learner = QStringLiteral("田中 はると");
+    r.login = QStringLiteral("halvor_pc07");
     r.computer = QStringLiteral("pc07");
     r.program = QStringLiteral("Pelvoran12");
     r.course = QStringLiteral("LEVEL3");
