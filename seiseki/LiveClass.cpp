@@ -41,6 +41,30 @@ bool better(const QString& program, const Figures& a, const Figures& b) {
 
 } // namespace
 
+QByteArray WatchLines::heard(const Record& record, const QDateTime& now) {
+    live_.apply(record, now);
+    return record.toJsonLine();
+}
+
+QList<QByteArray> WatchLines::tick(const QDateTime& now) {
+    QList<QByteArray> lines;
+    for (const QString& key : live_.tick(now).stale) {
+        const Tile& t = *live_.tile(key);
+        Record r;
+        r.event = Event::Stale;
+        r.time = now;
+        r.learner = t.learner;
+        r.login = t.login;
+        r.computer = t.computer;
+        r.program = t.program;
+        r.course = t.course;
+        r.started = t.started;
+        r.lastInput = t.lastInput;
+        lines << r.toJsonLine();
+    }
+    return lines;
+}
+
 QString activityText(const QString& program, const QString& course) {
     const QString title = halvor::presence::programTitle(program);
     return course.isEmpty() ? title
@@ -128,8 +152,9 @@ QString LiveClass::apply(const Record& r, const QDateTime& now) {
     t.learner = r.learner;
     t.program = r.program;
     t.course = r.course;
+    // A run heard of from its start counts from then; one first heard of midway, from its last keystroke.
     if (r.running && !t.running)
-        t.runSince = at;
+        t.runSince = r.event == Event::Start || t.heard.isValid() ? at : QDateTime();
     t.running = r.running && r.event != Event::Close;
     t.lastInput = r.lastInput;
     t.heard = at;
@@ -203,7 +228,11 @@ TileState LiveClass::state(const Tile& t, const QDateTime& now) const {
         return TileState::Stale;
     if (!t.running)
         return TileState::Ready;
-    const QDateTime since = t.lastInput.isValid() && t.lastInput > t.runSince ? t.lastInput : t.runSince;
+    QDateTime since = t.runSince;
+    if (t.lastInput.isValid() && (!since.isValid() || t.lastInput > since))
+        since = t.lastInput;
+    if (!since.isValid())
+        since = t.started;
     return since.msecsTo(now) >= bounds_.idleMs ? TileState::Idle : TileState::Practising;
 }
 

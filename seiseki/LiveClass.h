@@ -40,7 +40,7 @@ struct Tile {
     QString program;
     QString course;
     QDateTime started;   // the program came up
-    QDateTime runSince;  // the run began (or was first heard of)
+    QDateTime runSince;  // the run began; invalid for a run first heard of midway
     QDateTime lastInput; // the last keystroke or click
     QDateTime heard;     // the last report
     QDateTime ended;     // the program's end; invalid while open
@@ -134,6 +134,18 @@ private:
     QHash<QString, Session> sessions_; // computer + start → the session
     QList<Run> runs_;
     QSet<QString> runIds_;
+};
+
+// What `Seiseki --watch` prints: one JSON object a line for every record heard, and a "stale" line when a
+// computer has not been heard of within the bound (killed, or cut off), once until it is heard again.
+class WatchLines {
+public:
+    explicit WatchLines(LiveBounds bounds = {}) : live_(bounds) {}
+    QByteArray heard(const halvor::presence::Record& record, const QDateTime& now);
+    QList<QByteArray> tick(const QDateTime& now);
+
+private:
+    LiveClass live_;
 };
 
 // Texts shared by the tiles and the summary.

@@ -85,6 +85,7 @@ private slots:
     void tileView();
     void oldNewsOtherLoginsAndRuns();
     void summary();
+    void watchLines();
 };
 
 void LiveTest::tileState_data() {
@@ -102,6 +103,10 @@ void LiveTest::tileState_data() {
         << QStringList{"open@0", "start@5 run"} << 35 << "てが とまっている" << false;
     QTest::newRow("a key long ago, before the run")
         << QStringList{"open@0 input=1", "start@40 run input=1"} << 60 << "れんしゅう中" << false;
+    QTest::newRow("first heard midway, the last key 30 s ago")
+        << QStringList{"progress@20 run input=5"} << 35 << "てが とまっている" << false;
+    QTest::newRow("first heard midway, no key since the program came up")
+        << QStringList{"progress@20 run"} << 30 << "てが とまっている" << false;
     QTest::newRow("below 80 %") << sloppy << 12 << "れんしゅう中" << true;
     QTest::newRow("below 80 % and idle") << sloppy << 40 << "てが とまっている" << true;
     QTest::newRow("below 80 % on the first keys")
@@ -263,6 +268,22 @@ void LiveTest::summary() {
                         "- Eve | 風車 レベル3 | 0 | 0 | ",
                         "- Zed | 風車 レベル3 | 0 | 0 | ",
                     }));
+}
+
+void LiveTest::watchLines() {
+    WatchLines watch;
+    const QByteArray line = watch.heard(record(QStringLiteral("start@0 run input=0")), at(0));
+    QCOMPARE(line, record(QStringLiteral("start@0 run input=0")).toJsonLine());
+    QVERIFY(watch.tick(at(44)).isEmpty());
+    const QList<QByteArray> stale = watch.tick(at(45));
+    QCOMPARE(stale.size(), 1);
+    const std::optional<Record> r = Record::fromJson(stale[0], nullptr);
+    QVERIFY(r);
+    QCOMPARE(r->event, Event::Stale);
+    QCOMPARE(r->time, at(45));
+    QCOMPARE(r->computer, QStringLiteral("pc1"));
+    QCOMPARE(r->lastInput, at(0));
+    QVERIFY(watch.tick(at(46)).isEmpty());
 }
 
 QTEST_APPLESS_MAIN(LiveTest)
