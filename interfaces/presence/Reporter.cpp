@@ -223,7 +223,14 @@ int Reporter::failed() const {
 // ---- The program's one reporter
 
 namespace {
+
 std::atomic<Reporter*> g_reporter{nullptr};
+
+template <typename... Args> void forward(void (Reporter::*method)(Args...), const auto&... args) {
+    if (Reporter* r = g_reporter)
+        (r->*method)(args...);
+}
+
 } // namespace
 
 void install(Reporter* reporter) {
@@ -235,33 +242,27 @@ Reporter* installed() {
 }
 
 void setCourse(const QString& course) {
-    if (Reporter* r = g_reporter)
-        r->setCourse(course);
+    forward(&Reporter::setCourse, course);
 }
 
 void runStarted() {
-    if (Reporter* r = g_reporter)
-        r->runStarted();
+    forward(&Reporter::runStarted);
 }
 
 void input() {
-    if (Reporter* r = g_reporter)
-        r->input();
+    forward(&Reporter::input);
 }
 
 void progress(const Figures& figures) {
-    if (Reporter* r = g_reporter)
-        r->progress(figures);
+    forward(&Reporter::progress, figures);
 }
 
 void runFinished(const Figures& figures) {
-    if (Reporter* r = g_reporter)
-        r->runFinished(figures);
+    forward(&Reporter::runFinished, figures);
 }
 
 void runStopped() {
-    if (Reporter* r = g_reporter)
-        r->runStopped();
+    forward(&Reporter::runStopped);
 }
 
 } // namespace halvor::presence
