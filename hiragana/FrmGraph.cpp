@@ -3,16 +3,17 @@
 #include "Common.h"
 #include "MSChart.h"
 #include "ProgressChart.h"
+#include "SaveQueue.h"
 #include "modCommon.h"
 #include "modMain.h"
 
-#include <QApplication>
 #include <QPushButton>
 
 namespace hiragana {
 
 using halvor::FillKanaChart;
 using halvor::SetUpKanaChart;
+using halvor::ShowChartLoading;
 
 namespace {
 
@@ -37,28 +38,45 @@ FrmGraph::FrmGraph(const QString& databasePath, QWidget* parent)
     cmdEnd->setGeometry(600, 496, 105, 33);
     connect(cmdEnd, &QPushButton::clicked, this, &QDialog::accept);
 
-    DrawGraph();
+    SetUpKanaChart(*ChtGraph);
+    StartLoading();
 }
 
-void FrmGraph::DrawGraph() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-
-    SetUpKanaChart(*ChtGraph);
-
+// What a read on the library's thread brings back: its rows, and how it went on that thread.
+struct FrmGraph::Load {
     QList<DB_T_KEY> records;
-    const bool read = DB_SelectT_Key(databasePath_, GraphQuery(), records) != 0;
+    bool read = false;
+    halvor::db::Problem problem = halvor::db::Problem::None;
+    halvor::db::Problem serverAway = halvor::db::Problem::None;
+};
+
+void FrmGraph::StartLoading() {
+    ShowChartLoading(*ChtGraph, true);
+    auto load = std::make_shared<Load>();
+    halvor::db::readInBackground(
+        this,
+        [load, path = databasePath_] {
+            load->read = DB_SelectT_Key(path, GraphQuery(), load->records) != 0;
+            load->problem = DB_LastProblem();
+            load->serverAway = DB_ServerProblem();
+        },
+        [this, load] { DrawGraph(*load); });
+}
+
+void FrmGraph::DrawGraph(const Load& load) {
+    loaded_ = true;
+    ShowChartLoading(*ChtGraph, false);
+    const bool read = load.read;
     // The technical reason is in the log already; the learner reads what happened and what to do.
-    const QString why = read ? QString() : DB_ProblemText(DB_LastProblem());
+    const QString why = read ? QString() : DB_ProblemText(load.problem);
     // Drawn from this computer's rows while the school's server is away: a short note says so.
-    if (read && DB_ServerProblem() != halvor::db::Problem::None)
+    if (read && load.serverAway != halvor::db::Problem::None)
         ChtGraph->SetFootnoteText(ChtGraph->GetFootnoteText() + QLatin1Char('\n') + DB_ServerAwayText());
-    const QList<GraphRow> rows = BuildGraphRows(records);
+    const QList<GraphRow> rows = BuildGraphRows(load.records);
     rowCount_ = int(rows.size());
     FillKanaChart(*ChtGraph, rows);
 
-    QApplication::restoreOverrideCursor();
-
-    // The chart is not on screen yet: its messages sit on the drill window the learner is looking at.
+    // Its messages sit on the drill window the learner is looking at.
     QWidget* owner = parentWidget() ? parentWidget()->window() : this;
     if (!read) {
         // Made-up sample values would look like the learner's own after such a message.

@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -90,6 +91,7 @@ private:
     qreal pettaRatio_ = 0;
     CMN_SoundBuffer* bgm_ = nullptr;
     int hourglasses_ = 0; // saves still running, each showing the hourglass
+    QPointer<QWidget> saveMessage_; // the save message on show; a newer one replaces it
 
     QFrame* FraDX = nullptr;
     QFrame* FraKiroku = nullptr;

@@ -53,6 +53,15 @@ void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption
     box.exec();
 }
 
+void ShowNotice(QWidget* parent, QPointer<QWidget>& slot, QMessageBox::Icon icon, const QString& caption,
+                const QString& text) {
+    if (handler()) {
+        handler()(parent, icon, caption, text);
+        return;
+    }
+    CMN_ShowNotice(parent, slot, QStringLiteral("saveMessage"), icon, caption, text);
+}
+
 void SetMessageHandler(MessageHandler replacement) {
     handler() = std::move(replacement);
 }

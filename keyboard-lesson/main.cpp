@@ -1,12 +1,13 @@
 #include "KeyboardLessonWindow.h"
 
 #include <Common.h>
+#include <Startup.h>
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     CMN_PrepareDisplay(argv[0]);
     QApplication app(argc, argv);
-    CMN_InitApplication();
+    HalvorInitApplication();
     halvor::KeyboardLessonWindow window;
     window.show();
     return app.exec();

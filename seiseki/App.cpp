@@ -4,6 +4,7 @@
 #include "Common.h"
 #include "Database.h"
 #include "Report.h"
+#include "Startup.h"
 #include "Window.h"
 
 #include <QApplication>
@@ -58,7 +59,7 @@ int run(int argc, char* argv[]) {
         return exportFromCommandLine(argc, argv, arguments);
     CMN_PrepareDisplay(argv[0]);
     QApplication app(argc, argv);
-    CMN_InitApplication();
+    HalvorInitApplication();
     SeisekiWindow window(DB_DefaultPath(), [] { return QDate::currentDate(); });
     window.show();
     return app.exec();

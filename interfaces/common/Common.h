@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -61,9 +62,17 @@ QFont CMN_Font(const QString& face, double points, bool bold = false);
 // ---- Window
 // ------------------------------------------------------------------------------------------------
 
-// Keys: "OSTREVANE", "Quenmarl", "PELVORAN11", "PELVORAN12", "TAVREL11", "TAVREL23".
+// Keys: "OSTREVANE", "Quenmarl", "PELVORAN11", "PELVORAN12", "TAVREL11", "TAVREL23". What the program's
+// start gave CMN_SetCaptionSuffix follows the caption, after "　－　".
 void CMN_SetWindowTitle(const char* key, QWidget* window);
 QString CMN_WindowTitle(const char* key); // the caption a key stands for; empty for an unknown key
+// What follows every caption (on a shared computer, the learner's name); asked at each CMN_SetWindowTitle.
+// The program's start sets it; nullptr: nothing follows.
+void CMN_SetCaptionSuffix(std::function<QString()> suffix);
+// A message that does not block the window (window-modal, with an OK button), one at a time in `slot`: a
+// newer one closes the one still shown there, so messages about the same thing never pile up.
+QWidget* CMN_ShowNotice(QWidget* owner, QPointer<QWidget>& slot, const QString& objectName, int icon,
+                        const QString& caption, const QString& text);
 // Fixes the client area of a top-level window at width x height.
 void CMN_SetWindowSize(QWidget* window, int width, int height);
 // Places a top-level window in the middle of the screen, as dialogs are placed, so the learner's window
@@ -116,12 +125,6 @@ QString CMN_ProgramPath(const QString& file);
 
 // A small message window at screen point x, y ("起動中です"); close it with close(). Null on failure.
 QWidget* CMN_DispStartupMsg(QWidget* owner, int x, int y, const QString& text);
-
-// ---- Results database
-// ---------------------------------------------------------------------------------------
-
-// Fills the path of VUR.MDB: $VUR_MDB when set, else VUR.MDB in the user's application data folder.
-void CMN_GetMDBFilePath(QString& path);
 
 // ---- Drawing surfaces
 // ---------------------------------------------------------------------------------------

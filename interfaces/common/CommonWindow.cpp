@@ -1,7 +1,6 @@
 // The suite's window conventions: captions, the fixed client area, the drill's frames and its number panel,
 // and the small start-up message.
 #include "Common.h"
-#include "Database.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -10,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLoggingCategory>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -180,6 +180,13 @@ QString CMN_WindowTitle(const char* key) {
     return {};
 }
 
+namespace {
+std::function<QString()>& captionSuffix() {
+    static std::function<QString()> suffix;
+    return suffix;
+}
+} // namespace
+
 void CMN_SetWindowTitle(const char* key, QWidget* window) {
     if (!window)
         return;
@@ -190,7 +197,26 @@ void CMN_SetWindowTitle(const char* key, QWidget* window) {
         return;
     }
     // On a shared computer the learner's name follows the caption, so nobody practises under another name.
-    window->setWindowTitle(DB_SharedComputer() ? title + QStringLiteral("　－　") + DB_Learner() : title);
+    const QString suffix = captionSuffix() ? captionSuffix()() : QString();
+    window->setWindowTitle(suffix.isEmpty() ? title : title + QStringLiteral("　－　") + suffix);
+}
+
+void CMN_SetCaptionSuffix(std::function<QString()> suffix) {
+    captionSuffix() = std::move(suffix);
+}
+
+QWidget* CMN_ShowNotice(QWidget* owner, QPointer<QWidget>& slot, const QString& objectName, int icon,
+                        const QString& caption, const QString& text) {
+    if (slot)
+        slot->close();
+    auto* box =
+        new QMessageBox(static_cast<QMessageBox::Icon>(icon), caption, text, QMessageBox::Ok, owner);
+    box->setObjectName(objectName);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->show();
+    slot = box;
+    return box;
 }
 
 void CMN_SetWindowSize(QWidget* window, int width, int height) {

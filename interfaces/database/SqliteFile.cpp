@@ -13,8 +13,9 @@ namespace halvor::db {
 
 namespace {
 
-// Short, so a chart on the window's thread never stalls long; saves wait longer by retrying (SaveQueue).
-constexpr int kBusyTimeoutMs = 1000;
+// Short: a lock held longer keeps a run beside the file instead (LocalSave.h), and a program that is ending
+// waits for no lock.
+constexpr int kBusyTimeoutMs = 500;
 
 QString sqliteType(Type type) {
     switch (type) {
@@ -29,6 +30,8 @@ QString sqliteType(Type type) {
     case Type::Real:
         return QStringLiteral("REAL");
     case Type::Uuid:
+    case Type::Timestamp:
+    case Type::PlainText:
         return QStringLiteral("TEXT");
     }
     return {};

@@ -79,7 +79,8 @@ protected:
 
 private:
     void saveRun(const FingerRecord& record);
-    // A message that does not block the drill (the learner may go on practising).
+    // A save's message; it does not block the drill (the learner may go on practising), and a newer one
+    // closes the older.
     void tell(const char* name, int icon, const QString& text);
     void returnToCaller();
     void repaintNumber(int index);
@@ -98,6 +99,7 @@ private:
     QPushButton* graphButton_ = nullptr;
     QPushButton* help_ = nullptr;
     QPushButton* end_ = nullptr;
+    QPointer<QWidget> saveMessage_;
     QTimer frameTimer_;
     QTimer clockTimer_;
     // speed, best, errors, minutes, seconds

@@ -4,6 +4,7 @@
 #include "Database.h"
 #include "MSChart.h"
 #include "ProgressChart.h"
+#include "SaveQueue.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -31,8 +32,16 @@ bool ReadChartRows(GraphKind kind, const QString& mdbPath, QList<ChartRow>& rows
     return true;
 }
 
+// What a read on the library's thread brings back: its rows, and how it went on that thread.
+struct CGraphDlg::Load {
+    QList<ChartRow> rows;
+    bool read = false;
+    db::Problem problem = db::Problem::None;
+    db::Problem serverAway = db::Problem::None;
+};
+
 CGraphDlg::CGraphDlg(GraphKind kind, QWidget* parent) : QDialog(parent), kind_(kind) {
-    CMN_GetMDBFilePath(mdbPath_);
+    mdbPath_ = DB_DefaultPath();
     setWindowTitle("グラフ");
     setFont(CMN_Font("ＭＳ Ｐゴシック", 9));
     CMN_SetWindowSize(this, 720, 540);
@@ -50,7 +59,7 @@ CGraphDlg::CGraphDlg(GraphKind kind, QWidget* parent) : QDialog(parent), kind_(k
     chart_->setGeometry(client.left() + 8, client.top() + 8, client.width() - 16, client.height() - 54);
 
     SetUpChart();
-    FillChart();
+    StartLoading();
     close_->setFocus();
 }
 
@@ -58,17 +67,32 @@ void CGraphDlg::SetUpChart() {
     SetUpFingerChart(*chart_, kind_);
 }
 
-void CGraphDlg::FillChart() {
-    QList<ChartRow> rows;
-    if (!ReadChartRows(kind_, mdbPath_, rows)) {
+void CGraphDlg::StartLoading() {
+    ShowChartLoading(*chart_, true);
+    auto load = std::make_shared<Load>();
+    db::readInBackground(
+        this,
+        [load, kind = kind_, path = mdbPath_] {
+            load->read = ReadChartRows(kind, path, load->rows);
+            load->problem = DB_LastProblem();
+            load->serverAway = DB_ServerProblem();
+        },
+        [this, load] { FillChart(*load); });
+}
+
+void CGraphDlg::FillChart(const Load& load) {
+    loaded_ = true;
+    ShowChartLoading(*chart_, false);
+    const QList<ChartRow>& rows = load.rows;
+    if (!load.read) {
         ShowMessage(QMessageBox::Critical,
                     kind_ == GraphKind::Windmill ? "Digit テーブル オープン エラー"
                                                  : "Key テーブル オープン エラー",
-                    QStringLiteral("データベースが開けません。\n") + DB_ProblemText(DB_LastProblem()));
+                    QStringLiteral("データベースが開けません。\n") + DB_ProblemText(load.problem));
         return;
     }
     // Drawn from this computer's rows while the school's server is away: a short note says so.
-    if (DB_ServerProblem() != db::Problem::None)
+    if (load.serverAway != db::Problem::None)
         chart_->SetFootnoteText(DB_ServerAwayText());
     FillFingerChart(*chart_, kind_, rows);
     if (rows.size() == 1) {

@@ -1,4 +1,5 @@
 #include "Common.h"
+#include "Startup.h"
 #include "Ostrevane.h"
 
 #include <QApplication>
@@ -7,7 +8,7 @@ int main(int argc, char* argv[]) {
     CMN_PrepareDisplay(argv[0]);
     CMN_PreloadPictures({"bitmap/133", "cursor/134"});
     QApplication app(argc, argv);
-    CMN_InitApplication();
+    HalvorInitApplication();
     COstrevaneDlg dialog;
     return dialog.exec();
 }

@@ -1,4 +1,5 @@
 #include "Common.h"
+#include "Startup.h"
 #include "Quenmarl.h"
 
 #include <QApplication>
@@ -7,7 +8,7 @@ int main(int argc, char* argv[]) {
     CMN_PrepareDisplay(argv[0]);
     CMN_PreloadPictures({"bitmap/147", "cursor/206"});
     QApplication app(argc, argv);
-    CMN_InitApplication();
+    HalvorInitApplication();
     CQuenmarlDlg dialog;
     return dialog.exec();
 }

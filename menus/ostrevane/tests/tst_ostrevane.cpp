@@ -1,6 +1,7 @@
 #include "ArtworkText.h"
 #include "Database.h"
 #include "LearnerPicker.h"
+#include "Startup.h"
 #include "MenuTestKit.h"
 #include "Ostrevane.h"
 
@@ -385,6 +386,7 @@ void TestOstrevane::onASharedComputerTheLearnerIsAskedFirst() {
     QCOMPARE(qEnvironmentVariable("HALVOR_LEARNER"), QStringLiteral("aoi"));
     QCOMPARE(recorder.launches.size(), 1u);
     // Every window of the programs started from here shows the name after its caption.
+    HalvorShowLearnerInCaptions();
     QWidget drill;
     CMN_SetWindowTitle("PELVORAN12", &drill);
     QCOMPARE(drill.windowTitle(), CMN_WindowTitle("PELVORAN12") + QStringLiteral("　－　aoi"));
