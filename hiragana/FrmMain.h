@@ -90,7 +90,7 @@ private:
     PettaStrip backStrip_;
     qreal pettaRatio_ = 0;
     CMN_SoundBuffer* bgm_ = nullptr;
-    int hourglasses_ = 0; // saves still running, each showing the hourglass
+    int hourglasses_ = 0;           // saves still running, each showing the hourglass
     QPointer<QWidget> saveMessage_; // the save message on show; a newer one replaces it
 
     QFrame* FraDX = nullptr;

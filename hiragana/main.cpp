@@ -1,6 +1,6 @@
 #include "Common.h"
-#include "Startup.h"
 #include "FrmMain.h"
+#include "Startup.h"
 
 #include <QApplication>
 

@@ -1,8 +1,8 @@
 #include "KeyboardLessonWindow.h"
 
 #include <Common.h>
-#include <Startup.h>
 #include <QApplication>
+#include <Startup.h>
 
 int main(int argc, char* argv[]) {
     CMN_PrepareDisplay(argv[0]);

@@ -581,7 +581,8 @@ void WindowTest::graphRowsAndMessages() {
         // The rows are read away from the window's thread; until then the chart says it is loading.
         QVERIFY(graph.chart()->findChild<QWidget*>(QStringLiteral("lblLoading"))->isVisibleTo(graph.chart()));
         QTRY_VERIFY(graph.loaded());
-        QVERIFY(!graph.chart()->findChild<QWidget*>(QStringLiteral("lblLoading"))->isVisibleTo(graph.chart()));
+        QVERIFY(
+            !graph.chart()->findChild<QWidget*>(QStringLiteral("lblLoading"))->isVisibleTo(graph.chart()));
         QCOMPARE(messages_.size(), 1);
         QCOMPARE(messages_[0].text, QStringLiteral("グラフを描くデータがないので、サンプルを表示します。"));
         QCOMPARE(messages_[0].caption, caption);

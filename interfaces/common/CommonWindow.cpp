@@ -209,8 +209,7 @@ QWidget* CMN_ShowNotice(QWidget* owner, QPointer<QWidget>& slot, const QString& 
                         const QString& caption, const QString& text) {
     if (slot)
         slot->close();
-    auto* box =
-        new QMessageBox(static_cast<QMessageBox::Icon>(icon), caption, text, QMessageBox::Ok, owner);
+    auto* box = new QMessageBox(static_cast<QMessageBox::Icon>(icon), caption, text, QMessageBox::Ok, owner);
     box->setObjectName(objectName);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);

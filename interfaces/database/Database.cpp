@@ -12,6 +12,7 @@
 #include "SqliteFile.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStandardPaths>
@@ -268,7 +269,8 @@ template <typename Table> QVariantList rowValues(const typename Table::Record& r
     for (const auto& col : Table::columns())
         values << boundValue(col, record);
     values << DB_Learner() << QUuid::createUuid().toString(QUuid::WithoutBraces)
-           << QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs) << QVariant(QMetaType::fromType<QString>());
+           << QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)
+           << QVariant(QMetaType::fromType<QString>());
     return values;
 }
 
@@ -408,8 +410,9 @@ QString DB_SavedNote(const SaveOutcome& outcome) {
         return {};
     if (outcome.spooled)
         return DB_ProblemText(outcome.problem) + QLatin1Char('\n') +
-               QStringLiteral("けっかは べつの ばしょに とって おきました。 つぎに ほぞんする ときに きろくに "
-                              "いれます。");
+               QStringLiteral(
+                   "けっかは べつの ばしょに とって おきました。 つぎに ほぞんする ときに きろくに "
+                   "いれます。");
     if (outcome.queued)
         return DB_QueuedText(outcome.problem);
     if (outcome.problem == Problem::BadSettings)
@@ -420,7 +423,8 @@ QString DB_SavedNote(const SaveOutcome& outcome) {
 
 QString DB_NotSavedNote(const SaveOutcome& outcome) {
     return DB_ProblemText(outcome.problem) + QLatin1Char('\n') +
-           QStringLiteral("プログラムを とじないで おけば、 つぎに ほぞんする ときに もう いちど ためします。");
+           QStringLiteral(
+               "プログラムを とじないで おけば、 つぎに ほぞんする ときに もう いちど ためします。");
 }
 
 QString DB_ServerAwayText() {
@@ -449,9 +453,9 @@ QString DB_ProblemText(Problem problem) {
             "きろくの ファイルを ひらく ことが できません。 おうちの ひとか せんせいに みて "
             "もらって ください。");
     case Problem::Full:
-        return QStringLiteral(
-            "ディスクが いっぱいか こわれていて、 きろくを かきこめません。 おうちの ひとか せんせいに しらせて "
-            "ください。");
+        return QStringLiteral("ディスクが いっぱいか こわれていて、 きろくを かきこめません。 おうちの "
+                              "ひとか せんせいに しらせて "
+                              "ください。");
     case Problem::Offline:
         return QStringLiteral("サーバーに つながりません。");
     case Problem::UnknownHost:
@@ -498,6 +502,9 @@ void DB_StartOutboxSend() {
     const QString local = server ? DB_LocalPath() : target;
     SaveQueue::instance().submit(
         [target, local, server] {
+            // The save thread keeps the file open from now on: the first run's save is as quick as the rest.
+            if (QFileInfo::exists(local))
+                openResultsFile(local, keyTableDef(), Access::Write);
             drainSpool(local);
             if (server)
                 sendLater(target, local);

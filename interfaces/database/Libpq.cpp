@@ -33,19 +33,29 @@ Attempt attemptConnection(const QList<QPair<QString, QString>>& keywords, int ti
     PQsetErrorVerbosity(conn, PQERRORS_VERBOSE);
     QElapsedTimer timer;
     timer.start();
-    PostgresPollingStatusType state = PGRES_POLLING_WRITING;
-    while (PQstatus(conn) != CONNECTION_BAD && state != PGRES_POLLING_OK && state != PGRES_POLLING_FAILED) {
+    const auto waitFor = [&](short events) {
         const qint64 left = timeoutMs - timer.elapsed();
-        if (left <= 0)
-            break;
-        pollfd p{PQsocket(conn), short(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
-        if (p.fd < 0 || ::poll(&p, 1, int(left)) < 0)
-            break;
-        if (p.revents == 0)
-            continue;
+        pollfd p{PQsocket(conn), events, 0};
+        return left > 0 && p.fd >= 0 && ::poll(&p, 1, int(left)) > 0;
+    };
+    PostgresPollingStatusType state = PGRES_POLLING_WRITING;
+    while (PQstatus(conn) != CONNECTION_BAD && state != PGRES_POLLING_OK && state != PGRES_POLLING_FAILED &&
+           waitFor(state == PGRES_POLLING_READING ? POLLIN : POLLOUT))
         state = PQconnectPoll(conn);
-    }
     out.connected = PQstatus(conn) == CONNECTION_OK;
+    // A network that stops passing a connection's packets once it has logged in is found here, in time.
+    if (out.connected && PQsetnonblocking(conn, 1) == 0 && PQsendQuery(conn, "SELECT 1")) {
+        while (PQflush(conn) == 1 && waitFor(POLLOUT)) {
+        }
+        while (PQisBusy(conn) && waitFor(POLLIN) && PQconsumeInput(conn)) {
+        }
+        if (!PQisBusy(conn)) {
+            while (PGresult* result = PQgetResult(conn)) {
+                out.answered = out.answered || PQresultStatus(result) == PGRES_TUPLES_OK;
+                PQclear(result);
+            }
+        }
+    }
     out.needsPassword = PQconnectionNeedsPassword(conn) != 0;
     out.message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
     static const QRegularExpression code(QStringLiteral("(?:^|\\s)([0-9][0-9A-Z]{4}):\\s"));

@@ -10,12 +10,14 @@
 namespace halvor::db {
 
 struct Attempt {
-    bool connected = false;     // the server took this login (what failed before was passing)
+    bool connected = false;     // the server took this login
+    bool answered = false;      // and then answered a statement
     bool needsPassword = false; // the server asked for a password that was not given
     QString sqlState;           // the server's code for refusing, when it sent one
     QString message;            // libpq's message, for the log
 };
-// Tries a connection with these libpq keywords for at most `timeoutMs`, and closes it again.
+// Logs in with these libpq keywords and asks one statement, all within `timeoutMs` (every wait of it is
+// bounded, unlike a connection Qt's driver makes), and closes the connection again.
 Attempt attemptConnection(const QList<QPair<QString, QString>>& keywords, int timeoutMs);
 
 // Every connection keyword this libpq knows.

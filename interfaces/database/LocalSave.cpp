@@ -73,12 +73,12 @@ bool keepBeside(const QString& localPath, const Pending& p) {
     QSaveFile file(QDir(folder).filePath(name));
     const QByteArray bytes = QJsonDocument(entry).toJson(QJsonDocument::Compact);
     // Checked on the disk: a write the disk cut short can still be reported as whole.
-    const bool ok = !localPath.trimmed().isEmpty() && QDir().mkpath(folder) && file.open(QIODevice::WriteOnly) &&
-                    file.write(bytes) == bytes.size() && file.commit() &&
+    const bool ok = !localPath.trimmed().isEmpty() && QDir().mkpath(folder) &&
+                    file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit() &&
                     (QFileInfo(file.fileName()).size() == bytes.size() || !QFile::remove(file.fileName()));
     if (!ok)
-        qCWarning(lcDb).noquote() << "The run" << p.run.runId() << "cannot be kept in" << folder << "either:"
-                                  << file.errorString();
+        qCWarning(lcDb).noquote() << "The run" << p.run.runId() << "cannot be kept in" << folder
+                                  << "either:" << file.errorString();
     return ok;
 }
 
@@ -92,8 +92,8 @@ QList<Pending> keptBeside(const QString& localPath) {
         Pending p;
         p.run.def = tableNamed(entry.value(QStringLiteral("table")).toString());
         if (!p.run.def) {
-            qCWarning(lcDb).noquote() << "A run kept beside the results cannot be read and stays in"
-                                      << file.fileName();
+            qCWarning(lcDb).noquote()
+                << "A run kept beside the results cannot be read and stays in" << file.fileName();
             continue;
         }
         const QJsonObject row = entry.value(QStringLiteral("row")).toObject();
@@ -162,8 +162,9 @@ bool insertRun(QSqlDatabase& db, const Pending& p, QSqlError* error) {
         marks << QStringLiteral("?");
     QSqlQuery q(db);
     // A run written before (its spool file outlived the commit) is there once.
-    bool ok = q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (RunId) DO NOTHING")
-                            .arg(QLatin1String(def.name), columnList(def, false), marks.join(QLatin1Char(','))));
+    bool ok =
+        q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (RunId) DO NOTHING")
+                      .arg(QLatin1String(def.name), columnList(def, false), marks.join(QLatin1Char(','))));
     for (const QVariant& v : p.run.values)
         q.addBindValue(v);
     ok = ok && q.exec();
@@ -202,15 +203,12 @@ bool writeRuns(const QString& path, QList<Pending>& runs) {
     if (ok)
         return true;
     QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-    // SQLITE_FULL, and SQLITE_IOERR: a write the disk did not take (no room left for this user, say).
-    const int code = error.nativeErrorCode().toInt() & 0xff;
-    const Problem problem = isBusy(error)                ? Problem::Busy
-                            : code == 13 || code == 10   ? Problem::Full
-                                                         : Problem::Failed;
-    return fail(problem, QStringLiteral("The run was not stored in %1: %2%3")
-                             .arg(path, sqlError(error),
-                                  problem == Problem::Busy ? QStringLiteral(" (another program is using the file)")
-                                                           : QString()));
+    const Problem problem = fileProblem(error);
+    return fail(problem,
+                QStringLiteral("The run was not stored in %1: %2%3")
+                    .arg(path, sqlError(error),
+                         problem == Problem::Busy ? QStringLiteral(" (another program is using the file)")
+                                                  : QString()));
 }
 
 } // namespace

@@ -72,9 +72,9 @@ void forget(QSqlDatabase& db, QList<qlonglong>& seqs) {
 bool giveNewId(QSqlDatabase& db, Waiting& w) {
     const QString fresh = QUuid::createUuid().toString(QUuid::WithoutBraces);
     QSqlQuery q(db);
-    bool ok = db.transaction() &&
-              q.prepare(QStringLiteral("UPDATE %1 SET RunId = ?, Conflict = ? WHERE RunId = ?")
-                            .arg(QLatin1String(w.def->name)));
+    bool ok =
+        db.transaction() && q.prepare(QStringLiteral("UPDATE %1 SET RunId = ?, Conflict = ? WHERE RunId = ?")
+                                          .arg(QLatin1String(w.def->name)));
     q.addBindValue(fresh);
     q.addBindValue(w.runId);
     q.addBindValue(w.runId);
@@ -83,12 +83,13 @@ bool giveNewId(QSqlDatabase& db, Waiting& w) {
     q.addBindValue(w.seq);
     ok = ok && q.exec() && db.commit();
     if (!ok) {
-        qCWarning(lcDb).noquote() << "The run" << w.runId << "keeps its id for now:" << sqlError(q.lastError());
+        qCWarning(lcDb).noquote() << "The run" << w.runId
+                                  << "keeps its id for now:" << sqlError(q.lastError());
         db.rollback();
         return false;
     }
-    qCWarning(lcDb).noquote() << "Another run holds the id" << w.runId << "on the server; this run is sent again as"
-                              << fresh;
+    qCWarning(lcDb).noquote() << "Another run holds the id" << w.runId
+                              << "on the server; this run is sent again as" << fresh;
     w.runId = fresh;
     return true;
 }
@@ -110,7 +111,7 @@ std::optional<QList<Waiting>> readOutbox(QSqlDatabase& db, const QString& localP
 
 } // namespace
 
-bool sendOutbox(const QString& uri, const QString& localPath, QSet<QString>* sent) {
+bool sendOutbox(const QString& uri, const QString& localPath, QSet<QString>* left) {
     // A computer that never kept a run has nothing to send; the file is not made for that.
     if (!QFileInfo(localPath).isFile())
         return true;
@@ -163,7 +164,8 @@ bool sendOutbox(const QString& uri, const QString& localPath, QSet<QString>* sen
                     q.addBindValue(QString::fromUtf8(QJsonDocument(runs).toJson(QJsonDocument::Compact)));
                     if (!q.exec()) {
                         forget(file.db(), toForget);
-                        return failServerQuery(q.lastError(), QStringLiteral("The server did not take the runs"));
+                        return failServerQuery(q.lastError(),
+                                               QStringLiteral("The server did not take the runs"));
                     }
                 }
                 for (Waiting& w : batch) {
@@ -175,7 +177,8 @@ bool sendOutbox(const QString& uri, const QString& localPath, QSet<QString>* sen
                         queue.push_back(w);
                     } else {
                         // Refused (or the new id could not be given): it stays for the next send.
-                        qCWarning(lcDb).noquote() << "The server did not take the run" << w.runId << ":" << answer;
+                        qCWarning(lcDb).noquote()
+                            << "The server did not take the run" << w.runId << ":" << answer;
                         ++refused;
                     }
                 }
@@ -184,13 +187,19 @@ bool sendOutbox(const QString& uri, const QString& localPath, QSet<QString>* sen
             return true;
         },
         0);
-    if (sent)
-        *sent += done;
+    if (left) {
+        for (const Waiting& w : *waiting) {
+            if (!done.contains(w.savedAs))
+                left->insert(w.savedAs);
+        }
+    }
     if (!reached)
         return false;
     if (refused > 0)
         return fail(Problem::ServerRefused,
-                    QStringLiteral("%1 runs in the outbox of %2 were refused by the server").arg(refused).arg(localPath));
+                    QStringLiteral("%1 runs in the outbox of %2 were refused by the server")
+                        .arg(refused)
+                        .arg(localPath));
     return true;
 }
 

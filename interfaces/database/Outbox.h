@@ -11,9 +11,9 @@
 
 namespace halvor::db {
 
-// Sends what waits in the outbox of `localPath` to the server at `uri`; the run ids (as they were saved) that
-// the server now holds go into *sent. True when nothing is left waiting; else false with the problem
-// recorded (a run the server refused stays, and is offered again at every later send).
-bool sendOutbox(const QString& uri, const QString& localPath, QSet<QString>* sent = nullptr);
+// Sends what waits in the outbox of `localPath` to the server at `uri`; the run ids (as they were saved) of
+// the runs that were waiting and still are go into *left. True when nothing is left waiting; else false with
+// the problem recorded (a run the server refused stays, and is offered again at every later send).
+bool sendOutbox(const QString& uri, const QString& localPath, QSet<QString>* left = nullptr);
 
 } // namespace halvor::db

@@ -88,11 +88,12 @@ void sendNowOnThisThread(const std::pair<QString, QString>& key) {
         t.due = false;
         watchers.swap(t.watchers);
     }
-    QSet<QString> sent;
+    QSet<QString> left;
     clearFailure();
-    const bool empty = sendOutbox(key.first, key.second, &sent);
+    const bool empty = sendOutbox(key.first, key.second, &left);
     for (Watcher& w : watchers) {
-        w.outcome.queued = !sent.contains(w.outcome.runId);
+        // An outbox that could not even be read keeps every run waiting.
+        w.outcome.queued = left.contains(w.outcome.runId) || (!empty && left.isEmpty());
         if (w.outcome.queued) {
             w.outcome.problem = DB_LastProblem() == Problem::None ? Problem::Offline : DB_LastProblem();
             w.outcome.why = DB_LastError();
@@ -112,7 +113,8 @@ void sendNow(const std::pair<QString, QString>& key, int delayMs) {
         t.due = true;
 }
 
-void watch(const QString& server, const QString& local, const SaveOutcome& outcome, std::unique_ptr<SaveNotice> notice) {
+void watch(const QString& server, const QString& local, const SaveOutcome& outcome,
+           std::unique_ptr<SaveNotice> notice) {
     const std::pair<QString, QString> key{server, local};
     if (notice) {
         std::lock_guard lock(g_targetsMutex);
@@ -175,7 +177,7 @@ void readInBackground(QObject* context, std::function<void()> read, std::functio
         (*notice)->moveToThread(t);
     const auto job = [notice, read = std::move(read)] {
         read();
-        emit (*notice)->ready();
+        emit(*notice)->ready();
         notice->reset();
     };
     if (!reads().post(job))

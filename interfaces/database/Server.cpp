@@ -86,7 +86,8 @@ bool validPorts(const QString& ports) {
 
 bool hostUnknown(const ServerAddress& address) {
     const QString host = address.value(QStringLiteral("host")).section(QLatin1Char(','), 0, 0);
-    if (host.isEmpty() || host.startsWith(QLatin1Char('/')) || !address.value(QStringLiteral("hostaddr")).isEmpty())
+    if (host.isEmpty() || host.startsWith(QLatin1Char('/')) ||
+        !address.value(QStringLiteral("hostaddr")).isEmpty())
         return false;
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
@@ -97,31 +98,30 @@ bool hostUnknown(const ServerAddress& address) {
     return rc == EAI_NONAME || rc == EAI_FAIL;
 }
 
-bool failConnect(const ServerAddress& address, const QString& why, qint64 elapsedMs) {
+bool failConnect(const ServerAddress& address, const Attempt& attempt) {
     const QString where = address.display;
-    // A connection that ran into the timeout had no answer; a quick refusal is looked at more closely.
-    if (elapsedMs < (kConnectTimeoutSeconds - 1) * 1000 + 500) {
-        if (hostUnknown(address))
-            return fail(Problem::UnknownHost,
-                        QStringLiteral("The server's host name in %1 is not known: %2").arg(where, why));
-        QList<QPair<QString, QString>> keywords = address.keywords;
-        keywords << connectionDefaults();
-        const Attempt again = attemptConnection(keywords, kConnectTimeoutSeconds * 1000);
-        const QString state = again.sqlState;
-        const QString told = again.message.isEmpty() ? why : again.message;
-        if (state == QLatin1String("57P03"))
-            return fail(Problem::ServerStarting,
-                        QStringLiteral("The server at %1 is starting up or shutting down: %2").arg(where, told));
-        if (state == QLatin1String("53300"))
-            return fail(Problem::NoFreeSlot,
-                        QStringLiteral("The server at %1 has no connection left: %2").arg(where, told));
-        if (state.startsWith(QLatin1String("28")) || state == QLatin1String("3D000") ||
-            state == QLatin1String("42501") || again.needsPassword)
-            return fail(Problem::LoginRefused,
-                        QStringLiteral("The server at %1 refused the login (password, role or database): %2")
-                            .arg(where, told));
-    }
-    return fail(Problem::Offline, QStringLiteral("The server at %1 cannot be reached: %2").arg(where, why));
+    const QString& told = attempt.message;
+    const QString& state = attempt.sqlState;
+    if (hostUnknown(address))
+        return fail(Problem::UnknownHost,
+                    QStringLiteral("The server's host name in %1 is not known: %2").arg(where, told));
+    if (state == QLatin1String("57P03"))
+        return fail(Problem::ServerStarting,
+                    QStringLiteral("The server at %1 is starting up or shutting down: %2").arg(where, told));
+    if (state == QLatin1String("53300"))
+        return fail(Problem::NoFreeSlot,
+                    QStringLiteral("The server at %1 has no connection left: %2").arg(where, told));
+    if (state.startsWith(QLatin1String("28")) || state == QLatin1String("3D000") ||
+        state == QLatin1String("42501") || attempt.needsPassword)
+        return fail(Problem::LoginRefused,
+                    QStringLiteral("The server at %1 refused the login (password, role or database): %2")
+                        .arg(where, told));
+    if (attempt.connected)
+        return fail(Problem::Offline,
+                    QStringLiteral("The server at %1 stopped answering once logged in").arg(where));
+    return fail(Problem::Offline,
+                QStringLiteral("The server at %1 cannot be reached: %2")
+                    .arg(where, told.isEmpty() ? QStringLiteral("no answer in time") : told));
 }
 
 // ---- schema
@@ -176,12 +176,15 @@ bool checkShape(QSqlDatabase& db, const QString& where) {
                                             {QStringLiteral("class"), QStringLiteral("citext")}};
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral(
-            "SELECT c.relname, a.attname, t.typname FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
-            "JOIN pg_type t ON t.oid = a.atttypid WHERE a.attnum > 0 AND NOT a.attisdropped AND a.attrelid IN "
+            "SELECT c.relname, a.attname, t.typname FROM pg_attribute a JOIN pg_class c ON c.oid = "
+            "a.attrelid "
+            "JOIN pg_type t ON t.oid = a.atttypid WHERE a.attnum > 0 AND NOT a.attisdropped AND a.attrelid "
+            "IN "
             "(to_regclass('t_key'), to_regclass('t_digit'), to_regclass('learners')) UNION ALL "
             "SELECT 'halvor_add_run', '', 'function' "
             "WHERE to_regprocedure('halvor_add_run(text, jsonb, jsonb)') IS NOT NULL")))
-        return failServerQuery(q.lastError(), QStringLiteral("Cannot read the tables' shape on %1").arg(where));
+        return failServerQuery(q.lastError(),
+                               QStringLiteral("Cannot read the tables' shape on %1").arg(where));
     std::map<QString, std::map<QString, QString>> found;
     while (q.next())
         found[q.value(0).toString()][q.value(1).toString()] = q.value(2).toString();
@@ -209,20 +212,23 @@ bool checkSchema(QSqlDatabase& db, const QString& where) {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT max(version) FROM halvor_schema"))) {
         if (!isUndefinedTable(q.lastError()))
-            return failServerQuery(q.lastError(), QStringLiteral("Cannot read the schema version on %1").arg(where));
-        if (!makeSchema(db, Problem::ServerRefused,
-                        QStringLiteral("The results tables are missing on %1 and cannot be made here").arg(where)))
+            return failServerQuery(q.lastError(),
+                                   QStringLiteral("Cannot read the schema version on %1").arg(where));
+        if (!makeSchema(
+                db, Problem::ServerRefused,
+                QStringLiteral("The results tables are missing on %1 and cannot be made here").arg(where)))
             return false;
         return checkShape(db, where);
     }
     const int version = q.next() ? q.value(0).toInt() : 0;
     if (version < kSchemaVersion &&
-        !makeSchema(db, Problem::OtherVersion,
-                    QStringLiteral("The tables on %1 are of schema version %2 and cannot be brought to version %3 "
-                                   "here (the server's administrator runs tools/classroom-setup again)")
-                        .arg(where)
-                        .arg(version)
-                        .arg(kSchemaVersion)))
+        !makeSchema(
+            db, Problem::OtherVersion,
+            QStringLiteral("The tables on %1 are of schema version %2 and cannot be brought to version %3 "
+                           "here (the server's administrator runs tools/classroom-setup again)")
+                .arg(where)
+                .arg(version)
+                .arg(kSchemaVersion)))
         return false;
     if (version > kSchemaVersion)
         return fail(Problem::OtherVersion,
@@ -329,10 +335,11 @@ QString ServerAddress::value(const QString& keyword) const {
 
 QString maskPasswords(const QString& text) {
     // The user information ends at the last '@' before the host, so a password holding '@' is hidden whole.
-    static const QRegularExpression userInfo(QStringLiteral("(postgres(?:ql)?://[^:/?@\\s]*):[^/?\\s]*@"),
+    static const QRegularExpression userInfo(QStringLiteral("(postgres(?:ql)?:/*[^:/?@\\s]*):[^/?\\s]*@"),
                                              QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression parameter(QStringLiteral("(password\\s*=\\s*)('(?:[^'\\\\]|\\\\.)*'?|[^\\s&;]*)"),
-                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression parameter(
+        QStringLiteral("(password\\s*=\\s*)('(?:[^'\\\\]|\\\\.)*'?|[^\\s&;]*)"),
+        QRegularExpression::CaseInsensitiveOption);
     return QString(text)
         .replace(userInfo, QStringLiteral("\\1:***@"))
         .replace(parameter, QStringLiteral("\\1***"));
@@ -396,7 +403,8 @@ std::optional<ServerAddress> parseServerAddress(const QString& uri, QString* why
             return refuse(QStringLiteral("\"%1\" is not a connection setting").arg(key));
         // Qt hands the options to libpq joined by spaces where ';' stood, so a ';' would split a value.
         if (val.contains(QLatin1Char(';')))
-            return refuse(QStringLiteral("the value of \"%1\" holds a character that cannot be passed on").arg(key));
+            return refuse(
+                QStringLiteral("the value of \"%1\" holds a character that cannot be passed on").arg(key));
     }
     if (!validPorts(out.value(QStringLiteral("port"))))
         return refuse(QStringLiteral("the port \"%1\" is not a number from 1 to 65535")
@@ -452,20 +460,26 @@ ServerLink connectServer(const QString& uri) {
             return link;
         }
     }
-    auto connection = std::make_shared<Connection>(QStringLiteral("QPSQL"), QString());
-    QStringList options;
-    for (const auto& [key, val] : address->keywords)
-        options << key + QLatin1Char('=') + conninfoValue(val);
+    QList<QPair<QString, QString>> keywords = address->keywords;
     for (const auto& [key, val] : connectionDefaults()) {
         if (address->value(key).isEmpty())
-            options << key + QLatin1Char('=') + conninfoValue(val);
+            keywords.append({key, val});
     }
+    // Qt's driver waits without a bound once it has logged in (it asks the server a few things then), so
+    // the way is tried first on a connection of libpq's own, every wait of which is bounded; it also says
+    // why a server turns a login away.
+    const Attempt attempt = attemptConnection(keywords, kConnectTimeoutSeconds * 1000 + 1000);
+    auto connection = std::make_shared<Connection>(QStringLiteral("QPSQL"), QString());
+    QStringList options;
+    for (const auto& [key, val] : keywords)
+        options << key + QLatin1Char('=') + conninfoValue(val);
     connection->db().setConnectOptions(options.join(QLatin1Char(';')));
-    QElapsedTimer timer;
-    timer.start();
-    if (!connection->open()) {
-        const QString reason = sqlError(connection->db().lastError());
-        failConnect(*address, reason, timer.elapsed());
+    if (!attempt.answered || !connection->open()) {
+        if (!attempt.answered)
+            failConnect(*address, attempt);
+        else
+            fail(Problem::Offline, QStringLiteral("The server at %1 cannot be reached: %2")
+                                       .arg(address->display, sqlError(connection->db().lastError())));
         if (DB_LastProblem() == Problem::Offline) {
             std::lock_guard lock(g_awayMutex);
             auto& memo = g_away[uri];
@@ -482,8 +496,9 @@ ServerLink connectServer(const QString& uri) {
         StatementBound bound(connection->db(), kStatementBoundMs);
         QSqlQuery q(connection->db());
         if (!q.exec(kSessionTimeouts)) {
-            failServerQuery(q.lastError(), QStringLiteral("The server at %1 did not take its time limits")
-                                               .arg(address->display));
+            failServerQuery(
+                q.lastError(),
+                QStringLiteral("The server at %1 did not take its time limits").arg(address->display));
             return link;
         }
         if (!checkSchema(connection->db(), address->display))
@@ -524,7 +539,8 @@ bool failServerQuery(const QSqlError& error, const QString& what) {
     static const QStringList passing = {QStringLiteral("08"), QStringLiteral("40"), QStringLiteral("53"),
                                         QStringLiteral("55"), QStringLiteral("57")};
     const bool lost = code.isEmpty() || passing.contains(code.left(2));
-    return fail(lost ? Problem::Offline : Problem::ServerRefused, what + QStringLiteral(": ") + sqlError(error));
+    return fail(lost ? Problem::Offline : Problem::ServerRefused,
+                what + QStringLiteral(": ") + sqlError(error));
 }
 
 ServerSession::ServerSession() {

@@ -9,10 +9,10 @@
 #include <QDir>
 #include <QSettings>
 
-#include <atomic>
-#include <mutex>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <atomic>
+#include <mutex>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -86,10 +86,14 @@ namespace halvor::db {
 
 namespace {
 std::atomic<bool> g_refusedNews{false};
+std::atomic<bool> g_refusalTold{false}; // a save's outcome has carried the news
 } // namespace
 
 bool settingsRefusedNews() {
-    return g_refusedNews.exchange(false);
+    if (!g_refusedNews.exchange(false))
+        return false;
+    g_refusalTold = true;
+    return true;
 }
 
 } // namespace halvor::db
@@ -101,17 +105,17 @@ namespace {
 QString refuseSetting(const QString& source, const QString& value, const QString& why) {
     static std::mutex mutex;
     static QStringList logged;
-    static std::atomic<bool> told{false};
     const QString local = DB_LocalPath();
     {
         std::lock_guard lock(mutex);
         if (!logged.contains(value)) {
             logged << value;
-            qCWarning(lcDb).noquote() << QStringLiteral("The setting %1 (\"%2\") is refused: %3. The results go to %4.")
-                                             .arg(source, maskPasswords(value), why, local);
+            qCWarning(lcDb).noquote()
+                << QStringLiteral("The setting %1 (\"%2\") is refused: %3. The results go to %4.")
+                       .arg(source, maskPasswords(value), why, local);
         }
     }
-    if (!told.exchange(true))
+    if (!g_refusalTold)
         g_refusedNews = true;
     return local;
 }

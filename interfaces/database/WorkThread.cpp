@@ -1,6 +1,7 @@
 #include "WorkThread.h"
 
 #include "Server.h"
+#include "SqliteFile.h"
 
 #include <QThread>
 
@@ -45,6 +46,7 @@ struct WorkThread::Private {
 
     void loop() {
         ServerSession session;
+        FileSession files;
         std::unique_lock lock(mutex);
         for (;;) {
             Clock::time_point next;

@@ -137,8 +137,8 @@ void FingerDrillDialog::saveRun(const FingerRecord& record) {
         else if (const QString note = DB_SavedNote(outcome); !note.isEmpty())
             tell(outcome.queued ? "saveQueuedMessage" : "saveKeptMessage", QMessageBox::Information, note);
     };
-    db::SaveQueue::instance().submit([path, record, today] { return RecordRun(path, record, today); }, this, told,
-                                     told);
+    db::SaveQueue::instance().submit([path, record, today] { return RecordRun(path, record, today); }, this,
+                                     told, told);
 }
 
 void FingerDrillDialog::tell(const char* name, int icon, const QString& text) {

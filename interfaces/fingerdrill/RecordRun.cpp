@@ -87,7 +87,8 @@ db::SaveOutcome RecordKey(const QString& path, const FingerRecord& r, const QDat
     DB_T_KEY row;
     int last = 0;
     DB_OpenT_Key(DB_RunNumberPath(path),
-                 TodayClause(today) + QString::asprintf(" and [Tavrel] = %d order by [round] desc", r.levelOrMode));
+                 TodayClause(today) +
+                     QString::asprintf(" and [Tavrel] = %d order by [round] desc", r.levelOrMode));
     if (DB_GetRecordT_Key(&row))
         last = row.Round;
     DB_CloseT_Key();

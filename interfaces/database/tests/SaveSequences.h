@@ -57,11 +57,11 @@ template <typename Rec>
 int save(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
     using F = Family<Rec>;
     Rec rec;
-    F::open(DB_RunNumberPath(path), clause.isNull()
-                      ? QStringLiteral(" where [Y4mmdd] = #%1# and [%2] = %3 order by [round] desc")
-                            .arg(isoDate(day), QLatin1String(F::drillColumn))
-                            .arg(drill)
-                      : clause);
+    F::open(DB_RunNumberPath(path),
+            clause.isNull() ? QStringLiteral(" where [Y4mmdd] = #%1# and [%2] = %3 order by [round] desc")
+                                  .arg(isoDate(day), QLatin1String(F::drillColumn))
+                                  .arg(drill)
+                            : clause);
     const int round = F::get(&rec) ? rec.Round + 1 : 1;
     F::close();
     rec = runRow<Rec>(day, drill, round);

@@ -104,8 +104,8 @@ void TestClassroom::theScriptPreparesAServerTheProgramsUse() {
                                     m_dir->filePath("class.txt"), "--server-host", "school-server",
                                     "--computers", "2", "--logins-file", m_dir->filePath("logins")});
     // Standard output holds the settings file and nothing else.
-    QVERIFY2(settings.startsWith("# Copy to") && settings.contains(QStringLiteral("Url=postgresql://school-server/%1")
-                                                                       .arg(m_database)),
+    QVERIFY2(settings.startsWith("# Copy to") &&
+                 settings.contains(QStringLiteral("Url=postgresql://school-server/%1").arg(m_database)),
              qPrintable(settings));
     QVERIFY(settings.trimmed().endsWith(QStringLiteral("Shared=true")));
     QCOMPARE(QFile::permissions(m_dir->filePath("logins")) & 0x0077, QFileDevice::Permissions());
@@ -147,20 +147,23 @@ void TestClassroom::aServerOfTheEarlierVersionIsBroughtUpToDate() {
         // As the earlier set-up left a server: version 2, and the classroom role inserting directly.
         PgAdmin old(m_admin, database);
         QVERIFY(old.exec("CREATE EXTENSION citext"));
-        QVERIFY(old.exec("CREATE TABLE t_digit (y4mmdd date, pelvoran smallint, round smallint, rem citext, cond1 "
-                         "citext, cond2 citext, \"time\" double precision, result1 double precision, result2 double "
-                         "precision, result3 double precision, result4 double precision, result5 double precision, "
-                         "err1 citext, learner citext, runid uuid NOT NULL UNIQUE)"));
+        QVERIFY(old.exec(
+            "CREATE TABLE t_digit (y4mmdd date, pelvoran smallint, round smallint, rem citext, cond1 "
+            "citext, cond2 citext, \"time\" double precision, result1 double precision, result2 double "
+            "precision, result3 double precision, result4 double precision, result5 double precision, "
+            "err1 citext, learner citext, runid uuid NOT NULL UNIQUE)"));
         QVERIFY(old.exec("CREATE TABLE halvor_schema (version integer NOT NULL)"));
         QVERIFY(old.exec("INSERT INTO halvor_schema VALUES (2)"));
         QVERIFY(old.exec("INSERT INTO t_digit (y4mmdd, pelvoran, round, result3, learner, runid) VALUES "
                          "('2026-12-01', 12, 1, 88.5, 'ゆき', gen_random_uuid())"));
         QVERIFY(old.exec(QStringLiteral("CREATE ROLE %1_old LOGIN").arg(m_role)));
-        QVERIFY(old.exec(QStringLiteral("GRANT INSERT, SELECT ON t_digit, halvor_schema TO %1_old").arg(m_role)));
+        QVERIFY(
+            old.exec(QStringLiteral("GRANT INSERT, SELECT ON t_digit, halvor_schema TO %1_old").arg(m_role)));
     }
     // A classroom computer meets the older tables: it may not bring them up to date, and says so.
     qputenv("HALVOR_LEARNER", "ゆき");
-    const QString oldLogin = QStringLiteral("postgresql://%1_old@/%2?host=%3").arg(m_role, database, socketOf(m_admin));
+    const QString oldLogin =
+        QStringLiteral("postgresql://%1_old@/%2?host=%3").arg(m_role, database, socketOf(m_admin));
     QVERIFY(saveDigit(oldLogin, QDate(2026, 12, 7), 12) > 0);
     QVERIFY(!sendWaitingRuns(oldLogin));
     QCOMPARE(DB_LastProblem(), halvor::db::Problem::OtherVersion);
@@ -170,7 +173,8 @@ void TestClassroom::aServerOfTheEarlierVersionIsBroughtUpToDate() {
     PgAdmin after(m_admin, database);
     QCOMPARE(after.value("select max(version) from halvor_schema").toInt(), 3);
     QCOMPARE(after.value("select count(*) from t_digit where result3 = 88.5").toInt(), 1);
-    QVERIFY(!PgAdmin(m_admin, database, m_role + "_old").exec("insert into t_digit (runid) values (gen_random_uuid())"));
+    QVERIFY(!PgAdmin(m_admin, database, m_role + "_old")
+                 .exec("insert into t_digit (runid) values (gen_random_uuid())"));
     // The waiting run now goes through the function.
     QVERIFY2(sendWaitingRuns(oldLogin), qPrintable(DB_LastError()));
     QCOMPARE(after.value("select count(*) from t_digit").toInt(), 2);
@@ -180,17 +184,39 @@ void TestClassroom::theInsertFunctionRefusesWhatNoDrillProduces_data() {
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("fields"); // beside a sound run's
     QTest::addColumn<QString>("answer"); // how the answer begins
-    QTest::newRow("a sound run") << "t_digit" << "" << "new";
-    QTest::newRow("a speed no finger reaches") << "t_digit" << R"("result3": 9999)" << "refused";
-    QTest::newRow("a negative time") << "t_digit" << R"("time": -1)" << "refused";
-    QTest::newRow("not a number") << "t_digit" << R"("time": "NaN")" << "refused";
-    QTest::newRow("an hour and more at the windmill") << "t_digit" << R"("time": 3601)" << "refused";
-    QTest::newRow("a long hiragana run") << "t_key" << R"("tavrel": 23, "cond1": "AI", "time": 5000)" << "new";
-    QTest::newRow("a day to come") << "t_digit" << R"("y4mmdd": "2099-01-01")" << "refused";
-    QTest::newRow("a learner not on the class list") << "t_digit" << R"("learner": "だれか")" << "refused";
-    QTest::newRow("a drill number no drill has") << "t_key" << R"("tavrel": 99)" << "refused";
-    QTest::newRow("what the server sets itself") << "t_digit" << R"("sent_from": "pc-9")" << "refused";
-    QTest::newRow("a column that is not there") << "t_digit" << R"("grade": 1)" << "refused";
+    QTest::newRow("a sound run") << "t_digit"
+                                 << ""
+                                 << "new";
+    QTest::newRow("a speed no finger reaches") << "t_digit"
+                                               << R"("result3": 9999)"
+                                               << "refused";
+    QTest::newRow("a negative time") << "t_digit"
+                                     << R"("time": -1)"
+                                     << "refused";
+    QTest::newRow("not a number") << "t_digit"
+                                  << R"("time": "NaN")"
+                                  << "refused";
+    QTest::newRow("an hour and more at the windmill") << "t_digit"
+                                                      << R"("time": 3601)"
+                                                      << "refused";
+    QTest::newRow("a long hiragana run") << "t_key"
+                                         << R"("tavrel": 23, "cond1": "AI", "time": 5000)"
+                                         << "new";
+    QTest::newRow("a day to come") << "t_digit"
+                                   << R"("y4mmdd": "2099-01-01")"
+                                   << "refused";
+    QTest::newRow("a learner not on the class list") << "t_digit"
+                                                     << R"("learner": "だれか")"
+                                                     << "refused";
+    QTest::newRow("a drill number no drill has") << "t_key"
+                                                 << R"("tavrel": 99)"
+                                                 << "refused";
+    QTest::newRow("what the server sets itself") << "t_digit"
+                                                 << R"("sent_from": "pc-9")"
+                                                 << "refused";
+    QTest::newRow("a column that is not there") << "t_digit"
+                                                << R"("grade": 1)"
+                                                << "refused";
 }
 
 void TestClassroom::theInsertFunctionRefusesWhatNoDrillProduces() {
@@ -199,9 +225,10 @@ void TestClassroom::theInsertFunctionRefusesWhatNoDrillProduces() {
     QFETCH(QString, answer);
     PgAdmin asComputer(m_admin, m_database, m_role + "_01");
     const QString drill = table == "t_digit" ? R"("pelvoran": 12)" : R"("tavrel": 11)";
-    QString run = QStringLiteral(R"({"y4mmdd": "2026-12-07", %1, "time": 30, "result3": 150.5, "learner": "ゆき",)"
-                                 R"( "runid": "%2")")
-                      .arg(drill, QUuid::createUuid().toString(QUuid::WithoutBraces));
+    QString run =
+        QStringLiteral(R"({"y4mmdd": "2026-12-07", %1, "time": 30, "result3": 150.5, "learner": "ゆき",)"
+                       R"( "runid": "%2")")
+            .arg(drill, QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (!fields.isEmpty())
         run += ", " + fields;
     run += "}";
@@ -247,8 +274,9 @@ void TestClassroom::aForgedRunIdNeverReplacesARealRun() {
     const QString id = Peek(DB_LocalPath()).rows("select RunId from Outbox").first().first().toString();
     PgAdmin forger(m_admin, m_database, m_role + "_02");
     QCOMPARE(forger
-                 .value(QStringLiteral(R"(select halvor_add_run('t_digit', '{"y4mmdd": "2026-12-06", "pelvoran": 12,)"
-                                       R"( "result3": 1999, "learner": "はると", "runid": "%1"}'))")
+                 .value(QStringLiteral(
+                            R"(select halvor_add_run('t_digit', '{"y4mmdd": "2026-12-06", "pelvoran": 12,)"
+                            R"( "result3": 1999, "learner": "はると", "runid": "%1"}'))")
                             .arg(id))
                  .toString(),
              QStringLiteral("new"));
@@ -256,18 +284,21 @@ void TestClassroom::aForgedRunIdNeverReplacesARealRun() {
     // The real run is sent again under a new id: both are kept, and each names the other.
     QVERIFY2(sendWaitingRuns(uriFor(m_role + "_01")), qPrintable(DB_LastError()));
     PgAdmin admin(m_admin, m_database);
-    QCOMPARE(admin
-                 .value(QStringLiteral("select string_agg(coalesce(result3::text, 'real') || ' ' || "
-                                       "(conflict is not null)::text || ' ' || split_part(sent_from, '@', 1), ',' "
-                                       "order by result3 nulls first) from t_digit where learner = 'はると' and "
-                                       "y4mmdd = '2026-12-06'"))
-                 .toString(),
-             QStringLiteral("real true %1_01,1999 true %1_02").arg(m_role));
-    QCOMPARE(admin.value(QStringLiteral("select count(*) from t_digit a join t_digit b on a.conflict = b.runid and "
-                                        "b.conflict = a.runid where a.runid = '%1'")
-                             .arg(id))
-                 .toInt(),
-             1);
+    QCOMPARE(
+        admin
+            .value(QStringLiteral("select string_agg(coalesce(result3::text, 'real') || ' ' || "
+                                  "(conflict is not null)::text || ' ' || split_part(sent_from, '@', 1), ',' "
+                                  "order by result3 nulls first) from t_digit where learner = 'はると' and "
+                                  "y4mmdd = '2026-12-06'"))
+            .toString(),
+        QStringLiteral("real true %1_01,1999 true %1_02").arg(m_role));
+    QCOMPARE(
+        admin
+            .value(QStringLiteral("select count(*) from t_digit a join t_digit b on a.conflict = b.runid and "
+                                  "b.conflict = a.runid where a.runid = '%1'")
+                       .arg(id))
+            .toInt(),
+        1);
     QCOMPARE(Peek(DB_LocalPath()).rows("select count(*) from Outbox").first().first().toInt(), 0);
 }
 
@@ -276,16 +307,17 @@ void TestClassroom::noPasswordReachesALogOrACommandLine() {
     const QString role = m_role + "_pw";
     PgAdmin(m_admin).exec(QStringLiteral("CREATE DATABASE %1").arg(database));
     // The server would log every statement of the set-up's session.
-    QVERIFY(PgAdmin(m_admin).exec(QStringLiteral("ALTER ROLE postgres IN DATABASE %1 SET log_statement = 'all'")
-                                      .arg(database)));
+    QVERIFY(PgAdmin(m_admin).exec(
+        QStringLiteral("ALTER ROLE postgres IN DATABASE %1 SET log_statement = 'all'").arg(database)));
     const QString secret = QStringLiteral("geheim'\\7@x&password=");
     writeFile(m_dir->filePath("pw"), secret.toUtf8() + "\n");
     QSet<QString> commandLines;
-    const QString settings = setUp({"--database", database, "--role", role, "--password-file", m_dir->filePath("pw")},
-                                   &commandLines);
+    const QString settings = setUp(
+        {"--database", database, "--role", role, "--password-file", m_dir->filePath("pw")}, &commandLines);
     QVERIFY2(settings.startsWith("# Copy to"), qPrintable(settings));
     const QString logged = QString::fromUtf8(readAll(socketOf(m_admin) + QStringLiteral("/server.log")));
-    QVERIFY2(logged.contains("CREATE OR REPLACE FUNCTION halvor_add_run"), "the server logs no statement here");
+    QVERIFY2(logged.contains("CREATE OR REPLACE FUNCTION halvor_add_run"),
+             "the server logs no statement here");
     QVERIFY(!commandLines.isEmpty());
     for (const QString& text : QStringList{settings, m_stderr, logged} + QStringList(commandLines.values()))
         QVERIFY2(!text.contains(QStringLiteral("geheim")), qPrintable(text.right(300)));

@@ -109,12 +109,13 @@ void TestContract::savesNumberRunsPerDayAndDrill() {
     // refuses T_Digit's other drill number, which no drill writes there.)
     sendWaitingRuns(m_target);
     const bool digit = QString(QTest::currentDataTag()).contains("T_Digit");
-    QCOMPARE(serverValue(QStringLiteral("select string_agg(y4mmdd || '/' || round, ',' order by y4mmdd, finished) "
-                                        "from %1 where %2 = %3")
-                             .arg(digit ? "t_digit" : "t_key", digit ? "pelvoran" : "tavrel")
-                             .arg(drill))
-                 .toString(),
-             QStringLiteral("2026-12-07/1,2026-12-07/2,2026-12-07/3,2026-12-07/4,2026-12-08/1,2026-12-08/2"));
+    QCOMPARE(
+        serverValue(QStringLiteral("select string_agg(y4mmdd || '/' || round, ',' order by y4mmdd, finished) "
+                                   "from %1 where %2 = %3")
+                        .arg(digit ? "t_digit" : "t_key", digit ? "pelvoran" : "tavrel")
+                        .arg(drill))
+            .toString(),
+        QStringLiteral("2026-12-07/1,2026-12-07/2,2026-12-07/3,2026-12-07/4,2026-12-08/1,2026-12-08/2"));
 }
 
 void TestContract::chartsReadOnlyTheirOwnRowsInClauseOrder_data() {
@@ -165,8 +166,9 @@ void TestContract::chartsReadOnlyTheirOwnRowsInClauseOrder() {
     for (const auto& r : rows) {
         if (m_server && r.drill == 11)
             QVERIFY(PgAdmin(qEnvironmentVariable("HALVOR_TEST_PG"), databaseOf(m_target))
-                        .exec(QStringLiteral("insert into t_digit (y4mmdd, pelvoran, round, learner, runid) values "
-                                             "('%1', 11, %2, 'alice', gen_random_uuid())")
+                        .exec(QStringLiteral(
+                                  "insert into t_digit (y4mmdd, pelvoran, round, learner, runid) values "
+                                  "('%1', 11, %2, 'alice', gen_random_uuid())")
                                   .arg((r.day == 30 ? QDate(2026, 11, 30) : QDate(2026, 12, r.day))
                                            .toString(Qt::ISODate))
                                   .arg(r.round)));

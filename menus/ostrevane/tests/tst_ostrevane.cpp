@@ -1,9 +1,9 @@
 #include "ArtworkText.h"
 #include "Database.h"
 #include "LearnerPicker.h"
-#include "Startup.h"
 #include "MenuTestKit.h"
 #include "Ostrevane.h"
+#include "Startup.h"
 
 #include <QLineEdit>
 #include <QPushButton>
