@@ -19,13 +19,17 @@ void DrillRun::start() {
     }
     startTime_ = clock_.now();
     running_ = true;
+    recorder_.clear();
+    recorder_.startLine(rows_.at(curRow_));
 }
 
 DrillRun::Check DrillRun::enter(const QString& typedKana) {
     if (!running_ || curRow_ < 0 || curRow_ >= rows_.size()) {
         return Check::Wrong;
     }
-    if (!LineMatches(rows_.at(curRow_), typedKana)) {
+    const bool passed = LineMatches(rows_.at(curRow_), typedKana);
+    recorder_.entered(passed);
+    if (!passed) {
         return Check::Wrong;
     }
     curRow_ += 3;
@@ -34,7 +38,14 @@ DrillRun::Check DrillRun::enter(const QString& typedKana) {
         running_ = false;
         return Check::Finished;
     }
+    recorder_.startLine(rows_.at(curRow_));
     return Check::Next;
+}
+
+void DrillRun::edited(const QString& romaji) {
+    if (running_) {
+        recorder_.edited(romaji, clock_.tickCount());
+    }
 }
 
 int DrillRun::elapsedSeconds() const {

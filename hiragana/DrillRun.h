@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Clock.h"
+#include "KanaRecorder.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -23,11 +24,17 @@ public:
     int curRow() const { return curRow_; }
     bool running() const { return running_; }
 
+    // Which romaji the learner's input method accepts (the record of the units reads the typing with it).
+    void setSpellings(Spellings spellings) { recorder_.setSpellings(spellings); }
     // Starts timing at the current line (the first pair after a kind was chosen or a run ended).
     void start();
     // Checks the converted kana of a typed line against the current line. Next moves to the next pair;
     // Finished means the last line passed: the run stops and elapsedSeconds() is its final time.
     Check enter(const QString& typedKana);
+    // The learner changed the text of the input box (for the record of the units).
+    void edited(const QString& romaji);
+    // What the run, or the last finished one, tells about each kana practised.
+    const halvor::UnitTally& units() const { return recorder_.tally(); }
     // Whole seconds from the start to now, as the learner's clock shows them (both read in whole seconds).
     int elapsedSeconds() const;
     // Back on the first pair, not running.
@@ -41,6 +48,7 @@ private:
     bool running_ = false;
     QDateTime startTime_;
     int finalSeconds_ = 0;
+    KanaRecorder recorder_;
 };
 
 } // namespace hiragana

@@ -3,7 +3,6 @@
 #include "Common.h"
 #include "MSChart.h"
 #include "ProgressChart.h"
-#include "SaveQueue.h"
 #include "modCommon.h"
 #include "modMain.h"
 
@@ -42,28 +41,17 @@ FrmGraph::FrmGraph(const QString& databasePath, QWidget* parent)
     StartLoading();
 }
 
-// What a read on the library's thread brings back: its rows, and how it went on that thread.
-struct FrmGraph::Load {
-    QList<DB_T_KEY> records;
-    bool read = false;
-    halvor::db::Problem problem = halvor::db::Problem::None;
-    halvor::db::Problem serverAway = halvor::db::Problem::None;
-};
-
 void FrmGraph::StartLoading() {
     ShowChartLoading(*ChtGraph, true);
-    auto load = std::make_shared<Load>();
-    halvor::db::readInBackground(
+    halvor::db::readRowsInBackground<QList<DB_T_KEY>>(
         this,
-        [load, path = databasePath_] {
-            load->read = DB_SelectT_Key(path, GraphQuery(), load->records) != 0;
-            load->problem = DB_LastProblem();
-            load->serverAway = DB_ServerProblem();
+        [path = databasePath_](QList<DB_T_KEY>& records) {
+            return DB_SelectT_Key(path, GraphQuery(), records) != 0;
         },
-        [this, load] { DrawGraph(*load); });
+        [this](const halvor::db::RowsRead<QList<DB_T_KEY>>& load) { DrawGraph(load); });
 }
 
-void FrmGraph::DrawGraph(const Load& load) {
+void FrmGraph::DrawGraph(const halvor::db::RowsRead<QList<DB_T_KEY>>& load) {
     loaded_ = true;
     ShowChartLoading(*ChtGraph, false);
     const bool read = load.read;
@@ -72,7 +60,7 @@ void FrmGraph::DrawGraph(const Load& load) {
     // Drawn from this computer's rows while the school's server is away: a short note says so.
     if (read && load.serverAway != halvor::db::Problem::None)
         ChtGraph->SetFootnoteText(ChtGraph->GetFootnoteText() + QLatin1Char('\n') + DB_ServerAwayText());
-    const QList<GraphRow> rows = BuildGraphRows(load.records);
+    const QList<GraphRow> rows = BuildGraphRows(load.rows);
     rowCount_ = int(rows.size());
     FillKanaChart(*ChtGraph, rows);
 

@@ -2,6 +2,8 @@
 // runs are read on the library's thread for reads; until they are in, the chart says that it is loading.
 #pragma once
 
+#include "SaveQueue.h"
+
 #include <QDialog>
 
 class CMSChart;
@@ -22,9 +24,8 @@ public:
     bool loaded() const { return loaded_; }
 
 private:
-    struct Load;
     void StartLoading();
-    void DrawGraph(const Load& load);
+    void DrawGraph(const halvor::db::RowsRead<QList<DB_T_KEY>>& load);
 
     QString databasePath_;
     int rowCount_ = 0;

@@ -144,6 +144,8 @@ FrmMain::FrmMain(const halvor::Clock* clock, QWidget* parent)
     connect(comKind, &QComboBox::currentIndexChanged, this, &FrmMain::comKind_Click);
     connect(lbxMihon, &QListWidget::itemSelectionChanged, this, &FrmMain::lbxMihon_Click);
     connect(txtInput, &QLineEdit::textChanged, this, &FrmMain::txtInput_Change);
+    // Only the learner's own edits tell which kana were hard (the box emptied after a line is not one).
+    connect(txtInput, &QLineEdit::textEdited, this, [this](const QString& text) { run_.edited(text); });
     connect(cmdStart, &QPushButton::clicked, this, &FrmMain::cmdStart_Click);
     connect(cmdSetsumei, &QPushButton::clicked, this, &FrmMain::cmdSetsumei_Click);
     connect(cmdGraph, &QPushButton::clicked, this, &FrmMain::cmdGraph_Click);
@@ -160,6 +162,7 @@ FrmMain::FrmMain(const halvor::Clock* clock, QWidget* parent)
     ArrangeFrames(this, FraDX->objectName(), FraKiroku->objectName(), cmdSetsumei->objectName(),
                   cmdGraph->objectName(), cmdEnd->objectName());
     InitConvertTable();
+    setSpellings(RomajiSpellingsSetting());
     ArrangeControls();
     FillKindList();
     comKind->setCurrentIndex(0);
@@ -342,7 +345,7 @@ void FrmMain::cmdStart_Click() {
 }
 
 void FrmMain::txtInput_Change() {
-    lblInput->setText(ConvertRomaji(txtInput->text()));
+    lblInput->setText(ConvertRomaji(txtInput->text(), spellings_));
 }
 
 void FrmMain::txtInput_Enter() {
@@ -350,6 +353,9 @@ void FrmMain::txtInput_Enter() {
         return;
     }
     const int done = run_.curRow();
+    // Enter confirms the line as the learner's input method would (a lone n at the end is ん with its
+    // spellings).
+    lblInput->setText(CommitRomaji(txtInput->text(), spellings_));
     switch (run_.enter(lblInput->text())) {
     case DrillRun::Check::Wrong:
         break; // the typed text stays for correction
@@ -415,10 +421,10 @@ void FrmMain::SaveResult() {
     const auto tell = [this, saved](const SaveOutcome& outcome) {
         const QString note = DB_SavedNote(outcome);
         if (outcome.stored)
-            ShowNotice(this, saveMessage_, QMessageBox::Information, windowTitle(),
+            ShowNotice(this, QStringLiteral("save"), QMessageBox::Information, windowTitle(),
                        note.isEmpty() ? saved : saved + QLatin1Char('\n') + note);
         else
-            ShowNotice(this, saveMessage_, QMessageBox::Warning, windowTitle(),
+            ShowNotice(this, QStringLiteral("save"), QMessageBox::Warning, windowTitle(),
                        QStringLiteral("結果を保存できませんでした。\n") + DB_NotSavedNote(outcome));
     };
     halvor::db::SaveQueue::instance().submit(

@@ -7,7 +7,6 @@
 
 #include <QImage>
 #include <QPixmap>
-#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -37,6 +36,12 @@ public:
     void setCommandLine(const QString& line) { commandLine_ = line; }
 
     const DrillRun& run() const { return run_; }
+    // Which romaji the drill accepts; the setting Romaji/Spellings unless set.
+    void setSpellings(Spellings spellings) {
+        spellings_ = spellings;
+        run_.setSpellings(spellings);
+    }
+    Spellings spellings() const { return spellings_; }
     int pettaCell() const { return pettaCell_; }
     bool pettaFront() const { return pettaFront_; }
 
@@ -77,6 +82,7 @@ private:
     DrillRun run_;
     QString databasePath_;
     QString commandLine_;
+    Spellings spellings_ = Spellings::Table;
     int pettaCell_ = 0;
     bool pettaFront_ = true;
     bool guardingList_ = false;
@@ -90,8 +96,7 @@ private:
     PettaStrip backStrip_;
     qreal pettaRatio_ = 0;
     CMN_SoundBuffer* bgm_ = nullptr;
-    int hourglasses_ = 0;           // saves still running, each showing the hourglass
-    QPointer<QWidget> saveMessage_; // the save message on show; a newer one replaces it
+    int hourglasses_ = 0; // saves still running, each showing the hourglass
 
     QFrame* FraDX = nullptr;
     QFrame* FraKiroku = nullptr;

@@ -24,8 +24,8 @@ void PaintFrames(QWidget* form, QPainter& painter, QWidget* practiceFrame, QWidg
 
 // Shows a message box with an OK button; returns when it is closed.
 void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text);
-// A message that does not block the window, one at a time in `slot`: a newer one closes the older.
-void ShowNotice(QWidget* parent, QPointer<QWidget>& slot, QMessageBox::Icon icon, const QString& caption,
+// A message that does not block the window, one at a time per `topic`: a newer one closes the older.
+void ShowNotice(QWidget* parent, const QString& topic, QMessageBox::Icon icon, const QString& caption,
                 const QString& text);
 using MessageHandler =
     std::function<void(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text)>;

@@ -265,30 +265,89 @@ constexpr Entry kEntries[] = {
     {u"ぐぉ", u"gwo"},
 };
 
+// Keys beyond the table. The hint of "うぃーん" shows "whi", so the drill takes it whatever the setting.
+constexpr Entry kMended[] = {
+    {u"うぃ", u"whi"},
+};
+
+// What the common input methods accept besides the table (with the lone n before a consonant, which is a rule
+// of the scanner rather than a key).
+constexpr Entry kInputMethod[] = {
+    {u"ん", u"n'"},    {u"ん", u"xn"},     {u"か", u"ca"},    {u"し", u"ci"},    {u"く", u"cu"},
+    {u"せ", u"ce"},    {u"こ", u"co"},     {u"くぁ", u"qa"},  {u"くぃ", u"qi"},  {u"く", u"qu"},
+    {u"くぇ", u"qe"},  {u"くぉ", u"qo"},   {u"くぁ", u"qwa"}, {u"くぃ", u"qwi"}, {u"くぅ", u"qwu"},
+    {u"くぇ", u"qwe"}, {u"くぉ", u"qwo"},  {u"くゃ", u"qya"}, {u"くゅ", u"qyu"}, {u"くょ", u"qyo"},
+    {u"うぁ", u"wha"}, {u"う", u"whu"},    {u"うぇ", u"whe"}, {u"うぉ", u"who"}, {u"とぁ", u"twa"},
+    {u"とぃ", u"twi"}, {u"とぇ", u"twe"},  {u"とぉ", u"two"}, {u"どぁ", u"dwa"}, {u"どぃ", u"dwi"},
+    {u"どぇ", u"dwe"}, {u"どぉ", u"dwo"},  {u"ふぁ", u"hwa"}, {u"ふぃ", u"hwi"}, {u"ふぇ", u"hwe"},
+    {u"ふぉ", u"hwo"}, {u"ふゅ", u"hwyu"}, {u"ふぁ", u"fwa"}, {u"ふぃ", u"fwi"}, {u"ふぅ", u"fwu"},
+    {u"ふぇ", u"fwe"}, {u"ふぉ", u"fwo"},  {u"すぁ", u"swa"}, {u"すぃ", u"swi"}, {u"すぅ", u"swu"},
+    {u"すぇ", u"swe"}, {u"すぉ", u"swo"},  {u"ヴゃ", u"vya"}, {u"ヴゅ", u"vyu"}, {u"ヴょ", u"vyo"},
+    {u"っ", u"xtsu"},  {u"っ", u"ltsu"},   {u"ゐ", u"wyi"},   {u"ゑ", u"wye"},   {u"ゎ", u"xwa"},
+    {u"ゎ", u"lwa"},   {u"ヵ", u"xka"},    {u"ヵ", u"lka"},   {u"ヶ", u"xke"},   {u"ヶ", u"lke"},
+};
+
 // The longest key. Lower-casing never shortens a string, so a longer unit cannot equal any key.
-constexpr qsizetype kLongestKey = 3;
+constexpr qsizetype kLongestKey = 4;
 
 QVector<KanaPair>& table() {
     static QVector<KanaPair> entries;
     return entries;
 }
 
+template <std::size_t N> QString find(const Entry (&entries)[N], const QString& key) {
+    for (const Entry& e : entries) {
+        if (key == QStringView(e.romaji)) {
+            return QString::fromUtf16(e.kana);
+        }
+    }
+    return {};
+}
+
+template <std::size_t N> void appendKeys(QVector<KanaPair>& out, const Entry (&entries)[N]) {
+    for (const Entry& e : entries) {
+        out.append(KanaPair{QString::fromUtf16(e.kana), QString::fromUtf16(e.romaji)});
+    }
+}
+
+bool isLatinLetter(QChar c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+// A lone n before a consonant is ん to an input method: the consonant then starts the next syllable.
+bool loneNBeforeConsonant(QChar n, QChar next) {
+    return (n == u'n' || n == u'N') && isLatinLetter(next) &&
+           !QStringLiteral("aiueonyAIUEONY").contains(next);
+}
+
 } // namespace
+
+Spellings SpellingsFromSetting(const QString& value) {
+    return value.trimmed().compare(QLatin1String("ime"), Qt::CaseInsensitive) == 0 ? Spellings::Ime
+                                                                                   : Spellings::Table;
+}
 
 void InitConvertTable() {
     QVector<KanaPair>& entries = table();
     entries.clear();
     entries.reserve(qsizetype(std::size(kEntries)));
-    for (const Entry& e : kEntries) {
-        entries.append(KanaPair{QString::fromUtf16(e.kana), QString::fromUtf16(e.romaji)});
-    }
+    appendKeys(entries, kEntries);
 }
 
 const QVector<KanaPair>& ConversionTable() {
     return table();
 }
 
-QString LookupKana(const QString& unit) {
+QVector<KanaPair> AcceptedKeys(Spellings spellings) {
+    QVector<KanaPair> keys = table();
+    appendKeys(keys, kMended);
+    if (spellings == Spellings::Ime) {
+        appendKeys(keys, kInputMethod);
+    }
+    return keys;
+}
+
+QString LookupKana(const QString& unit, Spellings spellings) {
     if (unit.isEmpty() || unit.size() > kLongestKey) {
         return {};
     }
@@ -298,39 +357,81 @@ QString LookupKana(const QString& unit) {
             return pair.Kana;
         }
     }
-    return {};
+    QString kana = find(kMended, key);
+    if (kana.isEmpty() && spellings == Spellings::Ime) {
+        kana = find(kInputMethod, key);
+    }
+    return kana;
 }
 
-QString ConvertRomaji(const QString& input) {
+QList<ConvertedPiece> ConvertPieces(const QString& input, Spellings spellings) {
     static const QString smallTsu = QStringLiteral("っ");
+    static const QString syllabicN = QStringLiteral("ん");
     const qsizetype n = input.size();
-    QString result;
+    QList<ConvertedPiece> pieces;
     if (n == 0) {
-        return result;
+        return pieces;
     }
     // The window is input[start .. end], both included (0-based here).
     qsizetype start = 0;
     qsizetype end = 0;
     for (;;) {
-        const QString piece = LookupKana(input.mid(start, end - start + 1));
+        const QString piece = LookupKana(input.mid(start, end - start + 1), spellings);
         if (!piece.isEmpty()) {
-            result += piece;
+            pieces.append({piece, start, end - start + 1, true});
             start = end + 1;
             end = start;
+        } else if (spellings == Spellings::Ime && end == start + 1 &&
+                   loneNBeforeConsonant(input.at(start), input.at(end))) {
+            pieces.append({syllabicN, start, 1, true});
+            start = end;
         } else {
             // The last two letters of the window doubled: the first letter of the window stands for "っ".
             if (end > start && input.at(end) == input.at(end - 1)) {
-                result += smallTsu;
+                pieces.append({smallTsu, start, 1, true});
                 ++start;
             }
             ++end;
         }
         if (start >= n) {
-            return result;
+            return pieces;
         }
         if (end >= n) {
-            result += input.mid(start);
-            return result;
+            pieces.append({input.mid(start), start, n - start, false});
+            return pieces;
         }
     }
+}
+
+QList<ConvertedPiece> CommitPieces(const QString& input, Spellings spellings) {
+    QList<ConvertedPiece> pieces = ConvertPieces(input, spellings);
+    if (spellings == Spellings::Ime && !pieces.isEmpty() && !pieces.last().converted) {
+        // The input method makes a lone n at the end ん when the line is confirmed; spaces after it stay.
+        ConvertedPiece& tail = pieces.last();
+        const QString trimmed = tail.text.trimmed();
+        if (trimmed.compare(QLatin1String("n"), Qt::CaseInsensitive) == 0 && !tail.text.at(0).isSpace()) {
+            const QString spaces = tail.text.mid(1);
+            tail = {QStringLiteral("ん"), tail.from, 1, true};
+            if (!spaces.isEmpty()) {
+                pieces.append({spaces, tail.from + 1, spaces.size(), false});
+            }
+        }
+    }
+    return pieces;
+}
+
+QString JoinPieces(const QList<ConvertedPiece>& pieces) {
+    QString result;
+    for (const ConvertedPiece& piece : pieces) {
+        result += piece.text;
+    }
+    return result;
+}
+
+QString ConvertRomaji(const QString& input, Spellings spellings) {
+    return JoinPieces(ConvertPieces(input, spellings));
+}
+
+QString CommitRomaji(const QString& input, Spellings spellings) {
+    return JoinPieces(CommitPieces(input, spellings));
 }

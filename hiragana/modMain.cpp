@@ -10,6 +10,16 @@ QString GetDatabasePath() {
     return DB_DefaultPath();
 }
 
+Spellings RomajiSpellingsSetting() {
+    const QString value = DB_Setting(QStringLiteral("Romaji/Spellings")).toString();
+    const Spellings spellings = SpellingsFromSetting(value);
+    if (spellings == Spellings::Table && !value.trimmed().isEmpty() &&
+        value.trimmed().compare(QLatin1String("table"), Qt::CaseInsensitive) != 0)
+        qWarning("Romaji/Spellings=%s is neither table nor ime: the drill's own table is used",
+                 qPrintable(value));
+    return spellings;
+}
+
 QString RoundQuery(const QDate& day, const QString& code) {
     return QStringLiteral("select * from [T_Key] where [Y4mmdd] = #") +
            day.toString(QStringLiteral("yyyy/MM/dd")) + QStringLiteral("# and [tavrel]= 23 and [COND1] = '") +
@@ -51,6 +61,24 @@ QString ReturnCommandOf(const QString& commandLine) {
         at = space < 0 ? line.size() : space;
     }
     return line.mid(at).trimmed();
+}
+
+QString GraphLabel(const DB_T_KEY& record) {
+    const int round = record.RoundFlag ? record.Round : 0;
+    return record.Y4mmdd.toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char('_') + QString::number(round);
+}
+
+int GraphSeries(const DB_T_KEY& record) {
+    const QString code = record.COND1Flag ? record.COND1.toUpper() : QStringLiteral("AI");
+    return code == QLatin1String("AI") ? 1 : code == QLatin1String("GA") ? 2 : 3;
+}
+
+QList<GraphRow> BuildGraphRows(const QList<DB_T_KEY>& records) {
+    QList<halvor::GraphPoint> points;
+    points.reserve(records.size());
+    for (const DB_T_KEY& r : records)
+        points.append({GraphLabel(r), GraphSeries(r), r.TimeFlag ? r.Time : 0.0});
+    return halvor::BuildGraphRows(points);
 }
 
 QString GraphQuery() {

@@ -8,7 +8,9 @@ class ConvertTest : public QObject {
 private slots:
     void initTestCase() { InitConvertTable(); }
     void tableHasTheGroupsInOrder();
+    void keysAreUniqueAndNoneIsAPrefixOfAnother_data();
     void keysAreUniqueAndNoneIsAPrefixOfAnother();
+    void everyKeyLooksUpItsKanaInAnyCase_data();
     void everyKeyLooksUpItsKanaInAnyCase();
     void lookupOfUnknownUnits_data();
     void lookupOfUnknownUnits();
@@ -17,7 +19,27 @@ private slots:
     void fillingTwiceGivesTheSameTable();
     void convert_data();
     void convert();
+    void inputMethodSpellings_data();
+    void inputMethodSpellings();
+    void spellingsSetting_data();
+    void spellingsSetting();
 };
+
+namespace {
+void addModes() {
+    QTest::addColumn<Spellings>("spellings");
+    QTest::newRow("table") << Spellings::Table;
+    QTest::newRow("ime") << Spellings::Ime;
+}
+} // namespace
+
+void ConvertTest::keysAreUniqueAndNoneIsAPrefixOfAnother_data() {
+    addModes();
+}
+
+void ConvertTest::everyKeyLooksUpItsKanaInAnyCase_data() {
+    addModes();
+}
 
 void ConvertTest::tableHasTheGroupsInOrder() {
     const QVector<KanaPair>& table = ConversionTable();
@@ -52,12 +74,13 @@ void ConvertTest::tableHasTheGroupsInOrder() {
 }
 
 void ConvertTest::keysAreUniqueAndNoneIsAPrefixOfAnother() {
-    const QVector<KanaPair>& table = ConversionTable();
+    QFETCH(Spellings, spellings);
+    const QVector<KanaPair> table = AcceptedKeys(spellings);
     QSet<QString> seen;
     for (const KanaPair& pair : table) {
         QVERIFY2(!seen.contains(pair.Romaji), qPrintable(pair.Romaji));
         seen.insert(pair.Romaji);
-        QVERIFY(pair.Romaji.size() >= 1 && pair.Romaji.size() <= 3);
+        QVERIFY(pair.Romaji.size() >= 1 && pair.Romaji.size() <= 4);
         QCOMPARE(pair.Romaji, pair.Romaji.toLower());
         QVERIFY(pair.Kana.size() >= 1 && pair.Kana.size() <= 2);
     }
@@ -71,36 +94,57 @@ void ConvertTest::keysAreUniqueAndNoneIsAPrefixOfAnother() {
 }
 
 void ConvertTest::everyKeyLooksUpItsKanaInAnyCase() {
-    for (const KanaPair& pair : ConversionTable()) {
-        QCOMPARE(LookupKana(pair.Romaji), pair.Kana);
-        QCOMPARE(LookupKana(pair.Romaji.toUpper()), pair.Kana);
+    QFETCH(Spellings, spellings);
+    for (const KanaPair& pair : AcceptedKeys(spellings)) {
+        QCOMPARE(LookupKana(pair.Romaji, spellings), pair.Kana);
+        QCOMPARE(LookupKana(pair.Romaji.toUpper(), spellings), pair.Kana);
         // A key converts on its own, and so does a run of them.
-        QCOMPARE(ConvertRomaji(pair.Romaji), pair.Kana);
-        QCOMPARE(ConvertRomaji(pair.Romaji + pair.Romaji), pair.Kana + pair.Kana);
+        QCOMPARE(ConvertRomaji(pair.Romaji, spellings), pair.Kana);
+        QCOMPARE(ConvertRomaji(pair.Romaji + pair.Romaji, spellings), pair.Kana + pair.Kana);
     }
 }
 
+// Units the table has no key for; some of them the input methods' spellings know.
 void ConvertTest::lookupOfUnknownUnits_data() {
     QTest::addColumn<QString>("unit");
-    QTest::newRow("empty") << "";
-    QTest::newRow("lone n") << "n";
-    QTest::newRow("n apostrophe") << "n'";
-    QTest::newRow("xn") << "xn";
-    QTest::newRow("ca") << "ca";
-    QTest::newRow("q") << "qa";
-    QTest::newRow("xtsu") << "xtsu";
-    QTest::newRow("ltsu") << "ltsu";
-    QTest::newRow("small wa") << "xwa";
-    QTest::newRow("digit") << "1";
-    QTest::newRow("space") << " ";
-    QTest::newRow("full-width a") << "ａ";
-    QTest::newRow("kana typed directly") << "か";
-    QTest::newRow("key with a space") << "ka ";
+    QTest::addColumn<QString>("ime");
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("lone n") << "n"
+                            << "";
+    QTest::newRow("n apostrophe") << "n'"
+                                  << "ん";
+    QTest::newRow("xn") << "xn"
+                        << "ん";
+    QTest::newRow("ca") << "ca"
+                        << "か";
+    QTest::newRow("q") << "qa"
+                       << "くぁ";
+    QTest::newRow("xtsu") << "xtsu"
+                          << "っ";
+    QTest::newRow("ltsu") << "ltsu"
+                          << "っ";
+    QTest::newRow("small wa") << "xwa"
+                              << "ゎ";
+    QTest::newRow("digit") << "1"
+                           << "";
+    QTest::newRow("space") << " "
+                           << "";
+    QTest::newRow("full-width a") << "ａ"
+                                  << "";
+    QTest::newRow("kana typed directly") << "か"
+                                         << "";
+    QTest::newRow("key with a space") << "ka "
+                                      << "";
+    QTest::newRow("five letters") << "xtsuu"
+                                  << "";
 }
 
 void ConvertTest::lookupOfUnknownUnits() {
     QFETCH(QString, unit);
+    QFETCH(QString, ime);
     QCOMPARE(LookupKana(unit), QString());
+    QCOMPARE(LookupKana(unit, Spellings::Ime), ime);
 }
 
 void ConvertTest::bothSpellingsOfAKana_data() {
@@ -220,9 +264,9 @@ void ConvertTest::convert_data() {
                                   << "いっちょういったん";
     QTest::newRow("wi-nn") << "wi-nn"
                            << "うぃーん";
-    // No key for whi: the window grows to the doubled n at the end, which takes the w as "っ".
-    QTest::newRow("whi-nn has no key") << "whi-nn"
-                                       << "っhi-nn";
+    // The lesson shows "whi-nn" as a second spelling, so whi is a key in every mode.
+    QTest::newRow("whi-nn as the hint shows it") << "whi-nn"
+                                                 << "うぃーん";
     QTest::newRow("trailing space stays") << "kakikukeko "
                                           << "かきくけこ ";
     QTest::newRow("space between syllables") << "ka ki"
@@ -248,6 +292,80 @@ void ConvertTest::convert() {
     QFETCH(QString, typed);
     QFETCH(QString, shown);
     QCOMPARE(ConvertRomaji(typed), shown);
+}
+
+// With the input methods' spellings (left as typed with the table alone), while typing and once confirmed.
+// Typed text, then what the table makes of it (confirmed or not), what the input methods' spellings make of
+// it while it is typed, and once Enter confirms it.
+void ConvertTest::inputMethodSpellings_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("ime");
+    QTest::addColumn<QString>("confirmed");
+    QTest::newRow("lone n before a consonant") << QStringLiteral("kanji") << QStringLiteral("かnji")
+                                               << QStringLiteral("かんじ") << QStringLiteral("かんじ");
+    QTest::newRow("lone n before w and upper case") << QStringLiteral("zeNwa") << QStringLiteral("ぜNwa")
+                                                    << QStringLiteral("ぜんわ") << QStringLiteral("ぜんわ");
+    QTest::newRow("n apostrophe before a vowel") << QStringLiteral("kan'i") << QStringLiteral("かn'i")
+                                                 << QStringLiteral("かんい") << QStringLiteral("かんい");
+    QTest::newRow("xn") << QStringLiteral("xnxn") << QStringLiteral("xnxn") << QStringLiteral("んん")
+                        << QStringLiteral("んん");
+    QTest::newRow("lone n at the end waits") << QStringLiteral("ippan") << QStringLiteral("いっぱn")
+                                             << QStringLiteral("いっぱn") << QStringLiteral("いっぱん");
+    QTest::newRow("lone n at the end, then a space") << QStringLiteral("hon ") << QStringLiteral("ほn ")
+                                                     << QStringLiteral("ほn ") << QStringLiteral("ほん ");
+    QTest::newRow("nn still wins") << QStringLiteral("konnnichiha") << QStringLiteral("こんにちは")
+                                   << QStringLiteral("こんにちは") << QStringLiteral("こんにちは");
+    QTest::newRow("n before y waits for the syllable")
+        << QStringLiteral("konya") << QStringLiteral("こにゃ") << QStringLiteral("こにゃ")
+        << QStringLiteral("こにゃ");
+    QTest::newRow("c-row") << QStringLiteral("cacicuceco") << QStringLiteral("cacicuceco")
+                           << QStringLiteral("かしくせこ") << QStringLiteral("かしくせこ");
+    QTest::newRow("q-row") << QStringLiteral("qaqiquqeqo") << QStringLiteral("qaqiquqeqo")
+                           << QStringLiteral("くぁくぃくくぇくぉ") << QStringLiteral("くぁくぃくくぇくぉ");
+    QTest::newRow("wh-") << QStringLiteral("whawhiwhuwhewho") << QStringLiteral("whawhiwhuwhewho")
+                         << QStringLiteral("うぁうぃううぇうぉ") << QStringLiteral("うぁうぃううぇうぉ");
+    QTest::newRow("tw- and dw-") << QStringLiteral("twatwitwetwodwadwidwedwo")
+                                 << QStringLiteral("twatwitwetwodwadwidwedwo")
+                                 << QStringLiteral("とぁとぃとぇとぉどぁどぃどぇどぉ")
+                                 << QStringLiteral("とぁとぃとぇとぉどぁどぃどぇどぉ");
+    QTest::newRow("hw-") << QStringLiteral("hwahwihwehwohwyu") << QStringLiteral("hwahwihwehwohwyu")
+                         << QStringLiteral("ふぁふぃふぇふぉふゅ") << QStringLiteral("ふぁふぃふぇふぉふゅ");
+    QTest::newRow("small tsu") << QStringLiteral("xtsultsu") << QStringLiteral("xtsultsu")
+                               << QStringLiteral("っっ") << QStringLiteral("っっ");
+    QTest::newRow("wyi wye") << QStringLiteral("wyiwye") << QStringLiteral("wyiwye") << QStringLiteral("ゐゑ")
+                             << QStringLiteral("ゐゑ");
+    QTest::newRow("small wa ka ke") << QStringLiteral("xwalwaxkalke") << QStringLiteral("xwalwaxkalke")
+                                    << QStringLiteral("ゎゎヵヶ") << QStringLiteral("ゎゎヵヶ");
+    QTest::newRow("doubled letter still") << QStringLiteral("kocchi") << QStringLiteral("こっち")
+                                          << QStringLiteral("こっち") << QStringLiteral("こっち");
+}
+
+void ConvertTest::inputMethodSpellings() {
+    QFETCH(QString, typed);
+    QFETCH(QString, table);
+    QFETCH(QString, ime);
+    QFETCH(QString, confirmed);
+    QCOMPARE(ConvertRomaji(typed), table);
+    QCOMPARE(CommitRomaji(typed, Spellings::Table), table);
+    QCOMPARE(ConvertRomaji(typed, Spellings::Ime), ime);
+    QCOMPARE(CommitRomaji(typed, Spellings::Ime), confirmed);
+}
+
+void ConvertTest::spellingsSetting_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<Spellings>("spellings");
+    QTest::newRow("unset") << QString() << Spellings::Table;
+    QTest::newRow("table") << "table" << Spellings::Table;
+    QTest::newRow("ime") << "ime" << Spellings::Ime;
+    QTest::newRow("any case, blanks around") << " IME " << Spellings::Ime;
+    QTest::newRow("unknown") << "kana" << Spellings::Table;
+}
+
+void ConvertTest::spellingsSetting() {
+    QFETCH(QString, value);
+    QFETCH(Spellings, spellings);
+    QCOMPARE(SpellingsFromSetting(value), spellings);
 }
 
 QTEST_APPLESS_MAIN(ConvertTest)

@@ -7,8 +7,8 @@
 #include <QCursor>
 #include <QFont>
 #include <QImage>
+#include <QMessageBox>
 #include <QPixmap>
-#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -46,8 +46,17 @@ void CMN_SetWindowIcon(QWidget* window, const QString& name);
 QFunctionPointer CMN_LoadModule(const char* name, const char* entry, QString* why = nullptr);
 // F11 shows the program's 720 x 540 window scaled to fill the screen (aspect kept, the rest in its
 // background colour) and F11 again leaves; no widget ever sees the key. Set up by CMN_InitApplication.
+// Full screen is the suite's state: a program started by one in full screen opens full screen, and every
+// dialog or message shown meanwhile is scaled like the window and centred on the screen (one as large as
+// the window covers the screen), with nothing to do for its caller.
 void CMN_EnableFullScreenKey();
 bool CMN_IsFullScreen(const QWidget* window);
+// A message for the learner over `owner` with an OK button, shown at once and left to the learner: the
+// caller goes on, the owner takes no input meanwhile, and the box is freed when closed. A newer message of
+// the same owner and non-empty `topic` closes the older ones, so messages about one thing never pile up.
+// `name` is the box's object name. Null without an application.
+QMessageBox* CMN_ShowMessage(QWidget* owner, QMessageBox::Icon icon, const QString& caption,
+                             const QString& text, const QString& name = {}, const QString& topic = {});
 // Device pixels per logical pixel that `widget` is shown at (its screen's ratio, times the zoom of full
 // screen). Pictures made at this ratio are drawn one to one.
 qreal CMN_PixelRatio(const QWidget* widget);
@@ -69,10 +78,7 @@ QString CMN_WindowTitle(const char* key); // the caption a key stands for; empty
 // What follows every caption (on a shared computer, the learner's name); asked at each CMN_SetWindowTitle.
 // The program's start sets it; nullptr: nothing follows.
 void CMN_SetCaptionSuffix(std::function<QString()> suffix);
-// A message that does not block the window (window-modal, with an OK button), one at a time in `slot`: a
-// newer one closes the one still shown there, so messages about the same thing never pile up.
-QWidget* CMN_ShowNotice(QWidget* owner, QPointer<QWidget>& slot, const QString& objectName, int icon,
-                        const QString& caption, const QString& text);
+
 // Fixes the client area of a top-level window at width x height.
 void CMN_SetWindowSize(QWidget* window, int width, int height);
 // Places a top-level window in the middle of the screen, as dialogs are placed, so the learner's window

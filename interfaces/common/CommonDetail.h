@@ -44,4 +44,9 @@ QRect toDevice(const QRect& logical, qreal ratio);
 QSize deviceSize(QSize logical, qreal ratio);
 QSize logicalSize(const QImage& image);
 
+// Where a program learns that the program that started it was in full screen ("1").
+inline constexpr char kFullScreenVariable[] = "HALVOR_FULL_SCREEN";
+// Whether the learner has the suite in full screen: the programs this one starts open full screen too.
+bool suiteFullScreen();
+
 } // namespace cmn_detail

@@ -3,6 +3,7 @@
 // The programs pass their return path in the quoted form "program" "return path" argument and find it by
 // its third double quote, so the command line is rebuilt from argv in exactly that form.
 #include "Common.h"
+#include "CommonDetail.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,7 +21,17 @@ bool startDetached(const QString& program, const QStringList& arguments) {
         qCWarning(lcProcess) << "cannot start" << program << "(no such executable)";
         return false;
     }
-    if (!QProcess::startDetached(program, arguments)) {
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    // Full screen is the suite's state, not one window's: the next program opens as this one is shown.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (cmn_detail::suiteFullScreen())
+        environment.insert(QString::fromLatin1(cmn_detail::kFullScreenVariable), QStringLiteral("1"));
+    else
+        environment.remove(QString::fromLatin1(cmn_detail::kFullScreenVariable));
+    process.setProcessEnvironment(environment);
+    if (!process.startDetached()) {
         qCWarning(lcProcess) << "failed to start" << program;
         return false;
     }

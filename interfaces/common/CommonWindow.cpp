@@ -9,7 +9,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLoggingCategory>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -203,19 +202,6 @@ void CMN_SetWindowTitle(const char* key, QWidget* window) {
 
 void CMN_SetCaptionSuffix(std::function<QString()> suffix) {
     captionSuffix() = std::move(suffix);
-}
-
-QWidget* CMN_ShowNotice(QWidget* owner, QPointer<QWidget>& slot, const QString& objectName, int icon,
-                        const QString& caption, const QString& text) {
-    if (slot)
-        slot->close();
-    auto* box = new QMessageBox(static_cast<QMessageBox::Icon>(icon), caption, text, QMessageBox::Ok, owner);
-    box->setObjectName(objectName);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    box->show();
-    slot = box;
-    return box;
 }
 
 void CMN_SetWindowSize(QWidget* window, int width, int height) {

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 
 namespace halvor::db {
 
@@ -39,6 +40,29 @@ bool waitForSender(int timeoutMs);
 // Runs `read` on the thread for reads, and then `then` on `context`'s thread (not at all once `context` is
 // gone). Every wait of a read is bounded, so the window shows what it asked for within seconds.
 void readInBackground(QObject* context, std::function<void()> read, std::function<void()> then);
+
+// Rows read on the thread for reads, with how the read went there: whether it worked, why not, and why this
+// computer's rows stand in for the server's (None when they do not).
+template <typename Rows> struct RowsRead {
+    Rows rows;
+    bool read = false;
+    Problem problem = Problem::None;
+    Problem serverAway = Problem::None;
+};
+// `read` fills the rows and says whether it could; `then` gets what it brought, on `context`'s thread.
+template <typename Rows>
+void readRowsInBackground(QObject* context, std::function<bool(Rows&)> read,
+                          std::function<void(const RowsRead<Rows>&)> then) {
+    auto result = std::make_shared<RowsRead<Rows>>();
+    readInBackground(
+        context,
+        [result, read = std::move(read)] {
+            result->read = read(result->rows);
+            result->problem = DB_LastProblem();
+            result->serverAway = DB_ServerProblem();
+        },
+        [result, then = std::move(then)] { then(*result); });
+}
 
 // Carries a save's news from the library's threads to the window's (queued signals).
 class SaveNotice : public QObject {

@@ -18,8 +18,8 @@ std::vector<ColumnDef> sharedColumns(const char* drill, const char* round) {
 void addOwnColumns(TableDef& t) {
     t.columns.push_back({kLearnerColumn, Type::Text, 2});
     t.columns.push_back({kRunIdColumn, Type::Uuid, 2});
-    t.columns.push_back({kFinishedColumn, Type::Timestamp, 3});
-    t.columns.push_back({kConflictColumn, Type::Uuid, 3});
+    t.columns.push_back({kFinishedColumn, Type::Timestamp, 4});
+    t.columns.push_back({kConflictColumn, Type::Uuid, 4});
 }
 
 } // namespace
@@ -54,8 +54,8 @@ const std::vector<const TableDef*>& resultTables() {
 
 std::vector<ColumnDef> serverColumns(const TableDef& table) {
     std::vector<ColumnDef> out = table.columns;
-    out.push_back({"Received", Type::Timestamp, 3});
-    out.push_back({"Sent_From", Type::PlainText, 3});
+    out.push_back({"Received", Type::Timestamp, 4});
+    out.push_back({"Sent_From", Type::PlainText, 4});
     return out;
 }
 

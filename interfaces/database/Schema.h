@@ -28,9 +28,10 @@ const TableDef& digitTableDef();
 const std::vector<const TableDef*>& resultTables();
 
 // Version 2 gave every row its learner and its run id, and added the outbox and the registered learners.
-// Version 3 gave every run the moment it finished and the run id it conflicts with; on the server, the
+// Version 3 gave a registered learner the roster's attendance number and reading (Number, Furigana).
+// Version 4 gave every run the moment it finished and the run id it conflicts with; on the server, the
 // moment and the login it arrived from, and the one function that adds runs.
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 
 // The columns the library fills itself, after the record's.
 constexpr const char* kLearnerColumn = "Learner";

@@ -173,7 +173,9 @@ bool checkShape(QSqlDatabase& db, const QString& where) {
             columns[QString::fromLatin1(col.name).toLower()] = pgTypeName(col.type);
     }
     expected[QStringLiteral("learners")] = {{QStringLiteral("name"), QStringLiteral("citext")},
-                                            {QStringLiteral("class"), QStringLiteral("citext")}};
+                                            {QStringLiteral("class"), QStringLiteral("citext")},
+                                            {QStringLiteral("number"), QStringLiteral("int4")},
+                                            {QStringLiteral("furigana"), QStringLiteral("citext")}};
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral(
             "SELECT c.relname, a.attname, t.typname FROM pg_attribute a JOIN pg_class c ON c.oid = "

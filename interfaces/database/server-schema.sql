@@ -13,7 +13,7 @@ CREATE TABLE IF NOT EXISTS t_digit (y4mmdd date, pelvoran smallint, round smalli
   cond1 citext, cond2 citext, "time" double precision, result1 double precision, result2 double precision,
   result3 double precision, result4 double precision, result5 double precision, err1 citext,
   learner citext, runid uuid NOT NULL UNIQUE);
--- Version 3: when a run finished and which run id it conflicts with; when and from where it arrived.
+-- Version 4: when a run finished and which run id it conflicts with; when and from where it arrived.
 ALTER TABLE t_key ADD COLUMN IF NOT EXISTS finished timestamptz, ADD COLUMN IF NOT EXISTS conflict uuid,
   ADD COLUMN IF NOT EXISTS received timestamptz, ADD COLUMN IF NOT EXISTS sent_from text;
 ALTER TABLE t_digit ADD COLUMN IF NOT EXISTS finished timestamptz, ADD COLUMN IF NOT EXISTS conflict uuid,
@@ -22,7 +22,9 @@ CREATE INDEX IF NOT EXISTS ix_t_key_learner ON t_key (learner, tavrel, y4mmdd);
 CREATE INDEX IF NOT EXISTS ix_t_key_drill ON t_key (tavrel, y4mmdd);
 CREATE INDEX IF NOT EXISTS ix_t_digit_learner ON t_digit (learner, pelvoran, y4mmdd);
 CREATE INDEX IF NOT EXISTS ix_t_digit_drill ON t_digit (pelvoran, y4mmdd);
-CREATE TABLE IF NOT EXISTS learners (name citext PRIMARY KEY, class citext);
+CREATE TABLE IF NOT EXISTS learners (name citext PRIMARY KEY, class citext, number integer, furigana citext);
+-- Version 3: a registered learner's attendance number and reading, from the roster.
+ALTER TABLE learners ADD COLUMN IF NOT EXISTS number integer, ADD COLUMN IF NOT EXISTS furigana citext;
 CREATE TABLE IF NOT EXISTS halvor_schema (version integer NOT NULL);
 
 -- Adds one run, checked, and says what became of it:
@@ -165,7 +167,7 @@ END
 $fn$;
 REVOKE ALL ON FUNCTION halvor_add_run(text, jsonb, jsonb) FROM PUBLIC;
 
--- Runs are added only through the function: nobody but the tables' owner writes to them directly.
+-- Version 4: runs are added only through the function: nobody but the tables' owner writes to them directly.
 REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON t_key, t_digit FROM PUBLIC;
 DO $$
 DECLARE
@@ -180,5 +182,5 @@ BEGIN
 END
 $$;
 
-INSERT INTO halvor_schema (version) SELECT 3 WHERE NOT EXISTS (SELECT FROM halvor_schema);
-UPDATE halvor_schema SET version = 3 WHERE version < 3;
+INSERT INTO halvor_schema (version) SELECT 4 WHERE NOT EXISTS (SELECT FROM halvor_schema);
+UPDATE halvor_schema SET version = 4 WHERE version < 4;

@@ -142,7 +142,8 @@ void FingerDrillDialog::saveRun(const FingerRecord& record) {
 }
 
 void FingerDrillDialog::tell(const char* name, int icon, const QString& text) {
-    CMN_ShowNotice(this, saveMessage_, QString::fromLatin1(name), icon, windowTitle(), text);
+    CMN_ShowMessage(this, static_cast<QMessageBox::Icon>(icon), windowTitle(), text,
+                    QString::fromLatin1(name), QStringLiteral("save"));
 }
 
 void FingerDrillDialog::clockTimerTick() {

@@ -99,7 +99,6 @@ private:
     QPushButton* graphButton_ = nullptr;
     QPushButton* help_ = nullptr;
     QPushButton* end_ = nullptr;
-    QPointer<QWidget> saveMessage_;
     QTimer frameTimer_;
     QTimer clockTimer_;
     // speed, best, errors, minutes, seconds

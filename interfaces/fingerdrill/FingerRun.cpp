@@ -12,6 +12,8 @@ void FingerRun::start(const QString& keys) {
     maxSpeed_ = 0;
     minuteNumber_ = 0;
     secondNumber_ = 0;
+    units_.clear();
+    struck_ = false;
     startTick_ = clock_.tickCount();
 }
 
@@ -25,12 +27,21 @@ FingerRun::KeyResult FingerRun::checkKey(char32_t code) {
         ++errors_;
         return KeyResult::Wrong;
     }
+    const QString asked(keys_.at(nextKey_));
     if (code == keys_.at(nextKey_).unicode()) {
         nextKey_ = (nextKey_ + 1) % keyCount();
+        const std::uint32_t now = clock_.tickCount();
+        units_.count(asked, 1, 0);
+        if (struck_)
+            units_.time(asked, now - lastStrike_); // unsigned: right across the tick count's wrap
+        struck_ = true;
+        lastStrike_ = now;
         return KeyResult::Correct;
     }
     ++errors_;
     ++keyErrors_[static_cast<std::size_t>(nextKey_)];
+    units_.count(asked, 1, 1);
+    units_.wrong(asked, QString::fromUcs4(&code, 1));
     return KeyResult::Wrong;
 }
 

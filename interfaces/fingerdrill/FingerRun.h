@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Clock.h"
+#include "UnitTally.h"
 
 #include <QString>
 #include <array>
@@ -22,6 +23,8 @@ public:
     void start(const QString& keys);
     // Typed character code. Control characters (Delete's 0x7f included) and codes from 0x80 up (kana
     // typed in kana mode) are ignored; a miss counts against the key that was expected and keeps it expected.
+    // Every counted keystroke is an attempt at the key asked, a miss when wrong (with the key pressed); a
+    // correct one is timed from the correct one before it.
     KeyResult checkKey(char32_t code);
 
     // Whole seconds since the start.
@@ -46,6 +49,8 @@ public:
     int correct() const { return keystrokes_ - errors_; }
     double currentSpeed() const { return currentSpeed_; }
     double maxSpeed() const { return maxSpeed_; }
+    // Per key asked: attempts, misses, mean time and the wrong key pressed most.
+    const UnitTally& units() const { return units_; }
 
     // Panel values (whole numbers, as shown).
     int speedNumber() const { return static_cast<int>(currentSpeed_); }
@@ -69,6 +74,9 @@ private:
     double maxSpeed_ = 0;
     int minuteNumber_ = 0;
     int secondNumber_ = 0;
+    UnitTally units_;
+    bool struck_ = false; // a correct key was struck in this run, at lastStrike_
+    std::uint32_t lastStrike_ = 0;
 };
 
 // A picture that alternates between two frames every `reload` frame ticks (the passenger, the mascot).

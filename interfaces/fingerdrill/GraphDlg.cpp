@@ -4,7 +4,6 @@
 #include "Database.h"
 #include "MSChart.h"
 #include "ProgressChart.h"
-#include "SaveQueue.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -31,14 +30,6 @@ bool ReadChartRows(GraphKind kind, const QString& mdbPath, QList<ChartRow>& rows
     DB_CloseT_Key();
     return true;
 }
-
-// What a read on the library's thread brings back: its rows, and how it went on that thread.
-struct CGraphDlg::Load {
-    QList<ChartRow> rows;
-    bool read = false;
-    db::Problem problem = db::Problem::None;
-    db::Problem serverAway = db::Problem::None;
-};
 
 CGraphDlg::CGraphDlg(GraphKind kind, QWidget* parent) : QDialog(parent), kind_(kind) {
     mdbPath_ = DB_DefaultPath();
@@ -69,18 +60,13 @@ void CGraphDlg::SetUpChart() {
 
 void CGraphDlg::StartLoading() {
     ShowChartLoading(*chart_, true);
-    auto load = std::make_shared<Load>();
-    db::readInBackground(
+    db::readRowsInBackground<QList<ChartRow>>(
         this,
-        [load, kind = kind_, path = mdbPath_] {
-            load->read = ReadChartRows(kind, path, load->rows);
-            load->problem = DB_LastProblem();
-            load->serverAway = DB_ServerProblem();
-        },
-        [this, load] { FillChart(*load); });
+        [kind = kind_, path = mdbPath_](QList<ChartRow>& rows) { return ReadChartRows(kind, path, rows); },
+        [this](const db::RowsRead<QList<ChartRow>>& load) { FillChart(load); });
 }
 
-void CGraphDlg::FillChart(const Load& load) {
+void CGraphDlg::FillChart(const db::RowsRead<QList<ChartRow>>& load) {
     loaded_ = true;
     ShowChartLoading(*chart_, false);
     const QList<ChartRow>& rows = load.rows;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ProgressRows.h"
+#include "SaveQueue.h"
 
 #include <QDialog>
 #include <QList>
@@ -28,10 +29,9 @@ public:
     bool loaded() const { return loaded_; }
 
 private:
-    struct Load;
     void SetUpChart();
     void StartLoading();
-    void FillChart(const Load& load);
+    void FillChart(const db::RowsRead<QList<ChartRow>>& load);
     // Messages are window-modal and do not block, so the chart is up and usable behind them.
     void ShowMessage(int icon, const QString& caption, const QString& text);
 

@@ -18,6 +18,7 @@ FingerRecord FingerRecord::fromRun(Table table, int levelOrMode, const FingerRun
     r.maxSpeed = run.maxSpeed();
     r.minutes = run.minuteNumber();
     r.seconds = run.secondNumber();
+    r.units = run.units().rows();
     return r;
 }
 

@@ -21,6 +21,7 @@ struct FingerRecord {
     double maxSpeed = 0;
     int minutes = 0; // panel values when the run ended
     int seconds = 0;
+    QList<UnitRow> units; // per key asked
 
     static FingerRecord fromRun(Table table, int levelOrMode, const FingerRun& run);
 };

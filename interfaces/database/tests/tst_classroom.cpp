@@ -54,6 +54,7 @@ private slots:
     void aLoginCannotEndAnotherComputersSessionNorTakeEverySlot();
     void aForgedRunIdNeverReplacesARealRun();
     void noPasswordReachesALogOrACommandLine();
+    void anOlderServerIsBroughtUpToDateByWhoMay();
 
 private:
     // Runs the script; its standard output, or a failure.
@@ -76,7 +77,8 @@ void TestClassroom::initTestCase() {
     const QString suffix = QUuid::createUuid().toString(QUuid::Id128).left(8);
     m_database = QStringLiteral("school_") + suffix;
     m_role = QStringLiteral("class_") + suffix;
-    writeFile(m_dir->filePath(QStringLiteral("class.txt")), "ゆき\t1組\r\nはると\n\n田中 はると\t2組\n");
+    writeFile(m_dir->filePath(QStringLiteral("class.txt")),
+              "ゆき\t1組\t2\tゆき\r\nはると\n\n田中 はると\t2組\t\tたなか はると\nそら\t1組\t1\n");
 }
 
 void TestClassroom::cleanupTestCase() {
@@ -126,8 +128,11 @@ void TestClassroom::theScriptPreparesAServerTheProgramsUse() {
     QVERIFY2(DB_KnownLearners(classroom, learners), qPrintable(DB_LastError()));
     QStringList names;
     for (const DB_LEARNER& l : learners)
-        names << l.name + (l.registered ? "*" + l.className : QString());
-    QCOMPARE(names, QStringList({"ゆき*1組", "田中 はると*2組", "はると*"}));
+        names << l.name + (l.registered
+                               ? QStringLiteral("*%1#%2/%3").arg(l.className).arg(l.number).arg(l.furigana)
+                               : QString());
+    QCOMPARE(names, QStringList(
+                        {"そら*1組#1/", "ゆき*1組#2/ゆき", "田中 はると*2組#0/たなか はると", "はると*#0/"}));
     PgAdmin asClassroom(m_admin, m_database, m_role + "_01");
     QVERIFY(asClassroom.isOpen());
     QVERIFY(!asClassroom.exec("insert into t_digit (y4mmdd, pelvoran, learner, runid) values "
@@ -171,7 +176,7 @@ void TestClassroom::aServerOfTheEarlierVersionIsBroughtUpToDate() {
     const QString settings = setUp({"--database", database, "--role", m_role + "_old"});
     QVERIFY2(settings.startsWith("# Copy to"), qPrintable(settings));
     PgAdmin after(m_admin, database);
-    QCOMPARE(after.value("select max(version) from halvor_schema").toInt(), 3);
+    QCOMPARE(after.value("select max(version) from halvor_schema").toInt(), 4);
     QCOMPARE(after.value("select count(*) from t_digit where result3 = 88.5").toInt(), 1);
     QVERIFY(!PgAdmin(m_admin, database, m_role + "_old")
                  .exec("insert into t_digit (runid) values (gen_random_uuid())"));
@@ -345,6 +350,39 @@ void TestClassroom::noPasswordReachesALogOrACommandLine() {
     }
     writeFile(hba, rules);
     PgAdmin(m_admin).exec("select pg_reload_conf()");
+}
+
+void TestClassroom::anOlderServerIsBroughtUpToDateByWhoMay() {
+    const QString admin = qEnvironmentVariable("HALVOR_TEST_PG");
+    QTemporaryDir dir(scratchBase() + QStringLiteral("/classroom-XXXXXX"));
+    qputenv("VUR_MDB", dir.filePath(QStringLiteral("VUR.MDB")).toUtf8());
+    const QString server = freshServerDatabase(admin);
+    const QString database = databaseOf(server);
+    QVERIFY(saveDigit(server, QDate(2026, 12, 7), 12) == 1);
+    QVERIFY(sendWaitingRuns(server));
+    // The tables as version 2 made them, and a login that may only add and read.
+    PgAdmin owner(admin, database);
+    QVERIFY(owner.exec("alter table learners drop column number, drop column furigana"));
+    QVERIFY(owner.exec("update halvor_schema set version = 2"));
+    QVERIFY(owner.exec("insert into learners (name, class) values ('ゆき', '1組')"));
+    const QString role = QStringLiteral("reader_") + database.right(8);
+    QVERIFY(owner.exec(QStringLiteral("create role %1 login").arg(role)));
+    QVERIFY(owner.exec(
+        QStringLiteral("grant select on learners, halvor_schema, t_key, t_digit to %1").arg(role)));
+    const QString host = QUrlQuery(QUrl(admin).query()).queryItemValue("host");
+    QList<DB_RUN> runs;
+    QVERIFY(DB_ReadRuns(QStringLiteral("postgresql://%1@/%2?host=%3").arg(role, database, host), {}, runs));
+    QCOMPARE(DB_ServerProblem(), halvor::db::Problem::OtherVersion);
+    QCOMPARE(owner.value("select version from halvor_schema").toInt(), 2);
+    // The owner's program brings them up: the learner stays, with room for a number and a reading.
+    QVERIFY(DB_RegisterLearners(server, {{"はると", "1組", true, 3, "はると"}}));
+    QCOMPARE(owner.value("select version from halvor_schema").toInt(), 4);
+    QList<DB_LEARNER> learners;
+    QVERIFY(DB_KnownLearners(server, learners));
+    QStringList names;
+    for (const DB_LEARNER& l : learners)
+        names << QStringLiteral("%1#%2").arg(l.name).arg(l.number);
+    QCOMPARE(names.mid(0, 2), QStringList({"はると#3", "ゆき#0"}));
 }
 
 QTEST_GUILESS_MAIN(TestClassroom)

@@ -85,7 +85,8 @@ void TestFaults::aSaveKilledHalfWayIsRolledBackByTheNextOne() {
     child.kill(); // SIGKILL: no chance to roll anything back
     QVERIFY(child.waitForFinished());
     // The half-written change lies beside the file, in its log or its journal.
-    QVERIFY(QFileInfo(m_path + QStringLiteral("-wal")).size() + QFileInfo(m_path + QStringLiteral("-journal")).size() >
+    QVERIFY(QFileInfo(m_path + QStringLiteral("-wal")).size() +
+                QFileInfo(m_path + QStringLiteral("-journal")).size() >
             0);
 
     // The chart reads first, then the next run is stored; only the committed rows are there, unharmed.

@@ -309,7 +309,7 @@ void TestServerFaults::serverProblemsAreToldByTheirCause() {
     } else if (kind == "version") {
         QVERIFY(saveDigit(m_target, QDate::currentDate(), 12) > 0);
         QVERIFY2(DB_SendOutbox(), qPrintable(DB_LastError()));
-        QVERIFY(admin().exec("update halvor_schema set version = 4"));
+        QVERIFY(admin().exec("update halvor_schema set version = 99"));
     } else {
         // Someone made the tables by hand, with whole numbers where the drills store tenths.
         PgAdmin admin(m_admin, db);

@@ -29,6 +29,55 @@ private slots:
         QCOMPARE(run.correct(), 2);
     }
 
+    // Keys typed 100 ms apart ("." waits 100 ms more); per key asked: attempts/misses, mean ms, wrong key.
+    void unitsPerKeyAsked_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("units");
+        QTest::newRow("clean, first stroke not timed") << "fj"
+                                                       << "fjf" << QStringList{"f 2/0 100", "j 1/0 100"};
+        QTest::newRow("misses count against the key asked")
+            << "fj"
+            << "fkkhj" << QStringList{"f 1/0 -1", "j 4/3 400 k"};
+        QTest::newRow("a tie: the wrong key pressed first") << "a"
+                                                            << "ab.ca" << QStringList{"a 4/2 400 b"};
+        QTest::newRow("upper case is its own key") << "a"
+                                                   << "aAa" << QStringList{"a 3/1 200 A"};
+        QTest::newRow("ignored characters are no attempt") << "a"
+                                                           << "a\ta" << QStringList{"a 2/0 200"};
+    }
+    void unitsPerKeyAsked() {
+        QFETCH(QString, keys);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, units);
+        FakeClock clock;
+        FingerRun run(clock);
+        run.start(keys);
+        for (const QChar c : typed) {
+            clock.advance(100);
+            if (c != u'.')
+                run.checkKey(c.unicode());
+        }
+        QStringList got;
+        int attempts = 0;
+        int misses = 0;
+        for (const halvor::UnitRow& r : run.units().rows()) {
+            got << QStringLiteral("%1 %2/%3 %4 %5")
+                       .arg(r.unit)
+                       .arg(r.attempts)
+                       .arg(r.misses)
+                       .arg(r.meanMs)
+                       .arg(r.wrongKey)
+                       .trimmed();
+            attempts += r.attempts;
+            misses += r.misses;
+        }
+        QCOMPARE(got, units);
+        // The units add up to the run's own counts.
+        QCOMPARE(attempts, run.keystrokes());
+        QCOMPARE(misses, run.errors());
+    }
+
     void charactersOutsidePrintableAsciiAreNotKeystrokes_data() {
         QTest::addColumn<uint>("code");
         QTest::newRow("tab") << 0x09u;

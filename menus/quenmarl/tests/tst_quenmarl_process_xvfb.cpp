@@ -59,6 +59,35 @@ void click(const QString& window, int x, int y, int times = 1) {
              QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral("1")});
 }
 
+// A window's size as the X server has it.
+QSize windowSize(const QString& window) {
+    const QString out = xdotool({QStringLiteral("getwindowgeometry"), window});
+    const QRegularExpressionMatch size =
+        QRegularExpression(QStringLiteral("Geometry: (\\d+)x(\\d+)")).match(out);
+    return size.hasMatch() ? QSize(size.captured(1).toInt(), size.captured(2).toInt()) : QSize();
+}
+
+// The window of that name once it is shown at `size`; empty after the timeout.
+QString waitForWindowOfSize(const QString& name, QSize size, int timeoutMs = 15000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        for (const QString& window : visibleWindows(name))
+            if (windowSize(window) == size)
+                return window;
+        QTest::qWait(100);
+    }
+    return {};
+}
+
+// F11 as the learner presses it, to the window with the keys. The focus is given as a window manager would
+// (without one it is lost when the menu that had it goes), and the key goes through the server's keyboard:
+// sent to a window that stops having the focus at the press, its release would never come.
+void pressF11(const QString& window) {
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    xdotool({QStringLiteral("key"), QStringLiteral("F11")});
+}
+
 // A screenshot of a real window, as the X server shows it.
 void shoot(const QString& window, const QString& name) {
     const QString folder = qEnvironmentVariable("HALVOR_SCREENSHOTS");
@@ -112,6 +141,7 @@ private slots:
     void roadBetweenTheMenus();
     void urlOpensTheGuide();
     void quickClicksStartOneDrill();
+    void fullScreenGoesFromProgramToProgram();
 
 private:
     QString bin_;
@@ -228,6 +258,37 @@ void TestQuenmarlProcess::quickClicksStartOneDrill() {
     QCOMPARE(lines.front(), QStringLiteral("\"%1\" \"%2\" ").arg(drill, menu));
     // A drill start clears the return flag: the top menu is not started.
     QVERIFY(visibleWindows(kTopMenu).isEmpty());
+}
+
+void TestQuenmarlProcess::fullScreenGoesFromProgramToProgram() {
+    if (!QFile::exists(bin_ + QStringLiteral("/Tavrel23")))
+        QSKIP("needs the hiragana drill");
+    QProcess course;
+    startProgram(course, bin_, QStringLiteral("Quenmarl"), QProcessEnvironment::systemEnvironment());
+    QString window = waitForWindow(kCourseMenu);
+    QVERIFY(!window.isEmpty());
+    pressF11(window);
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    window = waitForWindowOfSize(kCourseMenu, screen);
+    QVERIFY2(!window.isEmpty(), "F11 fills the screen with the course menu");
+
+    // A course clicked where the full screen shows it starts the drill in full screen.
+    const double zoom = std::min(screen.width() / 720.0, screen.height() / 540.0);
+    const QPoint origin((screen.width() - 720 * zoom) / 2, (screen.height() - 540 * zoom) / 2);
+    click(window, origin.x() + int((286 + 81) * zoom), origin.y() + int((266 + 41) * zoom));
+    QString drill = waitForWindowOfSize(kHiraganaDrill, screen);
+    QVERIFY2(!drill.isEmpty(), "the drill opens full screen");
+    QVERIFY(visibleWindows(kHiraganaDrill).size() == 1); // never also at its small size
+    shoot(drill, QStringLiteral("process_tavrel23_full_screen"));
+
+    // F11 in the drill leaves full screen for the whole suite: its end button brings a window-sized menu.
+    pressF11(drill);
+    drill = waitForWindowOfSize(kHiraganaDrill, QSize(720, 540));
+    QVERIFY2(!drill.isEmpty(), "F11 gives the drill its window back");
+    click(drill, 612 + 48, 498 + 15);
+    QVERIFY(waitForNoWindow(kHiraganaDrill));
+    QVERIFY2(!waitForWindowOfSize(kCourseMenu, QSize(720, 540)).isEmpty(),
+             "the course menu comes back as a window");
 }
 
 // A GUI application: its own connection keeps the X server from resetting whenever the menus close.
