@@ -413,6 +413,7 @@ void FrmMain::SaveResult() {
     const QString path = databasePath_;
     const QDate day = clock_.today();
     const int kind = run_.kind();
+    const QList<halvor::UnitRow> units = run_.units().rows();
     // The hourglass shows while the save runs on the queue's thread (this computer's file only: quickly); the
     // window stays alive meanwhile. A run bound for the school's server may say later that it waits.
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -428,7 +429,7 @@ void FrmMain::SaveResult() {
                        QStringLiteral("結果を保存できませんでした。\n") + DB_NotSavedNote(outcome));
     };
     halvor::db::SaveQueue::instance().submit(
-        [path, day, kind, seconds] { return SaveRun(path, day, kind, seconds); }, this,
+        [path, day, kind, seconds, units] { return SaveRun(path, day, kind, seconds, units); }, this,
         [this, tell](const SaveOutcome& outcome) {
             --hourglasses_;
             QApplication::restoreOverrideCursor();

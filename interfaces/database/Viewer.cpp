@@ -274,6 +274,49 @@ int DB_ReadRunGroups(const QString& path, const DB_RUN_FILTER& filter, QList<DB_
     return ok ? 1 : 0;
 }
 
+int DB_ReadUnits(const QString& path, const DB_RUN_FILTER& filter, int drill, QList<DB_UNIT_ROW>& rows) {
+    rows.clear();
+    const bool ok = withResults(path, Access::Read, [&](QSqlDatabase& db, Dialect dialect, bool) {
+        rows.clear();
+        QSqlQuery q(db);
+        // A file that may not be written keeps the shape of the version that wrote it, maybe without units.
+        if (dialect == Dialect::Sqlite &&
+            (!q.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'T_Unit'")) ||
+             !q.next()))
+            return !q.lastError().isValid() ||
+                   failQuery(path, dialect, QStringLiteral("Reading the units"), q.lastError());
+        // Every unit row carries its learner, so the file's rows are read as the server's are.
+        Selection s = selection(filter, dialect, true);
+        if (drill > 0) {
+            s.where += QStringLiteral(" AND Drill = ?");
+            s.values << drill;
+        }
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT %1 AS Learner, RunId, Y4mmdd, Drill, Unit, Attempts, Misses, MeanMs, "
+                                 "WrongKey FROM T_Unit WHERE %2 ORDER BY 1, Y4mmdd, RunId")
+                      .arg(s.learner, s.where));
+        for (const QVariant& v : std::as_const(s.values))
+            q.addBindValue(v);
+        if (!q.exec())
+            return failQuery(path, dialect, QStringLiteral("Reading the units"), q.lastError());
+        while (q.next()) {
+            DB_UNIT_ROW r;
+            r.learner = q.value(0).toString();
+            r.runId = q.value(1).toString();
+            r.day = QDate::fromString(q.value(2).toString().left(10), Qt::ISODate);
+            r.drill = q.value(3).toInt();
+            r.unit = {q.value(4).toString(), q.value(5).toInt(), q.value(6).toInt(),
+                      q.value(7).isNull() ? -1 : q.value(7).toInt(), q.value(8).toString()};
+            rows.append(r);
+        }
+        return !q.lastError().isValid() ||
+               failQuery(path, dialect, QStringLiteral("Reading the units"), q.lastError());
+    });
+    if (!ok)
+        rows.clear();
+    return ok ? 1 : 0;
+}
+
 int DB_ChangeLearners(const QString& path, const QList<DB_LEARNER>& add, const QStringList& remove) {
     for (const DB_LEARNER& l : add) {
         if (!DB_ValidLearnerName(l.name))

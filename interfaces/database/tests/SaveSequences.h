@@ -65,7 +65,7 @@ int save(const QString& path, const QDate& day, int drill, const QString& clause
     const int round = F::get(&rec) ? rec.Round + 1 : 1;
     F::close();
     rec = runRow<Rec>(day, drill, round);
-    return F::insert(path, &rec) ? round : -1;
+    return F::insert(path, &rec, {}) ? round : -1;
 }
 
 template <typename Rec> QStringList readAllRows(const QString& path, const QString& clause) {

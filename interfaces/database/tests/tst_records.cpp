@@ -2,6 +2,7 @@
 #include "Database.h"
 #include "DbTestKit.h"
 #include "SaveSequences.h"
+#include "Schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -172,6 +173,15 @@ void TestRecords::createsTheFileWithTheSchema() {
              << "T_Key.RunId TEXT"
              << "T_Key.Finished TEXT"
              << "T_Key.Conflict TEXT";
+    expected << "T_Unit.RunId TEXT"
+             << "T_Unit.Learner TEXT"
+             << "T_Unit.Y4mmdd TEXT"
+             << "T_Unit.Drill INTEGER"
+             << "T_Unit.Unit TEXT"
+             << "T_Unit.Attempts INTEGER"
+             << "T_Unit.Misses INTEGER"
+             << "T_Unit.MeanMs INTEGER"
+             << "T_Unit.WrongKey TEXT";
     QCOMPARE(columns, expected);
 
     QStringList indexed;
@@ -182,11 +192,12 @@ void TestRecords::createsTheFileWithTheSchema() {
         indexed << row[0].toString() + "(" + row[1].toString() + ")";
     QCOMPARE(indexed, QStringList({"T_Digit(Pelvoran,Y4mmdd,round)", "T_Digit(Learner,Pelvoran,Y4mmdd)",
                                    "T_Digit(RunId)", "T_Key(Tavrel,Y4mmdd,Round)",
-                                   "T_Key(Learner,Tavrel,Y4mmdd)", "T_Key(RunId)"}));
+                                   "T_Key(Learner,Tavrel,Y4mmdd)", "T_Key(RunId)",
+                                   "T_Unit(Learner,Drill,Y4mmdd)", "T_Unit(RunId,Unit)"}));
     QCOMPARE(
         peek.rows("select count(*) from sqlite_master where name in ('Outbox', 'Learners')").first().first(),
         2);
-    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 4);
+    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), halvor::db::kSchemaVersion);
     QCOMPARE(peek.rows("select group_concat(name, ',') from pragma_table_info('Learners')").first().first(),
              QStringLiteral("Name,Class,Number,Furigana"));
 }
@@ -222,7 +233,7 @@ void TestRecords::upgradesAnOlderSqliteFile() {
     QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), firstRound);
     QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), firstRound + 1);
     Peek peek(m_path);
-    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 4);
+    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), halvor::db::kSchemaVersion);
     // The registered learners keep theirs and gain the roster's number and reading.
     QCOMPARE(peek.rows("select group_concat(name, ',') from pragma_table_info('Learners')").first().first(),
              QStringLiteral("Name,Class,Number,Furigana"));
