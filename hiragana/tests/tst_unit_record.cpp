@@ -1,4 +1,5 @@
-// A run typed with mistakes on two kana is stored with its units, on this computer and on the school's server.
+// A run typed with mistakes on two kana is stored with its units, on this computer and on the school's
+// server.
 #include "DbTestKit.h"
 #include "DrillRun.h"
 #include "TestData.h"
@@ -54,7 +55,8 @@ void UnitRecordTest::aRunWithTwoMissedKanaStoresThemWithTheirWrongKeys() {
     }
     QCOMPARE(check, DrillRun::Check::Finished);
 
-    const SaveOutcome saved = SaveRun(target, clock.now().date(), 0, run.elapsedSeconds(), run.units().rows());
+    const SaveOutcome saved =
+        SaveRun(target, clock.now().date(), 0, run.elapsedSeconds(), run.units().rows());
     QVERIFY2(saved.stored, qPrintable(saved.why));
     const QString expected = QStringLiteral("い 1/1 p|お 1/1 k");
     const QString missed = QStringLiteral("Unit || ' ' || Misses || '/' || Attempts || ' ' || WrongKey");
@@ -73,9 +75,11 @@ void UnitRecordTest::aRunWithTwoMissedKanaStoresThemWithTheirWrongKeys() {
         return;
     QVERIFY2(sendWaitingRuns(target), qPrintable(DB_LastError()));
     PgAdmin admin(qEnvironmentVariable("HALVOR_TEST_PG"), databaseOf(target));
-    QCOMPARE(admin.value("select string_agg(" + missed + ", '|' order by Unit)" + where).toString(), expected);
-    QCOMPARE(admin.value("select count(*) from t_unit join t_key using (runid, learner, y4mmdd) "
-                         "where drill = tavrel and cond1 = 'AI'")
+    QCOMPARE(admin.value("select string_agg(" + missed + ", '|' order by Unit)" + where).toString(),
+             expected);
+    QCOMPARE(admin
+                 .value("select count(*) from t_unit join t_key using (runid, learner, y4mmdd) "
+                        "where drill = tavrel and cond1 = 'AI'")
                  .toInt(),
              units);
     PgAdmin(qEnvironmentVariable("HALVOR_TEST_PG"))

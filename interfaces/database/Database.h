@@ -294,8 +294,8 @@ struct DB_RUN_GROUP {
 };
 int DB_ReadRunGroups(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN_GROUP>& groups);
 
-// The unit rows of the runs the filter selects, of one drill (0: any), in order of learner, day and the
-// moment the run finished. A file without T_Unit yet (written by an older version) has none.
+// The unit rows of the runs the filter selects, of one drill (0: any), in order of learner, day,
+// RunId, Unit. A file without T_Unit yet (written by an older version) has none.
 struct DB_UNIT_ROW {
     QString learner;
     QString runId;

@@ -240,7 +240,8 @@ bool writeRuns(const QString& path, QList<Pending>& runs) {
 }
 
 bool hasControl(const QString& text) {
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 } // namespace
@@ -250,8 +251,8 @@ QList<DB_UNIT> storableUnits(const QList<DB_UNIT>& units) {
     QSet<QString> seen;
     int dropped = 0;
     for (DB_UNIT u : units) {
-        if (u.unit.isEmpty() || u.unit.size() > kMaxUnitLength || hasControl(u.unit) || seen.contains(u.unit) ||
-            out.size() >= kMaxUnitsPerRun) {
+        if (u.unit.isEmpty() || u.unit.size() > kMaxUnitLength || hasControl(u.unit) ||
+            seen.contains(u.unit) || out.size() >= kMaxUnitsPerRun) {
             ++dropped;
             continue;
         }
@@ -265,8 +266,9 @@ QList<DB_UNIT> storableUnits(const QList<DB_UNIT>& units) {
         out << u;
     }
     if (dropped > 0)
-        qCWarning(lcDb).noquote() << dropped << "unit rows of a run were left out (empty, too long, twice or "
-                                              "too many)";
+        qCWarning(lcDb).noquote() << dropped
+                                  << "unit rows of a run were left out (empty, too long, twice or "
+                                     "too many)";
     return out;
 }
 

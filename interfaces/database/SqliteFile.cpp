@@ -127,9 +127,10 @@ QStringList unitTableStatements() {
     for (const ColumnDef& col : def.columns)
         columns << QLatin1String(col.name) + QLatin1Char(' ') + sqliteType(col.type);
     // A unit is a run's once: a run written again (its spool file outlived the commit) adds none twice.
-    return {QStringLiteral("CREATE TABLE T_Unit (%1)").arg(columns.join(QStringLiteral(", "))),
-            QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS IX_T_Unit_Run ON T_Unit (RunId, Unit)"),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS IX_T_Unit_Learner ON T_Unit (Learner, Drill, Y4mmdd)")};
+    return {
+        QStringLiteral("CREATE TABLE T_Unit (%1)").arg(columns.join(QStringLiteral(", "))),
+        QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS IX_T_Unit_Run ON T_Unit (RunId, Unit)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS IX_T_Unit_Learner ON T_Unit (Learner, Drill, Y4mmdd)")};
 }
 
 const std::vector<AuxTable>& auxTables() {
@@ -139,9 +140,10 @@ const std::vector<AuxTable>& auxTables() {
                          "UNIQUE, TableName TEXT NOT NULL, Queued TEXT)")},
          {}},
         {QStringLiteral("Learners"),
-         {QStringLiteral("CREATE TABLE Learners (Name TEXT COLLATE NOCASE PRIMARY KEY, Class TEXT COLLATE NOCASE)")},
+         {QStringLiteral(
+             "CREATE TABLE Learners (Name TEXT COLLATE NOCASE PRIMARY KEY, Class TEXT COLLATE NOCASE)")},
          {{"Number", "INTEGER"}, {"Furigana", "TEXT COLLATE NOCASE"}}}, // version 3
-        {QStringLiteral("T_Unit"), unitTableStatements(), {}},        // version 5
+        {QStringLiteral("T_Unit"), unitTableStatements(), {}},          // version 5
     };
     return all;
 }
@@ -157,9 +159,9 @@ struct TableState {
 // first version is someone else's table under our name.
 struct Shapes {
     std::map<const TableDef*, TableState> tables;
-    QStringList missingAux; // whole tables to make
+    QStringList missingAux;    // whole tables to make
     bool unitsMissing = false; // T_Unit among them: a file that may not be written is read without it
-    QStringList auxColumns; // columns to add to tables that are there
+    QStringList auxColumns;    // columns to add to tables that are there
     bool learnersCurrent = false;
 };
 

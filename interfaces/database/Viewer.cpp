@@ -281,7 +281,8 @@ int DB_ReadUnits(const QString& path, const DB_RUN_FILTER& filter, int drill, QL
         QSqlQuery q(db);
         // A file that may not be written keeps the shape of the version that wrote it, maybe without units.
         if (dialect == Dialect::Sqlite &&
-            (!q.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'T_Unit'")) ||
+            (!q.exec(
+                 QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'T_Unit'")) ||
              !q.next()))
             return !q.lastError().isValid() ||
                    failQuery(path, dialect, QStringLiteral("Reading the units"), q.lastError());
@@ -292,9 +293,10 @@ int DB_ReadUnits(const QString& path, const DB_RUN_FILTER& filter, int drill, QL
             s.values << drill;
         }
         q.setForwardOnly(true);
-        q.prepare(QStringLiteral("SELECT %1 AS Learner, RunId, Y4mmdd, Drill, Unit, Attempts, Misses, MeanMs, "
-                                 "WrongKey FROM T_Unit WHERE %2 ORDER BY 1, Y4mmdd, RunId")
-                      .arg(s.learner, s.where));
+        q.prepare(
+            QStringLiteral("SELECT %1 AS Learner, RunId, Y4mmdd, Drill, Unit, Attempts, Misses, MeanMs, "
+                           "WrongKey FROM T_Unit WHERE %2 ORDER BY 1, Y4mmdd, RunId, Unit")
+                .arg(s.learner, s.where));
         for (const QVariant& v : std::as_const(s.values))
             q.addBindValue(v);
         if (!q.exec())

@@ -14,7 +14,7 @@ QList<UnitHistory> ToUnitHistory(const QList<DB_UNIT_ROW>& rows) {
     QList<UnitHistory> out;
     out.reserve(rows.size());
     for (const DB_UNIT_ROW& r : rows)
-        out << UnitHistory{r.runId,        r.day,           r.unit.unit, r.unit.attempts,
+        out << UnitHistory{r.runId,       r.day,         r.unit.unit,    r.unit.attempts,
                            r.unit.misses, r.unit.meanMs, r.unit.wrongKey};
     return out;
 }
