@@ -78,8 +78,14 @@ int GraphSeries(const DB_T_KEY& record) {
 QList<GraphRow> BuildGraphRows(const QList<DB_T_KEY>& records) {
     QList<halvor::GraphPoint> points;
     points.reserve(records.size());
-    for (const DB_T_KEY& r : records)
+    // The chart shows the three kinds of the drill's own lessons; the にがて lessons differ from learner to
+    // learner and from week to week, so their times do not compare.
+    const QString nigate = Kind(kNigateKind).code;
+    for (const DB_T_KEY& r : records) {
+        if (r.COND1Flag && r.COND1.compare(nigate, Qt::CaseInsensitive) == 0)
+            continue;
         points.append({GraphLabel(r), GraphSeries(r), r.TimeFlag ? r.Time : 0.0});
+    }
     return halvor::BuildGraphRows(points);
 }
 
