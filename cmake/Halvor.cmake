@@ -31,6 +31,28 @@ endif()
 add_library(halvor_config INTERFACE)
 target_compile_features(halvor_config INTERFACE cxx_std_20)
 target_compile_options(halvor_config INTERFACE -Wall -Wextra -Wpedantic $<$<BOOL:${HALVOR_WERROR}>:-Werror>)
+# Only the libraries a program or module calls are named in it: an imported target's own needs (Qt Charts'
+# OpenGL) stay that library's, and the package depends on no more than is used.
+target_link_options(halvor_config INTERFACE -Wl,--as-needed)
+
+# Debian's build flags, as dpkg-buildflags gives them with every hardening feature on (stack protector,
+# fortified functions, relocations read-only and bound at start), so the package is built as Debian builds
+# its own. Not with the sanitizers, whose unoptimised build cannot fortify.
+option(HALVOR_DEBIAN_FLAGS "Compile and link with dpkg-buildflags' hardened flags" ON)
+find_program(HALVOR_DPKG_BUILDFLAGS dpkg-buildflags)
+if(HALVOR_DEBIAN_FLAGS AND HALVOR_DPKG_BUILDFLAGS AND NOT HALVOR_SANITIZE)
+    foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
+        execute_process(COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=+all
+                                ${HALVOR_DPKG_BUILDFLAGS} --get ${kind}
+                        OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+        separate_arguments(flags UNIX_COMMAND "${flags}")
+        # The build folder's path map would differ between checkouts, and ccache could share nothing.
+        list(FILTER flags EXCLUDE REGEX "^-f(file|debug|macro)-prefix-map=")
+        set(HALVOR_DEBIAN_${kind} ${flags})
+    endforeach()
+    target_compile_options(halvor_config INTERFACE ${HALVOR_DEBIAN_CPPFLAGS} ${HALVOR_DEBIAN_CXXFLAGS})
+    target_link_options(halvor_config INTERFACE ${HALVOR_DEBIAN_LDFLAGS})
+endif()
 if(HALVOR_SANITIZE)
     target_compile_options(halvor_config INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
                                                    -fno-sanitize-recover=undefined)

@@ -4,6 +4,11 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    if (CMN_AnswerInfoOption(
+            argc, argv, "[RETURN-PROGRAM]",
+            "The keyboard lesson (キーボードについて): which finger presses which key. It starts "
+            "RETURN-PROGRAM when it closes."))
+        return 0;
     CMN_PrepareDisplay(argv[0]);
     QApplication app(argc, argv);
     CMN_InitApplication();

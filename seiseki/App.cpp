@@ -53,6 +53,12 @@ int exportFromCommandLine(int argc, char* argv[], const QStringList& arguments) 
 } // namespace
 
 int run(int argc, char* argv[]) {
+    if (CMN_AnswerInfoOption(
+            argc, argv, "[--csv FILE] [--pdf FILE] [--learner NAME] [--from YYYY-MM-DD] [--to YYYY-MM-DD]",
+            "The results viewer (せいせき). With --csv or --pdf it writes the runs to FILE without a "
+            "window\n(CSV for a spreadsheet, an A4 report), of the learner NAME or the class, from "
+            "and to the days given;\nthe exit status is 2, with the reason, when it cannot."))
+        return 0;
     const QStringList arguments = argumentsOf(argc, argv);
     if (wantsExport(arguments))
         return exportFromCommandLine(argc, argv, arguments);

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -66,6 +67,7 @@ private slots:
     void homePageAddress_data();
     void homePageAddress();
     void urlShowsTheMessageWhileOpening();
+    void urlWithoutABrowserSaysSo();
     void guideIsInstalledBesideThePrograms();
     void guideIsFoundFromTheProgramsFolder_data();
     void guideIsFoundFromTheProgramsFolder();
@@ -263,6 +265,28 @@ void TestOstrevane::urlShowsTheMessageWhileOpening() {
 
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+}
+
+void TestOstrevane::urlWithoutABrowserSaysSo() {
+    // No handler and a platform that opens nothing: as a desktop without xdg-open.
+    LaunchRecorder recorder;
+    COstrevaneDlg menu;
+    QVERIFY(halvor::testing::showAndWait(menu));
+    QTest::mouseClick(menu.findChild<QAbstractButton*>(QStringLiteral("URL")), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(300, 20));
+    auto* message = menu.findChild<QMessageBox*>(QStringLiteral("noBrowserMessage"));
+    QVERIFY(message && message->isVisible());
+    QCOMPARE(message->text(), COstrevaneDlg::noBrowserText());
+    QCOMPARE(message->windowModality(), Qt::WindowModal);
+    const auto startingMessages = [] {
+        int up = 0;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            up += top->objectName() == QLatin1String("startupMessage") && top->isVisible() ? 1 : 0;
+        return up;
+    };
+    QCOMPARE(startingMessages(), 0);
+    message->close();
+    QVERIFY(menu.isVisible() && menu.musicPlaying());
 }
 
 void TestOstrevane::guideIsInstalledBesideThePrograms() {
