@@ -84,7 +84,7 @@ inline std::vector<Text> texts(const QString& svg) {
 
 // The picture as a program draws it at `ratio`, on white: see-through parts lie on the page below, and white
 // is the likeliest.
-inline QImage render(const QString& svg, qreal ratio) {
+inline QImage render(const QString& svg, qreal ratio = 1) {
     QSvgRenderer renderer(halvor::textStrokesAsWritten(svg.toUtf8()));
     QImage image(renderer.defaultSize() * ratio, QImage::Format_ARGB32);
     image.fill(Qt::white);
@@ -129,8 +129,10 @@ inline std::pair<double, std::map<QRgb, int>> glyphs(const QImage& with, const Q
     return {ink, behind};
 }
 
-// Each text's measures at `ratio`; with boldOnly, of the bold texts only.
+// Each text's measures at `ratio`; with boldOnly, of one bold text of each size and outline only (bold's
+// weight depends on those, and the pictures have hundreds of bold key labels).
 inline std::vector<Measure> measure(const QString& svg, qreal ratio = 1, bool boldOnly = false) {
+    std::vector<QString> kinds;
     const std::vector<Text> all = texts(svg);
     const auto render = [ratio](const QString& picture) { return artwork::render(picture, ratio); };
     const QImage bare = render(only(svg, all, {}));
@@ -147,8 +149,13 @@ inline std::vector<Measure> measure(const QString& svg, qreal ratio = 1, bool bo
             continue;
         const QString weight = t.attribute(QStringLiteral("font-weight"));
         const bool bold = weight == QLatin1String("bold") || weight.toInt() >= 600;
-        if (boldOnly && !bold)
-            continue;
+        if (boldOnly) {
+            const QString kind = t.attribute(QStringLiteral("font-size")) + QLatin1Char('/') +
+                                 t.attribute(QStringLiteral("stroke-width"));
+            if (!bold || std::find(kinds.begin(), kinds.end(), kind) != kinds.end())
+                continue;
+            kinds.push_back(kind);
+        }
         std::vector<int> drawn;
         for (int j = 0; j < i; ++j) {
             if (samePlace(all[static_cast<std::size_t>(j)], t))
