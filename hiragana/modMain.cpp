@@ -63,6 +63,24 @@ QString ReturnCommandOf(const QString& commandLine) {
     return line.mid(at).trimmed();
 }
 
+QString GraphLabel(const DB_T_KEY& record) {
+    const int round = record.RoundFlag ? record.Round : 0;
+    return record.Y4mmdd.toString(QStringLiteral("yyyy/MM/dd")) + QLatin1Char('_') + QString::number(round);
+}
+
+int GraphSeries(const DB_T_KEY& record) {
+    const QString code = record.COND1Flag ? record.COND1.toUpper() : QStringLiteral("AI");
+    return code == QLatin1String("AI") ? 1 : code == QLatin1String("GA") ? 2 : 3;
+}
+
+QList<GraphRow> BuildGraphRows(const QList<DB_T_KEY>& records) {
+    QList<halvor::GraphPoint> points;
+    points.reserve(records.size());
+    for (const DB_T_KEY& r : records)
+        points.append({GraphLabel(r), GraphSeries(r), r.TimeFlag ? r.Time : 0.0});
+    return halvor::BuildGraphRows(points);
+}
+
 QString GraphQuery() {
     return QStringLiteral("select * from [T_Key] ") + QStringLiteral(" where [Tavrel] = 23") +
            QStringLiteral(" order by [Y4mmdd] , [round]");

@@ -35,10 +35,12 @@ QString ReturnCommandOf(const QString& commandLine);
 // The statement that reads every run of this drill in date and run order.
 QString GraphQuery();
 
-// The chart's rows are the suite's shared ones, so the results viewer draws the same chart.
-using halvor::BuildGraphRows;
-using halvor::GraphLabel;
 using halvor::GraphRow;
-using halvor::GraphSeries;
+// "yyyy/MM/dd_<round>" (round 0 when missing).
+QString GraphLabel(const DB_T_KEY& record);
+// Series 1 ("AI" or missing), 2 ("GA") or 3 (anything else), whatever the case of the code.
+int GraphSeries(const DB_T_KEY& record);
+// The chart rows of the stored runs, read in date and run order (a missing time counts as 0).
+QList<GraphRow> BuildGraphRows(const QList<DB_T_KEY>& records);
 
 } // namespace hiragana

@@ -8,7 +8,10 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QLoggingCategory>
+#include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cstdio>
 #include <memory>
@@ -16,8 +19,6 @@
 namespace seiseki {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcSeiseki, "halvor.seiseki")
 
 QStringList argumentsOf(int argc, char* argv[]) {
     QStringList out;
@@ -31,11 +32,11 @@ int exportFromCommandLine(int argc, char* argv[], const QStringList& arguments) 
     const std::optional<ExportOptions> options = parseExportOptions(arguments, &message);
     std::unique_ptr<QCoreApplication> app;
     if (options && !options->pdf.isEmpty()) {
-        // A report is drawn with the chart widgets; a script on a server has no display for them.
+        // A report needs fonts; a script on a server has no display for them.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
             qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
-        app = std::make_unique<QApplication>(argc, argv);
+        app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
@@ -44,28 +45,46 @@ int exportFromCommandLine(int argc, char* argv[], const QStringList& arguments) 
     int status = kExitFailed;
     if (options)
         status = runExport(*options, DB_DefaultPath(), QDate::currentDate(), writeReportPdf, &message);
-    if (status != kExitOk)
-        qCWarning(lcSeiseki).noquote() << "export failed:" << message;
+    // One line, in Japanese; the technical reason is in the log already.
     std::fprintf(status == kExitOk ? stdout : stderr, "Seiseki: %s\n", message.toUtf8().constData());
     return status;
 }
 
 } // namespace
 
+bool loadQtTranslations(QCoreApplication& app) {
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
 int run(int argc, char* argv[]) {
     if (CMN_AnswerInfoOption(
-            argc, argv, "[--csv FILE] [--pdf FILE] [--learner NAME] [--from YYYY-MM-DD] [--to YYYY-MM-DD]",
-            "The results viewer (せいせき). With --csv or --pdf it writes the runs to FILE without a "
-            "window\n(CSV for a spreadsheet, an A4 report), of the learner NAME or the class, from "
-            "and to the days given;\nthe exit status is 2, with the reason, when it cannot."))
+            argc, argv,
+            "[--class NAME] | [--csv FILE] [--pdf FILE] [--learner NAME | --class NAME] [--from YYYY-MM-DD] "
+            "[--to YYYY-MM-DD] | --import-class-list FILE [--class NAME]",
+            "The results viewer (せいせき); --class alone opens it on that class. With --csv or --pdf it "
+            "writes the runs\nto FILE without a window (CSV for a spreadsheet, an A4 report), of the "
+            "learner, "
+            "the class or everyone,\nfrom and to the days given; --import-class-list registers a class list. "
+            "The exit status is 2,\nwith the reason, when it cannot."))
         return 0;
     const QStringList arguments = argumentsOf(argc, argv);
-    if (wantsExport(arguments))
+    const QString className = windowClass(arguments);
+    if (className.isEmpty() && wantsExport(arguments))
         return exportFromCommandLine(argc, argv, arguments);
     CMN_PrepareDisplay(argv[0]);
     QApplication app(argc, argv);
     CMN_InitApplication();
+    // Qt's own dialogs and buttons (the file dialogs, はい / いいえ) and the calendar speak Japanese.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    loadQtTranslations(app);
     SeisekiWindow window(DB_DefaultPath(), [] { return QDate::currentDate(); });
+    window.showClass(className);
     window.show();
     return app.exec();
 }

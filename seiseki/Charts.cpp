@@ -1,84 +1,79 @@
 #include "Charts.h"
 
-#include "MSChart.h"
-#include "ProgressChart.h"
 #include "Results.h"
 
-#include <algorithm>
+#include <cmath>
+#include <map>
 
 namespace seiseki {
 
 namespace {
 
-void finish(CMSChart& chart, qsizetype rows) {
-    if (rows == 0) {
-        // Made-up sample values would look like the learner's own.
-        chart.SetSampleAllowed(false);
-        chart.SetFootnoteText(QStringLiteral("まだ れんしゅうして いません。"));
-    } else if (rows == 1) {
-        chart.SetChartType(CMSChart::VtChChartType2dBar);
+// One drill's chart: the courses practised in course order, the days in date order.
+halvor::TrendChart chartOf(Drill drill, const QList<const DB_RUN*>& runs) {
+    const bool byTime = drill == Drill::Hiragana;
+    std::map<int, std::map<QDate, double>> best; // course -> day -> best of that day
+    for (const DB_RUN* run : runs) {
+        const bool has = byTime ? run->fields.TimeFlag != 0 : run->fields.result3Flag != 0;
+        const QDate day = run->fields.Y4mmdd;
+        if (!has || !day.isValid())
+            continue;
+        const double value = byTime ? run->fields.Time : run->fields.result3;
+        auto [it, fresh] = best[courseOf(*run)].try_emplace(day, value);
+        if (!fresh)
+            it->second = byTime ? std::min(it->second, value) : std::max(it->second, value);
     }
-    chart.refresh();
+    halvor::TrendChart chart;
+    chart.title =
+        drillName(drill) + (byTime ? QStringLiteral("  かかった 時間") : QStringLiteral("  さいこう速度"));
+    chart.valueAxisTitle = byTime ? QStringLiteral("秒 (みじかいほど よい)") : QStringLiteral("回／分");
+    chart.emptyText = QStringLiteral("この きかんは まだ れんしゅうして いません。");
+    std::map<QDate, int> rows;
+    for (const auto& [course, days] : best) {
+        for (const auto& entry : days)
+            rows.emplace(entry.first, 0);
+    }
+    for (auto& [day, row] : rows) {
+        row = int(chart.rowLabels.size());
+        chart.rowLabels << dayText(day);
+    }
+    chart.cells.fill(QVector<double>(qsizetype(best.size()), std::nan("")), chart.rowLabels.size());
+    int series = 0;
+    for (const auto& [course, days] : best) {
+        chart.seriesNames << courseName(drill, course);
+        for (const auto& [day, value] : days)
+            chart.cells[rows[day]][series] = value;
+        ++series;
+    }
+    return chart;
 }
 
 } // namespace
 
-std::array<CMSChart*, kCharts> makeCharts(QWidget* parent) {
-    std::array<CMSChart*, kCharts> charts{};
-    const char* names[] = {"chtWindmill", "chtBlocks", "chtHiragana"};
-    for (int i = 0; i < kCharts; ++i) {
-        charts[i] = new CMSChart(parent);
-        charts[i]->setObjectName(QLatin1String(names[i]));
-    }
-    return charts;
-}
-
-void fillCharts(const std::array<CMSChart*, kCharts>& charts, const QList<DB_RUN>& runs) {
-    QList<DB_RUN> windmill, blocks, kana;
+std::array<halvor::TrendChart, kCharts> learnerCharts(const QList<DB_RUN>& runs) {
+    QList<const DB_RUN*> byDrill[kCharts];
     for (const DB_RUN& run : runs) {
         switch (drillOf(run)) {
         case Drill::Windmill:
-            windmill << run;
+            byDrill[0] << &run;
             break;
         case Drill::Blocks:
-            blocks << run;
+            byDrill[1] << &run;
             break;
         case Drill::Hiragana:
-            kana << run;
+            byDrill[2] << &run;
             break;
         case Drill::Other:
             break;
         }
     }
-    // The drills read by day and run number (the blocks then by mode).
-    const auto byDayAndRound = [](const DB_RUN& a, const DB_RUN& b) {
-        return std::tie(a.fields.Y4mmdd, a.fields.Round, a.fields.Tavrel) <
-               std::tie(b.fields.Y4mmdd, b.fields.Round, b.fields.Tavrel);
-    };
-    for (QList<DB_RUN>* list : {&windmill, &blocks, &kana})
-        std::stable_sort(list->begin(), list->end(), byDayAndRound);
+    return {chartOf(Drill::Windmill, byDrill[0]), chartOf(Drill::Blocks, byDrill[1]),
+            chartOf(Drill::Hiragana, byDrill[2])};
+}
 
-    const halvor::GraphKind finger[] = {halvor::GraphKind::Windmill, halvor::GraphKind::Blocks};
-    const QList<DB_RUN>* fingerRuns[] = {&windmill, &blocks};
-    for (int i = 0; i < 2; ++i) {
-        QList<halvor::ChartRow> rows;
-        for (const DB_RUN& run : *fingerRuns[i])
-            rows << halvor::FingerChartRow(finger[i], run.fields.Y4mmdd, run.fields.Round, run.fields.COND1,
-                                           run.fields.result3);
-        CMSChart& chart = *charts[i];
-        halvor::SetUpFingerChart(chart, finger[i]);
-        chart.SetTitleText(drillName(i == 0 ? Drill::Windmill : Drill::Blocks) + QStringLiteral(" ") +
-                           chart.GetTitleText());
-        halvor::FillFingerChart(chart, finger[i], rows);
-        finish(chart, rows.size());
-    }
-    QList<DB_T_KEY> records;
-    for (const DB_RUN& run : kana)
-        records << run.fields;
-    const QList<halvor::GraphRow> rows = halvor::BuildGraphRows(records);
-    halvor::SetUpKanaChart(*charts[2]);
-    halvor::FillKanaChart(*charts[2], rows);
-    finish(*charts[2], rows.size());
+QString chartNote() {
+    return QStringLiteral(
+        "グラフの 点は その日の いちばん よい きろくです。 れんしゅうしなかった 日の 点は ありません。");
 }
 
 } // namespace seiseki

@@ -1,21 +1,20 @@
-// A learner's three progress charts, as the drills draw them, from the runs the viewer read.
+// A learner's three progress charts as the viewer and the printed page show them: one line per windmill
+// level, block mode or hiragana kind that was practised, named as the tables name them, one point per day
+// practised (that day's best), nothing where a course was not practised that day. No widgets.
 #pragma once
 
 #include "Database.h"
+#include "TrendChart.h"
 
 #include <QList>
 #include <array>
-
-class CMSChart;
-class QWidget;
 
 namespace seiseki {
 
 // The windmill's, the blocks' and the hiragana drill's chart.
 constexpr int kCharts = 3;
-std::array<CMSChart*, kCharts> makeCharts(QWidget* parent);
-// Sets up and fills the charts from `runs` (any order; each drill's chart takes its runs in the order the
-// drill reads them). A drill without runs shows an empty grid with a note instead of the sample.
-void fillCharts(const std::array<CMSChart*, kCharts>& charts, const QList<DB_RUN>& runs);
+std::array<halvor::TrendChart, kCharts> learnerCharts(const QList<DB_RUN>& runs);
+// What a point stands for, said once under the charts.
+QString chartNote();
 
 } // namespace seiseki

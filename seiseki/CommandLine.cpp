@@ -1,6 +1,9 @@
 #include "CommandLine.h"
 
 #include "Export.h"
+#include "Roster.h"
+
+#include <QFile>
 
 #include <QRegularExpression>
 
@@ -48,10 +51,11 @@ std::optional<ExportOptions> parseExportOptions(const QStringList& arguments, QS
             hasValue = !value.startsWith(QLatin1String("--"));
             i += hasValue ? 1 : 0;
         }
-        static const QStringList known = {"--csv", "--pdf", "--learner", "--from", "--to"};
+        static const QStringList known = {"--csv", "--pdf",   "--learner",          "--from",
+                                          "--to",  "--class", "--import-class-list"};
         if (!known.contains(name))
             return refuse(QStringLiteral("知らない オプションです: %1 (つかえるのは --csv --pdf --learner "
-                                         "--from --to)")
+                                         "--class --from --to --import-class-list)")
                               .arg(name));
         if (!hasValue || value.isEmpty())
             return refuse(QStringLiteral("%1 の あとに あたいが ありません").arg(name));
@@ -59,6 +63,10 @@ std::optional<ExportOptions> parseExportOptions(const QStringList& arguments, QS
             options.csv = value;
         } else if (name == QLatin1String("--pdf")) {
             options.pdf = value;
+        } else if (name == QLatin1String("--import-class-list")) {
+            options.classList = value;
+        } else if (name == QLatin1String("--class")) {
+            options.filter.className = value.trimmed();
         } else if (name == QLatin1String("--learner")) {
             if (!DB_ValidLearnerName(value))
                 return refuse(QStringLiteral("--learner の 名前が つかえません: %1").arg(value));
@@ -71,48 +79,123 @@ std::optional<ExportOptions> parseExportOptions(const QStringList& arguments, QS
             (name == QLatin1String("--from") ? options.filter.from : options.filter.to) = *day;
         }
     }
-    if (options.csv.isEmpty() && options.pdf.isEmpty())
-        return refuse(QStringLiteral("--csv FILE か --pdf FILE を つけて ください"));
+    const bool exports = !options.csv.isEmpty() || !options.pdf.isEmpty();
+    if (!options.classList.isEmpty() && (exports || !options.filter.learner.isEmpty() ||
+                                         options.filter.from.isValid() || options.filter.to.isValid()))
+        return refuse(QStringLiteral("--import-class-list と いっしょに つかえるのは --class だけです"));
+    if (options.classList.isEmpty() && !exports)
+        return refuse(
+            QStringLiteral("--csv FILE か --pdf FILE か --import-class-list FILE を つけて ください"));
+    if (!options.filter.learner.isEmpty() && !options.filter.className.isEmpty())
+        return refuse(QStringLiteral("--learner と --class は いっしょに つかえません"));
     if (options.filter.from.isValid() && options.filter.to.isValid() &&
         options.filter.from > options.filter.to)
         return refuse(QStringLiteral("--from の 日付が --to より あとです"));
     return options;
 }
 
-int runExport(const ExportOptions& options, const QString& databasePath, const QDate& today,
-              const PdfWriter& writePdf, QString* message) {
+namespace {
+
+int importClassList(const ExportOptions& options, const QString& databasePath, QString* message) {
     const auto failed = [&](const QString& why) {
         *message = why;
         return kExitFailed;
     };
+    QFile file(options.classList);
+    if (!file.open(QIODevice::ReadOnly))
+        return failed(QStringLiteral("名簿を 読めません: %1").arg(options.classList));
+    const RosterTable table = readRoster(file.readAll());
+    if (table.encoding.isEmpty())
+        return failed(
+            QStringLiteral("名簿の 文字コードが わかりません (UTF-8 か Shift_JIS で 保存して ください): %1")
+                .arg(options.classList));
+    const RosterLearners list = rosterLearners(table, options.filter.className);
+    if (!list.rejected.isEmpty())
+        return failed(
+            QStringLiteral("名簿を 登録しませんでした。 %1%2")
+                .arg(list.rejected.first(), list.rejected.size() > 1
+                                                ? QStringLiteral(" ほか %1行").arg(list.rejected.size() - 1)
+                                                : QString()));
+    if (list.learners.isEmpty())
+        return failed(QStringLiteral("名簿に 名前が ありません: %1").arg(options.classList));
+    if (!DB_RegisterLearners(databasePath, list.learners))
+        return failed(
+            QStringLiteral("名簿を 登録できませんでした。 %1").arg(DB_ProblemText(DB_LastProblem())));
+    *message = QStringLiteral("%1人を 登録しました").arg(list.learners.size());
+    return kExitOk;
+}
+
+} // namespace
+
+QString windowClass(const QStringList& arguments) {
+    QString error;
+    const bool onlyClass = arguments.size() <= 2 && !arguments.isEmpty() &&
+                           arguments.first().startsWith(QLatin1String("--class"));
+    if (!onlyClass)
+        return {};
+    // Parsed as an export would be, with a file to satisfy it, so the same spellings work.
+    const auto options =
+        parseExportOptions(arguments + QStringList{QStringLiteral("--csv"), QStringLiteral("-")}, &error);
+    return options ? options->filter.className : QString();
+}
+
+int runExport(const ExportOptions& options, const QString& databasePath, const QDate& today,
+              const PdfWriter& writePdf, QString* message) {
+    if (!options.classList.isEmpty())
+        return importClassList(options, databasePath, message);
+    const auto failed = [&](const QString& why) {
+        *message = why;
+        return kExitFailed;
+    };
+    const auto unreadable = [&] {
+        return failed(QStringLiteral("成績を 読めません。 %1").arg(DB_ProblemText(DB_LastProblem())));
+    };
     ReportData data;
     data.filter = options.filter;
+    data.className = options.filter.className;
     data.today = today;
-    if (!DB_ReadRuns(databasePath, options.filter, data.runs))
-        return failed(QStringLiteral("成績を 読めません: %1").arg(DB_LastError()));
+    if (!DB_KnownLearners(databasePath, data.known))
+        return unreadable();
     // An export of this computer's rows only would pass for the school's.
     if (DB_ServerProblem() != halvor::db::Problem::None)
         return failed(
-            QStringLiteral("サーバーに つながりません: %1").arg(DB_ProblemText(DB_ServerProblem())));
-    if (!DB_KnownLearners(databasePath, data.learners))
-        return failed(QStringLiteral("学習者を 読めません: %1").arg(DB_LastError()));
+            QStringLiteral("サーバーに つながりません。 %1").arg(DB_ProblemText(DB_ServerProblem())));
+    QStringList order;
+    for (const DB_LEARNER& l : std::as_const(data.known))
+        order << l.name;
     if (!options.filter.learner.isEmpty()) {
-        const auto known = std::find_if(data.learners.begin(), data.learners.end(), [&](const DB_LEARNER& l) {
+        const auto known = std::find_if(data.known.begin(), data.known.end(), [&](const DB_LEARNER& l) {
             return l.name.compare(options.filter.learner, Qt::CaseInsensitive) == 0;
         });
-        if (known == data.learners.end())
+        if (known == data.known.end())
             return failed(QStringLiteral("「%1」という 学習者は いません").arg(options.filter.learner));
-        data.learner = known->name;
+        data.kind = ReportData::Kind::Learners;
+        data.learners = {known->name};
+    } else if (!options.filter.className.isEmpty() &&
+               !classesOf(data.known).contains(options.filter.className, Qt::CaseInsensitive)) {
+        return failed(QStringLiteral("「%1」という クラスは ありません (つかえるのは %2)")
+                          .arg(options.filter.className, classesOf(data.known).join(QStringLiteral("、"))));
     }
-    if (!options.pdf.isEmpty() && data.learner.isEmpty() &&
-        !DB_ReadRunGroups(databasePath, options.filter, data.groups))
-        return failed(QStringLiteral("成績を 読めません: %1").arg(DB_LastError()));
     QString why;
-    if (!options.csv.isEmpty() && !writeWhole(options.csv, runsCsv(data.runs), &why))
+    qsizetype written = 0;
+    if (!options.csv.isEmpty() &&
+        !writeRunsCsv(options.csv, {databasePath, options.filter, order, false}, {}, &written, &why))
         return failed(QStringLiteral("%1 に 書けません: %2").arg(options.csv, why));
-    if (!options.pdf.isEmpty() && !writePdf(options.pdf, data, &why))
-        return failed(QStringLiteral("%1 に 書けません: %2").arg(options.pdf, why));
-    *message = QStringLiteral("%1件の きろくを 書きだしました").arg(data.runs.size());
+    if (!options.pdf.isEmpty()) {
+        QList<DB_RUN_GROUP> groups;
+        if (!DB_ReadRuns(databasePath, options.filter, data.runs) ||
+            (data.kind == ReportData::Kind::Class && !DB_ReadRunGroups(databasePath, options.filter, groups)))
+            return unreadable();
+        for (const OverviewRow& row : buildOverview(data.known, groups)) {
+            if (options.filter.className.isEmpty() ||
+                row.className.compare(options.filter.className, Qt::CaseInsensitive) == 0)
+                data.rows << row;
+        }
+        if (!writePdf(options.pdf, data, {}, &why))
+            return failed(QStringLiteral("%1 に 書けません: %2").arg(options.pdf, why));
+        written = std::max(written, data.runs.size());
+    }
+    *message = QStringLiteral("%1件の きろくを 書きだしました").arg(written);
     return kExitOk;
 }
 

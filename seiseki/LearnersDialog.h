@@ -1,10 +1,16 @@
-// Registered learners: add one, take one off the list (the results stay), import a class list.
+// Registered learners: add one, take one off the list after asking (the results stay), import a class list
+// through its preview, and undo the last import.
 #pragma once
+
+#include "Roster.h"
 
 #include <QDialog>
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QTableWidget;
 
 namespace seiseki {
@@ -14,8 +20,17 @@ class LearnersDialog : public QDialog {
 public:
     explicit LearnersDialog(const QString& databasePath, QWidget* parent = nullptr);
 
-    // Registers the learners of a class list file; what happened goes to the message line.
+    // Reads a class list and shows its preview; registers what the teacher accepts.
     void importClassList(const QString& file);
+    // Registers the learners of an accepted preview, keeping what undoes it.
+    void importLearners(const QList<DB_LEARNER>& learners);
+    // Undoes the last import.
+    void undoImport();
+    // Asks before a learner is taken off the list (a test answers it).
+    std::function<bool(const QString& name)> confirmRemoval;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     void refresh();
@@ -28,6 +43,8 @@ private:
     QLineEdit* name_ = nullptr;
     QLineEdit* class_ = nullptr;
     QLabel* message_ = nullptr;
+    QPushButton* undo_ = nullptr;
+    RosterUndo lastImport_;
 };
 
 } // namespace seiseki

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -9,13 +10,16 @@
 
 namespace seiseki {
 
-Drill drillOf(const DB_RUN& run) {
-    const int n = run.fields.Tavrel;
-    if (run.windmill)
+Drill drillOf(bool windmill, int n) {
+    if (windmill)
         return n == 12 ? Drill::Windmill : Drill::Other;
     if (n == 11 || n == 12)
         return Drill::Blocks;
     return n == 23 ? Drill::Hiragana : Drill::Other;
+}
+
+Drill drillOf(const DB_RUN& run) {
+    return drillOf(run.windmill, run.fields.Tavrel);
 }
 
 QString drillName(Drill drill) {
@@ -86,6 +90,12 @@ QString number(double value) {
     return text == QLatin1String("-0") ? QStringLiteral("0") : text;
 }
 
+QString dayText(const QDate& day, DateForm form) {
+    if (!day.isValid())
+        return {};
+    return form == DateForm::Iso ? day.toString(Qt::ISODate) : day.toString(QStringLiteral("yyyy/MM/dd"));
+}
+
 namespace {
 
 void keepBest(std::optional<double>& best, double value, bool higherIsBetter) {
@@ -96,20 +106,22 @@ void keepBest(std::optional<double>& best, double value, bool higherIsBetter) {
 } // namespace
 
 QStringList overviewHeaders() {
-    QStringList headers{QStringLiteral("名前"), QStringLiteral("クラス"), QStringLiteral("風車\n回数")};
+    QStringList headers{QStringLiteral("番号"), QStringLiteral("名前"), QStringLiteral("クラス"),
+                        QStringLiteral("風車\n回数")};
     for (int level = 1; level <= kLevels; ++level)
-        headers << QStringLiteral("風車\nL%1").arg(level);
-    headers << QStringLiteral("ブロック\n回数") << QStringLiteral("ブロック\n2文字")
-            << QStringLiteral("ブロック\n4文字") << QStringLiteral("ひらがな\n回数");
+        headers << QStringLiteral("風車\nL%1\n回／分").arg(level);
+    headers << QStringLiteral("ブロック\n回数") << QStringLiteral("ブロック\n2文字\n回／分")
+            << QStringLiteral("ブロック\n4文字\n回／分") << QStringLiteral("ひらがな\n回数");
     for (int kind = 1; kind <= kKinds; ++kind)
-        headers << courseName(Drill::Hiragana, kind) + QStringLiteral("\n(秒)");
+        headers << QStringLiteral("ひらがな\n") + courseName(Drill::Hiragana, kind) + QStringLiteral("\n秒");
     headers << QStringLiteral("さいごの日");
     return headers;
 }
 
 QVariantList overviewValues(const OverviewRow& row) {
     const auto figure = [](const std::optional<double>& v) { return v ? QVariant(*v) : QVariant(); };
-    QVariantList values{row.learner, row.className, row.windmillRuns};
+    QVariantList values{row.number > 0 ? QVariant(row.number) : QVariant(), row.learner, row.className,
+                        row.windmillRuns};
     for (const auto& best : row.windmillBest)
         values << figure(best);
     values << row.blocksRuns << figure(row.blocksBest2) << figure(row.blocksBest4) << row.hiraganaRuns;
@@ -124,7 +136,7 @@ QString displayText(const QVariant& value) {
     case QMetaType::Double:
         return number(value.toDouble());
     case QMetaType::QDate:
-        return value.toDate().toString(QStringLiteral("yyyy/MM/dd"));
+        return dayText(value.toDate());
     default:
         return value.toString();
     }
@@ -133,27 +145,26 @@ QString displayText(const QVariant& value) {
 QList<OverviewRow> buildOverview(const QList<DB_LEARNER>& learners, const QList<DB_RUN_GROUP>& groups) {
     QList<OverviewRow> rows;
     QHash<QString, qsizetype> index; // case-folded name -> row
-    const auto rowOf = [&](const QString& name, const QString& className) -> OverviewRow& {
-        const QString key = name.toCaseFolded();
+    const auto rowOf = [&](const DB_LEARNER& l) -> OverviewRow& {
+        const QString key = l.name.toCaseFolded();
         auto it = index.find(key);
         if (it == index.end()) {
             it = index.insert(key, rows.size());
             OverviewRow row;
-            row.learner = name;
-            row.className = className;
+            row.learner = l.name;
+            row.className = l.className;
+            row.number = l.number;
+            row.furigana = l.furigana;
             rows.append(row);
         }
         return rows[*it];
     };
     for (const DB_LEARNER& l : learners)
-        rowOf(l.name, l.className);
+        rowOf(l);
     const qsizetype known = rows.size();
     for (const DB_RUN_GROUP& g : groups) {
-        OverviewRow& row = rowOf(g.learner, {});
-        DB_RUN probe;
-        probe.windmill = g.windmill;
-        probe.fields.Tavrel = static_cast<std::int16_t>(g.drill);
-        const Drill drill = drillOf(probe);
+        OverviewRow& row = rowOf({g.learner, {}, false, 0, {}});
+        const Drill drill = drillOf(g.windmill, g.drill);
         const int course = courseOf(drill, g.drill, g.course);
         switch (drill) {
         case Drill::Windmill:
@@ -183,8 +194,47 @@ QList<OverviewRow> buildOverview(const QList<DB_LEARNER>& learners, const QList<
     return rows;
 }
 
-DateRange rangeFor(Range range, const QDate& today) {
+QStringList classesOf(const QList<DB_LEARNER>& learners) {
+    QStringList classes;
+    for (const DB_LEARNER& l : learners) {
+        if (l.registered && !l.className.trimmed().isEmpty() &&
+            !classes.contains(l.className.trimmed(), Qt::CaseInsensitive))
+            classes << l.className.trimmed();
+    }
+    return classes;
+}
+
+QString rangeName(Range range) {
     switch (range) {
+    case Range::All:
+        return QStringLiteral("すべて");
+    case Range::ThisWeek:
+        return QStringLiteral("今週");
+    case Range::ThisMonth:
+        return QStringLiteral("今月");
+    case Range::Term1:
+        return QStringLiteral("1学期");
+    case Range::Term2:
+        return QStringLiteral("2学期");
+    case Range::Term3:
+        return QStringLiteral("3学期");
+    case Range::SchoolYear:
+        return QStringLiteral("今年度");
+    case Range::Custom:
+        break;
+    }
+    return QStringLiteral("日付を えらぶ");
+}
+
+DateRange rangeFor(Range range, const QDate& today) {
+    const int schoolYear = today.month() >= 4 ? today.year() : today.year() - 1;
+    switch (range) {
+    case Range::Term1:
+        return {QDate(schoolYear, 4, 1), QDate(schoolYear, 8, 31)};
+    case Range::Term2:
+        return {QDate(schoolYear, 9, 1), QDate(schoolYear, 12, 31)};
+    case Range::Term3:
+        return {QDate(schoolYear + 1, 1, 1), QDate(schoolYear + 1, 3, 31)};
     case Range::ThisWeek: {
         const QDate monday = today.addDays(1 - today.dayOfWeek());
         return {monday, monday.addDays(6)};
@@ -192,10 +242,8 @@ DateRange rangeFor(Range range, const QDate& today) {
     case Range::ThisMonth:
         return {QDate(today.year(), today.month(), 1),
                 QDate(today.year(), today.month(), today.daysInMonth())};
-    case Range::SchoolYear: {
-        const int year = today.month() >= 4 ? today.year() : today.year() - 1;
-        return {QDate(year, 4, 1), QDate(year + 1, 3, 31)};
-    }
+    case Range::SchoolYear:
+        return {QDate(schoolYear, 4, 1), QDate(schoolYear + 1, 3, 31)};
     case Range::All:
     case Range::Custom:
         break;
@@ -211,7 +259,7 @@ QString rangeProblem(const DateRange& range) {
 }
 
 QString rangeText(const DateRange& range) {
-    const auto day = [](const QDate& d) { return d.toString(QStringLiteral("yyyy/MM/dd")); };
+    const auto day = [](const QDate& d) { return dayText(d); };
     if (range.from.isValid() && range.to.isValid())
         return day(range.from) + QStringLiteral(" 〜 ") + day(range.to);
     if (range.from.isValid())
@@ -221,58 +269,78 @@ QString rangeText(const DateRange& range) {
     return QStringLiteral("すべての 日");
 }
 
-QString summarize(const QList<DB_RUN>& runs, const QDate& today) {
-    if (runs.isEmpty())
-        return QStringLiteral("まだ きろくが ありません。 ドリルで れんしゅうすると、 ここに でます。");
-    const QDate weekStart = today.addDays(-6);
+namespace {
+
+// The biggest gain of the period: for each drill and course, the best of the first day practised against the
+// best of the days after it.
+struct Gain {
+    QString sentence;
+    double change = 0;
+};
+
+Gain biggestGain(const QList<DB_RUN>& runs) {
     struct Bests {
-        std::optional<double> before;
-        std::optional<double> recent;
+        QDate firstDay;
+        std::optional<double> first;
+        std::optional<double> later;
     };
     std::map<std::pair<Drill, int>, Bests> bests;
-    int recentRuns = 0;
-    QDate lastDay;
     for (const DB_RUN& run : runs) {
-        const QDate day = run.fields.Y4mmdd;
-        if (!lastDay.isValid() || day > lastDay)
-            lastDay = day;
-        const bool recent = day >= weekStart && day <= today;
-        recentRuns += recent ? 1 : 0;
         const Drill drill = drillOf(run);
-        if (drill == Drill::Other || day > today)
-            continue;
         const bool byTime = drill == Drill::Hiragana;
         const bool has = byTime ? run.fields.TimeFlag != 0 : run.fields.result3Flag != 0;
-        if (!has)
+        if (drill == Drill::Other || !has || !run.fields.Y4mmdd.isValid())
             continue;
         Bests& b = bests[{drill, courseOf(run)}];
-        keepBest(recent ? b.recent : b.before, byTime ? run.fields.Time : run.fields.result3, !byTime);
+        const QDate day = run.fields.Y4mmdd;
+        const double value = byTime ? run.fields.Time : run.fields.result3;
+        if (!b.firstDay.isValid() || day < b.firstDay) {
+            // Runs may come in any order: what was the first day's becomes a later day's.
+            if (b.first)
+                keepBest(b.later, *b.first, !byTime);
+            b.firstDay = day;
+            b.first.reset();
+        }
+        keepBest(day == b.firstDay ? b.first : b.later, value, !byTime);
     }
-    QString gain;
-    double biggest = 0;
+    Gain gain;
     for (const auto& [key, b] : bests) {
-        if (!b.before || !b.recent || *b.before <= 0)
+        if (!b.first || !b.later || *b.first <= 0)
             continue;
         const bool byTime = key.first == Drill::Hiragana;
-        const double change =
-            byTime ? (*b.before - *b.recent) / *b.before : (*b.recent - *b.before) / *b.before;
-        if (change <= biggest)
+        const double change = byTime ? (*b.first - *b.later) / *b.first : (*b.later - *b.first) / *b.first;
+        if (change <= gain.change)
             continue;
-        biggest = change;
+        gain.change = change;
         const QString what = drillName(key.first) + QLatin1Char(' ') + courseName(key.first, key.second);
-        gain =
-            byTime
-                ? QStringLiteral("さいごの 1週間で %1の さいこうタイムが %2秒 から %3秒 に ちぢまりました。")
-                      .arg(what, number(*b.before), number(*b.recent))
-                : QStringLiteral("さいごの 1週間で %1の さいこう速度が %2 から %3 に あがりました。")
-                      .arg(what, number(*b.before), number(*b.recent));
+        gain.sentence = byTime ? QStringLiteral("%1の さいこうタイムが %2秒 から %3秒 に ちぢまりました。")
+                                     .arg(what, number(*b.first), number(*b.later))
+                               : QStringLiteral("%1の さいこう速度が 1分に %2回 から %3回 に あがりました。")
+                                     .arg(what, number(*b.first), number(*b.later));
     }
-    if (recentRuns == 0)
-        return QStringLiteral(
-                   "さいごの 1週間は れんしゅうが ありません。 さいごに れんしゅうしたのは %1 です。")
-            .arg(lastDay.toString(QStringLiteral("yyyy/MM/dd")));
-    const QString count = QStringLiteral("さいごの 1週間に %1回 れんしゅうしました。").arg(recentRuns);
-    return gain.isEmpty() ? count : gain + QLatin1Char(' ') + count;
+    return gain;
+}
+
+} // namespace
+
+QString summarize(const QList<DB_RUN>& runs) {
+    if (runs.isEmpty())
+        return QStringLiteral("この きかんには れんしゅうの きろくが ありません。");
+    QSet<QDate> days;
+    for (const DB_RUN& run : runs)
+        days.insert(run.fields.Y4mmdd);
+    const QString count =
+        QStringLiteral("この きかんに %1日、 %2回 れんしゅうしました。").arg(days.size()).arg(runs.size());
+    const Gain gain = biggestGain(runs);
+    return gain.sentence.isEmpty() ? count : count + QLatin1Char(' ') + gain.sentence;
+}
+
+QString encouragement(const QList<DB_RUN>& runs) {
+    if (runs.isEmpty())
+        return QStringLiteral("つぎの きかんは、 すこしずつ いっしょに れんしゅうして みましょう。");
+    if (!biggestGain(runs).sentence.isEmpty())
+        return QStringLiteral("よく がんばりました。 この ちょうしで つづけましょう！");
+    return QStringLiteral("れんしゅうを つづけると、 かならず はやく なります。 がんばりましょう！");
 }
 
 } // namespace seiseki

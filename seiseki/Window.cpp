@@ -1,29 +1,34 @@
 #include "Window.h"
 
+#include "ChartView.h"
 #include "Charts.h"
 #include "Common.h"
 #include "Export.h"
 #include "LearnersDialog.h"
-#include "MSChart.h"
+#include "OverviewModel.h"
 #include "Report.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
-#include <QSortFilterProxyModel>
 #include <QStackedWidget>
-#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -33,7 +38,6 @@ namespace seiseki {
 namespace {
 
 const QColor kNavy(0x2b, 0x3a, 0x67);
-constexpr int kSortRole = Qt::UserRole + 1;
 
 QLabel* label(const QString& text, QWidget* parent, const char* name = nullptr) {
     auto* l = new QLabel(text, parent);
@@ -51,32 +55,30 @@ void readOnly(QTableView* table, const char* name) {
     table->verticalHeader()->hide();
 }
 
+QFont gothic(double points, bool bold = false) {
+    return CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), points, bold);
+}
+
+// A tab page whose tab bar shows only once there is more than one view.
+QTabWidget* views(QWidget* parent, const char* name) {
+    auto* tabs = new QTabWidget(parent);
+    tabs->setObjectName(QLatin1String(name));
+    tabs->setTabBarAutoHide(true);
+    tabs->setDocumentMode(true);
+    return tabs;
+}
+
+qsizetype runsOf(const OverviewRow& row) {
+    return row.windmillRuns + row.blocksRuns + row.hiraganaRuns;
+}
+
 } // namespace
-
-struct SeisekiWindow::Loaded {
-    bool overview = true;
-    QString learner;
-    DB_RUN_FILTER filter;
-    bool ok = true;
-    halvor::db::Problem problem = halvor::db::Problem::None;
-    halvor::db::Problem serverAway = halvor::db::Problem::None;
-    QList<DB_LEARNER> learners;
-    QList<DB_RUN_GROUP> groups;
-    QList<DB_RUN> runs;
-
-    void read(const QString& path) {
-        ok = DB_KnownLearners(path, learners) != 0;
-        ok = ok && (overview ? DB_ReadRunGroups(path, filter, groups) : DB_ReadRuns(path, filter, runs)) != 0;
-        problem = ok ? halvor::db::Problem::None : DB_LastProblem();
-        serverAway = ok ? DB_ServerProblem() : halvor::db::Problem::None;
-    }
-};
 
 SeisekiWindow::SeisekiWindow(const QString& databasePath, Today today, QWidget* parent)
     : QMainWindow(parent), databasePath_(databasePath), today_(std::move(today)) {
     setObjectName(QStringLiteral("SeisekiWindow"));
     setWindowTitle(QStringLiteral("せいせき (成績)"));
-    setFont(CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), 10));
+    setFont(gothic(10));
     QPalette colours = palette();
     colours.setColor(QPalette::Window, Qt::white);
     colours.setColor(QPalette::WindowText, kNavy);
@@ -88,7 +90,7 @@ SeisekiWindow::SeisekiWindow(const QString& databasePath, Today today, QWidget* 
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
-    layout->setContentsMargins(12, 8, 12, 12);
+    layout->setContentsMargins(12, 8, 12, 8);
     layout->addWidget(buildFilterBar());
 
     fraServer_ = new QFrame(central);
@@ -112,15 +114,33 @@ SeisekiWindow::SeisekiWindow(const QString& databasePath, Today today, QWidget* 
     lblEmpty_ = label({}, pages_, "lblEmpty");
     lblEmpty_->setAlignment(Qt::AlignCenter);
     lblEmpty_->setWordWrap(true);
-    lblEmpty_->setFont(CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), 14));
+    lblEmpty_->setFont(gothic(14));
     pages_->addWidget(lblEmpty_);
     layout->addWidget(pages_, 1);
     setCentralWidget(central);
+
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("barExport"));
+    progress_->setMaximumWidth(240);
+    progress_->hide();
+    cmdStop_ = new QPushButton(QStringLiteral("やめる"), this);
+    cmdStop_->setObjectName(QStringLiteral("cmdStopExport"));
+    cmdStop_->hide();
+    lblExported_ = label({}, this, "lblExported");
+    lblExported_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addWidget(lblExported_, 1);
+    statusBar()->addPermanentWidget(progress_);
+    statusBar()->addPermanentWidget(cmdStop_);
+    connect(cmdStop_, &QPushButton::clicked, this, [this] {
+        if (job_)
+            job_->cancel();
+    });
 
     start(true);
 }
 
 SeisekiWindow::~SeisekiWindow() {
+    job_.reset(); // stops an export and waits for it
     for (QThread* reader : std::as_const(readers_)) {
         reader->disconnect(this);
         reader->wait();
@@ -135,12 +155,15 @@ void SeisekiWindow::buildMenus() {
         QAction* action = menu->addAction(text);
         action->setShortcut(keys);
         connect(action, &QAction::triggered, this, slot);
+        return action;
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
-    item(file, QStringLiteral("CSVに 書きだす…"), QKeySequence(QStringLiteral("Ctrl+E")),
-         &SeisekiWindow::exportCsv);
-    item(file, QStringLiteral("PDFに 書きだす (いんさつ用)…"), QKeySequence::Print,
-         &SeisekiWindow::exportPdf);
+    exportActions_ << item(file, QStringLiteral("CSVに 書きだす…"), QKeySequence(QStringLiteral("Ctrl+E")),
+                           [this] { exportChosen(Export::Csv); })
+                   << item(file, QStringLiteral("PDFに 書きだす (いんさつ用)…"), QKeySequence::Print,
+                           [this] { exportChosen(Export::Pdf); })
+                   << item(file, QStringLiteral("おうちの 人に わたす PDF (ひとり 1まい)…"), QKeySequence(),
+                           [this] { exportChosen(Export::FamilyPdf); });
     file->addSeparator();
     item(file, QStringLiteral("おわる"), QKeySequence::Quit, &QWidget::close);
     QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
@@ -156,8 +179,8 @@ QWidget* SeisekiWindow::buildFilterBar() {
     row->setContentsMargins(0, 0, 0, 0);
     comRange_ = new QComboBox(bar);
     comRange_->setObjectName(QStringLiteral("comRange"));
-    comRange_->addItems({QStringLiteral("すべて"), QStringLiteral("今週"), QStringLiteral("今月"),
-                         QStringLiteral("今年度"), QStringLiteral("日付を えらぶ")});
+    for (int r = 0; r <= int(Range::Custom); ++r)
+        comRange_->addItem(rangeName(Range(r)));
     dtFrom_ = new QDateEdit(today_().addMonths(-1), bar);
     dtTo_ = new QDateEdit(today_(), bar);
     dtFrom_->setObjectName(QStringLiteral("dtFrom"));
@@ -167,20 +190,25 @@ QWidget* SeisekiWindow::buildFilterBar() {
         edit->setCalendarPopup(true);
         edit->setEnabled(false);
         edit->hide();
-        connect(edit, &QDateEdit::dateChanged, this, &SeisekiWindow::rangeChosen);
     }
+    connect(dtFrom_, &QDateEdit::dateChanged, this, [this] { datesEdited(true); });
+    connect(dtTo_, &QDateEdit::dateChanged, this, [this] { datesEdited(false); });
     connect(comRange_, &QComboBox::currentIndexChanged, this, &SeisekiWindow::rangeChosen);
+    comClass_ = new QComboBox(bar);
+    comClass_->setObjectName(QStringLiteral("comClass"));
+    comClass_->addItem(QStringLiteral("すべての クラス"), QString());
+    comClass_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     txtName_ = new QLineEdit(bar);
     txtName_->setObjectName(QStringLiteral("txtName"));
-    txtName_->setPlaceholderText(QStringLiteral("名前で さがす"));
+    txtName_->setPlaceholderText(QStringLiteral("名前・ふりがなで さがす"));
     txtName_->setClearButtonEnabled(true);
+    txtName_->setMinimumWidth(QFontMetrics(txtName_->font()).horizontalAdvance(txtName_->placeholderText()) +
+                              40);
+    txtName_->installEventFilter(this);
     cmdBack_ = new QPushButton(QStringLiteral("◀ クラスの 一覧"), bar);
     cmdBack_->setObjectName(QStringLiteral("cmdBack"));
     cmdBack_->hide();
     connect(cmdBack_, &QPushButton::clicked, this, &SeisekiWindow::showOverview);
-    lblRangeProblem_ = label({}, bar, "lblRangeProblem");
-    lblRangeProblem_->setStyleSheet(QStringLiteral("color: #c0392b;"));
-    lblRangeProblem_->setWordWrap(true);
     row->addWidget(label(QStringLiteral("きかん"), bar));
     row->addWidget(comRange_);
     row->addWidget(dtFrom_);
@@ -188,7 +216,9 @@ QWidget* SeisekiWindow::buildFilterBar() {
     lblTilde_->hide();
     row->addWidget(lblTilde_);
     row->addWidget(dtTo_);
-    row->addWidget(lblRangeProblem_, 1);
+    row->addStretch(1);
+    row->addWidget(label(QStringLiteral("クラス"), bar));
+    row->addWidget(comClass_);
     row->addWidget(txtName_);
     row->addWidget(cmdBack_);
     return bar;
@@ -199,35 +229,40 @@ QWidget* SeisekiWindow::buildOverviewPage() {
     pageOverview_->setObjectName(QStringLiteral("pageOverview"));
     auto* layout = new QVBoxLayout(pageOverview_);
     layout->setContentsMargins(0, 4, 0, 0);
-    layout->addWidget(label(QStringLiteral("クラスの 一覧 — 名前を ダブルクリックすると、 その人の ページが "
-                                           "ひらきます。 見出しを クリックすると ならびかえます。"),
-                            pageOverview_));
-    overviewModel_ = new QStandardItemModel(0, int(overviewHeaders().size()), pageOverview_);
-    overviewModel_->setHorizontalHeaderLabels(overviewHeaders());
-    overviewFilter_ = new QSortFilterProxyModel(pageOverview_);
-    overviewFilter_->setSourceModel(overviewModel_);
-    overviewFilter_->setFilterKeyColumn(0);
-    overviewFilter_->setFilterCaseSensitivity(Qt::CaseInsensitive);
-    overviewFilter_->setSortRole(kSortRole);
-    overviewFilter_->setSortCaseSensitivity(Qt::CaseInsensitive);
-    connect(txtName_, &QLineEdit::textChanged, overviewFilter_, &QSortFilterProxyModel::setFilterFixedString);
-    tblOverview_ = new QTableView(pageOverview_);
+    classViews_ = views(pageOverview_, "classViews");
+    auto* table = new QWidget(classViews_);
+    auto* tableLayout = new QVBoxLayout(table);
+    tableLayout->setContentsMargins(0, 0, 0, 0);
+    tableLayout->addWidget(
+        label(QStringLiteral("名前を ダブルクリックすると、 その人の ページが ひらきます。 "
+                             "見出しを クリックすると ならびかえます (番号で もとの じゅんに "
+                             "もどります)。"),
+              table));
+    overview_ = new OverviewModel(pageOverview_);
+    connect(txtName_, &QLineEdit::textChanged, overview_, &OverviewModel::setSearch);
+    connect(comClass_, &QComboBox::currentIndexChanged, this,
+            [this] { overview_->setClass(comClass_->currentData().toString()); });
+    tblOverview_ = new QTableView(table);
     readOnly(tblOverview_, "tblOverview");
-    tblOverview_->setModel(overviewFilter_);
+    tblOverview_->setModel(overview_);
     tblOverview_->setSortingEnabled(true);
     tblOverview_->sortByColumn(-1, Qt::AscendingOrder);
-    // Eighteen columns fit the window's width: the names and the last day as wide as they are, the figures
-    // share the rest; below the smallest useful width the table scrolls instead.
+    tblOverview_->setWordWrap(false);
+    // Nineteen columns fit the window's width: the number, name, class and last day as wide as they are,
+    // the figures share the rest; below the smallest useful width the table scrolls instead.
     QHeaderView* header = tblOverview_->horizontalHeader();
-    header->setFont(CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), 8));
-    header->setMinimumSectionSize(44);
+    header->setFont(gothic(7.5));
+    header->setMinimumSectionSize(36);
     header->setSectionResizeMode(QHeaderView::Stretch);
-    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(overviewModel_->columnCount() - 1, QHeaderView::ResizeToContents);
+    for (const int c :
+         {int(kNumberColumn), int(kNameColumn), int(kClassColumn), overview_->columnCount() - 1})
+        header->setSectionResizeMode(c, QHeaderView::ResizeToContents);
     connect(tblOverview_, &QTableView::activated, this, [this](const QModelIndex& index) {
-        showLearner(overviewFilter_->index(index.row(), 0).data().toString());
+        showLearner(overview_->index(index.row(), kNameColumn).data().toString());
     });
-    layout->addWidget(tblOverview_, 1);
+    tableLayout->addWidget(tblOverview_, 1);
+    classViews_->addTab(table, QStringLiteral("一覧"));
+    layout->addWidget(classViews_, 1);
     return pageOverview_;
 }
 
@@ -237,24 +272,50 @@ QWidget* SeisekiWindow::buildLearnerPage() {
     auto* layout = new QVBoxLayout(pageLearner_);
     layout->setContentsMargins(0, 4, 0, 0);
     lblLearner_ = label({}, pageLearner_, "lblLearner");
-    lblLearner_->setFont(CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), 14, true));
-    lblSummary_ = label({}, pageLearner_, "lblSummary");
+    lblLearner_->setFont(gothic(14, true));
+    lblLearner_->setWordWrap(true);
+    layout->addWidget(lblLearner_);
+    learnerViews_ = views(pageLearner_, "learnerViews");
+    auto* page = new QWidget(learnerViews_);
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
+    lblSummary_ = label({}, page, "lblSummary");
     lblSummary_->setWordWrap(true);
-    lblSummary_->setFont(CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), 12));
+    lblSummary_->setFont(gothic(12));
     lblSummary_->setStyleSheet(QStringLiteral("background: #eef6ff; border-radius: 6px; padding: 8px;"));
-    chartBox_ = new QWidget(pageLearner_);
-    chartBox_->setMinimumHeight(230);
-    auto* charts = new QHBoxLayout(chartBox_);
+    // The summary is read whole; the table of runs gives way first.
+    lblSummary_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    auto* chartBox = new QWidget(page);
+    chartBox->setMinimumHeight(200);
+    auto* charts = new QHBoxLayout(chartBox);
     charts->setContentsMargins(0, 0, 0, 0);
-    tblRuns_ = new QTableWidget(0, int(runHeaders().size()), pageLearner_);
+    const char* names[] = {"chtWindmill", "chtBlocks", "chtHiragana"};
+    for (int i = 0; i < kCharts; ++i) {
+        charts_[i] = new ChartView(chartBox);
+        charts_[i]->setObjectName(QLatin1String(names[i]));
+        charts->addWidget(charts_[i]);
+    }
+    auto* note = label(chartNote(), page);
+    note->setFont(gothic(9));
+    tblRuns_ = new QTableWidget(0, int(runHeaders().size()), page);
     readOnly(tblRuns_, "tblRuns");
     tblRuns_->setHorizontalHeaderLabels(runHeaders());
     tblRuns_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    layout->addWidget(lblLearner_);
-    layout->addWidget(lblSummary_);
-    layout->addWidget(chartBox_, 3);
-    layout->addWidget(tblRuns_, 2);
+    pageLayout->addWidget(lblSummary_);
+    pageLayout->addWidget(chartBox, 3);
+    pageLayout->addWidget(note);
+    pageLayout->addWidget(tblRuns_, 2);
+    learnerViews_->addTab(page, QStringLiteral("グラフと きろく"));
+    layout->addWidget(learnerViews_, 1);
     return pageLearner_;
+}
+
+void SeisekiWindow::addClassView(QWidget* view, const QString& title) {
+    classViews_->addTab(view, title);
+}
+
+void SeisekiWindow::addLearnerView(QWidget* view, const QString& title) {
+    learnerViews_->addTab(view, title);
 }
 
 DateRange SeisekiWindow::currentRange() const {
@@ -283,6 +344,16 @@ void SeisekiWindow::rangeChosen() {
     reload();
 }
 
+void SeisekiWindow::datesEdited(bool fromEdited) {
+    // The period always reads forward: a start stepped past the end takes the end along, and the other way.
+    if (dtFrom_->date() > dtTo_->date()) {
+        QDateEdit* other = fromEdited ? dtTo_ : dtFrom_;
+        const QSignalBlocker block(other);
+        other->setDate(fromEdited ? dtFrom_->date() : dtTo_->date());
+    }
+    reload();
+}
+
 void SeisekiWindow::showOverview() {
     learner_.clear();
     start(true);
@@ -291,6 +362,16 @@ void SeisekiWindow::showOverview() {
 void SeisekiWindow::showLearner(const QString& name) {
     learner_ = name;
     start(false);
+}
+
+void SeisekiWindow::showClass(const QString& className) {
+    const int index = comClass_->findData(className.trimmed(), Qt::UserRole, Qt::MatchFixedString);
+    if (index >= 0)
+        comClass_->setCurrentIndex(index);
+    else if (!className.trimmed().isEmpty()) {
+        comClass_->addItem(className.trimmed(), className.trimmed());
+        comClass_->setCurrentIndex(comClass_->count() - 1);
+    }
 }
 
 void SeisekiWindow::reload() {
@@ -303,50 +384,71 @@ bool SeisekiWindow::loading() const {
 
 void SeisekiWindow::start(bool overview) {
     const DateRange range = currentRange();
-    const QString problem = rangeProblem(range);
-    lblRangeProblem_->setText(problem);
-    if (!problem.isEmpty())
-        return; // the rows on show stay; nothing is read for a range that cannot be
-    auto data = std::make_shared<Loaded>();
+    auto data = std::make_shared<Shown>();
     data->overview = overview;
     data->learner = learner_;
-    data->filter = {overview ? QString() : learner_, range.from, range.to};
+    data->filter = {overview ? QString() : learner_, range.from, range.to, {}, {}};
     const int generation = ++generation_;
     ++running_;
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    QThread* reader = QThread::create([data, path = databasePath_] { data->read(path); });
+    struct Outcome {
+        bool ok = true;
+        halvor::db::Problem problem = halvor::db::Problem::None;
+        halvor::db::Problem serverAway = halvor::db::Problem::None;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    QThread* reader = QThread::create([data, outcome, path = databasePath_] {
+        bool ok = DB_KnownLearners(path, data->learners) != 0;
+        ok = ok && (data->overview ? DB_ReadRunGroups(path, data->filter, data->groups)
+                                   : DB_ReadRuns(path, data->filter, data->runs)) != 0;
+        outcome->ok = ok;
+        outcome->problem = ok ? halvor::db::Problem::None : DB_LastProblem();
+        outcome->serverAway = ok ? DB_ServerProblem() : halvor::db::Problem::None;
+    });
     readers_ << reader;
-    connect(reader, &QThread::finished, this, [this, reader, data, generation] {
+    connect(reader, &QThread::finished, this, [this, reader, data, outcome, generation] {
         readers_.removeOne(reader);
         reader->deleteLater();
         --running_;
         QApplication::restoreOverrideCursor();
         // A later read (another filter, another page) has the last word.
         if (generation == generation_)
-            apply(*data);
+            apply(data, outcome->ok, outcome->problem, outcome->serverAway);
     });
     reader->start();
 }
 
-void SeisekiWindow::apply(const Loaded& data) {
+void SeisekiWindow::apply(const std::shared_ptr<Shown>& data, bool ok, halvor::db::Problem problem,
+                          halvor::db::Problem serverAway) {
     using halvor::db::Problem;
-    const bool away = data.serverAway != Problem::None;
-    fraServer_->setVisible(!data.ok || away);
+    const bool away = serverAway != Problem::None;
+    fraServer_->setVisible(!ok || away);
     // "Cannot reach the server" is what the away text says already; other reasons come before it.
     const QString why =
-        data.serverAway == Problem::Offline ? QString() : DB_ProblemText(data.serverAway) + QLatin1Char(' ');
-    lblServer_->setText(!data.ok
-                            ? QStringLiteral("せいせきを 読めませんでした。 ") + DB_ProblemText(data.problem)
+        serverAway == Problem::Offline ? QString() : DB_ProblemText(serverAway) + QLatin1Char(' ');
+    lblServer_->setText(!ok ? QStringLiteral("せいせきを 読めませんでした。 ") + DB_ProblemText(problem)
                             : why + DB_ServerAwayText());
-    shown_ = {data.learner, data.filter, data.runs, data.groups, data.learners, today_()};
-    cmdBack_->setVisible(!data.overview);
-    txtName_->setEnabled(data.overview);
-    if (!data.ok) {
-        lblEmpty_->setText(
-            QStringLiteral("せいせきを 読めませんでした。\n%1").arg(DB_ProblemText(data.problem)));
+    shown_ = *data;
+    cmdBack_->setVisible(!data->overview);
+    txtName_->setEnabled(data->overview);
+    comClass_->setEnabled(data->overview);
+    // The classes of the class list, the one chosen kept.
+    const QString chosen = comClass_->currentData().toString();
+    {
+        const QSignalBlocker block(comClass_);
+        while (comClass_->count() > 1)
+            comClass_->removeItem(1);
+        for (const QString& c : classesOf(data->learners))
+            comClass_->addItem(c, c);
+        if (!chosen.isEmpty() && comClass_->findData(chosen) < 0)
+            comClass_->addItem(chosen, chosen);
+        comClass_->setCurrentIndex(std::max(0, comClass_->findData(chosen)));
+    }
+    if (!ok) {
+        lblEmpty_->setText(QStringLiteral("せいせきを 読めませんでした。\n%1").arg(DB_ProblemText(problem)));
         pages_->setCurrentWidget(lblEmpty_);
-    } else if (data.overview) {
-        const QList<OverviewRow> rows = buildOverview(data.learners, data.groups);
+    } else if (data->overview) {
+        const QList<OverviewRow> rows = buildOverview(data->learners, data->groups);
         const bool first = std::exchange(firstLoad_, false);
         if (rows.isEmpty()) {
             lblEmpty_->setText(QStringLiteral(
@@ -358,55 +460,36 @@ void SeisekiWindow::apply(const Loaded& data) {
             showLearner(rows.first().learner);
             return;
         } else {
-            fillOverview(rows);
+            overview_->setRows(rows);
+            overview_->setClass(comClass_->currentData().toString());
             pages_->setCurrentWidget(pageOverview_);
         }
     } else {
-        fillLearner(data);
+        fillLearner(*data);
         pages_->setCurrentWidget(pageLearner_);
     }
     emit loaded();
 }
 
-void SeisekiWindow::fillOverview(const QList<OverviewRow>& rows) {
-    overviewModel_->setRowCount(0);
-    for (const OverviewRow& row : rows) {
-        QList<QStandardItem*> items;
-        const QVariantList values = overviewValues(row);
-        for (qsizetype c = 0; c < values.size(); ++c) {
-            auto* item = new QStandardItem(displayText(values[c]));
-            const QVariant& v = values[c];
-            // Missing figures sort below every real one.
-            item->setData(v.isValid() ? v : QVariant(-1.0), kSortRole);
-            if (c >= 2)
-                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            items << item;
-        }
-        overviewModel_->appendRow(items);
-    }
-}
-
-void SeisekiWindow::fillLearner(const Loaded& data) {
-    QString className;
+void SeisekiWindow::fillLearner(const Shown& data) {
+    QStringList about{QStringLiteral("%1 さん").arg(data.learner)};
     for (const DB_LEARNER& l : data.learners) {
-        if (l.name.compare(data.learner, Qt::CaseInsensitive) == 0)
-            className = l.className;
+        if (l.name.compare(data.learner, Qt::CaseInsensitive) != 0)
+            continue;
+        if (!l.className.isEmpty())
+            about << QStringLiteral("（%1%2）")
+                         .arg(l.className, l.number > 0 ? QStringLiteral(" %1番").arg(l.number) : QString());
     }
-    lblLearner_->setText(QStringLiteral("%1 さん%2　　%3")
-                             .arg(data.learner,
-                                  className.isEmpty() ? QString() : QStringLiteral("（%1）").arg(className),
-                                  rangeText({data.filter.from, data.filter.to})));
-    lblSummary_->setText(summarize(data.runs, today_()));
-    for (CMSChart* chart : charts_)
-        delete chart;
-    charts_ = makeCharts(chartBox_);
-    for (CMSChart* chart : charts_)
-        chartBox_->layout()->addWidget(chart);
-    fillCharts(charts_, data.runs);
+    about << QStringLiteral("　") + rangeText({data.filter.from, data.filter.to});
+    lblLearner_->setText(about.join(QString()));
+    lblSummary_->setText(summarize(data.runs));
+    const auto charts = learnerCharts(data.runs);
+    for (int i = 0; i < kCharts; ++i)
+        charts_[i]->setChart(charts[i]);
     tblRuns_->setRowCount(int(data.runs.size()));
     // Newest first: the day just practised is what a learner looks for.
     for (qsizetype r = 0; r < data.runs.size(); ++r) {
-        const QStringList fields = runFields(data.runs[data.runs.size() - 1 - r]);
+        const QStringList fields = runFields(valuesOf(data.runs[data.runs.size() - 1 - r]), DateForm::Screen);
         for (qsizetype c = 0; c < fields.size(); ++c) {
             auto* item = new QTableWidgetItem(fields[c]);
             if (c >= 3 && c <= 6)
@@ -416,45 +499,119 @@ void SeisekiWindow::fillLearner(const Loaded& data) {
     }
 }
 
-ReportData SeisekiWindow::reportData() const {
-    return shown_;
+bool SeisekiWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The search box would take the export's keys (Ctrl+E moves to the line's end); the menu has them first.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        for (const QAction* action : std::as_const(exportActions_)) {
+            if (!action->shortcut().isEmpty() &&
+                action->shortcut().matches(pressed) == QKeySequence::ExactMatch) {
+                event->ignore();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
-void SeisekiWindow::exportCsv() {
-    const QString file = QFileDialog::getSaveFileName(
-        this, QStringLiteral("CSVに 書きだす"), QStringLiteral("seiseki.csv"), QStringLiteral("CSV (*.csv)"));
-    if (file.isEmpty())
+void SeisekiWindow::exportChosen(Export kind) {
+    if (job_)
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QList<DB_RUN> runs = shown_.runs;
-    bool ok = !learner_.isEmpty() || DB_ReadRuns(databasePath_, shown_.filter, runs);
-    QString why = ok ? QString() : DB_ProblemText(DB_LastProblem());
-    ok = ok && writeWhole(file, runsCsv(runs), &why);
-    QApplication::restoreOverrideCursor();
-    if (!ok)
-        QMessageBox::warning(this, QStringLiteral("CSV"),
-                             QStringLiteral("書きだせませんでした。\n%1").arg(why));
+    const bool csv = kind == Export::Csv;
+    const QString title = csv                   ? QStringLiteral("CSVに 書きだす")
+                          : kind == Export::Pdf ? QStringLiteral("PDFに 書きだす")
+                                                : QStringLiteral("おうちの 人に わたす PDF");
+    const QString name = csv ? QStringLiteral("seiseki.csv") : QStringLiteral("seiseki.pdf");
+    const QString filter = csv ? QStringLiteral("CSV (*.csv)") : QStringLiteral("PDF (*.pdf)");
+    const QString file =
+        askFile ? askFile(title, name, filter) : QFileDialog::getSaveFileName(this, title, name, filter);
+    if (!file.isEmpty())
+        exportTo(kind, file);
 }
 
-void SeisekiWindow::exportPdf() {
-    const QString file = QFileDialog::getSaveFileName(
-        this, QStringLiteral("PDFに 書きだす"), QStringLiteral("seiseki.pdf"), QStringLiteral("PDF (*.pdf)"));
-    if (file.isEmpty())
+void SeisekiWindow::exportTo(Export kind, const QString& file) {
+    if (job_)
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    ReportData data = shown_;
-    bool ok = !learner_.isEmpty() || DB_ReadRuns(databasePath_, shown_.filter, data.runs);
-    QString why = ok ? QString() : DB_ProblemText(DB_LastProblem());
-    ok = ok && writeReportPdf(file, data, &why);
-    QApplication::restoreOverrideCursor();
-    if (!ok)
-        QMessageBox::warning(this, QStringLiteral("PDF"),
-                             QStringLiteral("書きだせませんでした。\n%1").arg(why));
+    // What the screen shows: its period, and on the overview its learners in their order.
+    const bool overview = shown_.overview;
+    const QList<OverviewRow> rows = overview ? overview_->shownRows() : QList<OverviewRow>{};
+    QStringList names;
+    qsizetype runs = 0;
+    for (const OverviewRow& row : rows) {
+        names << row.learner;
+        runs += runsOf(row);
+    }
+    DB_RUN_FILTER filter = shown_.filter;
+    if (overview && overview_->filtered())
+        filter.learners = names.isEmpty() ? QStringList{QStringLiteral("\x01")} : names; // nobody shown: none
+    if (!overview)
+        runs = shown_.runs.size();
+    ReportData report;
+    report.kind = kind == Export::Pdf && overview ? ReportData::Kind::Class : ReportData::Kind::Learners;
+    report.filter = filter;
+    report.className = overview ? comClass_->currentData().toString() : QString();
+    report.rows = rows;
+    report.learners = overview ? names : QStringList{learner_};
+    report.known = shown_.learners;
+    report.runs = overview ? QList<DB_RUN>{} : shown_.runs;
+    report.today = today_();
+    const QString path = databasePath_;
+    const bool newestFirst = !overview;
+    job_ = std::make_unique<ExportJob>([=](ExportJob& job, QString* message) mutable {
+        QString why;
+        const auto progress = [&job, runs](qsizetype done) { return job.report(done, runs); };
+        if (kind == Export::Csv) {
+            qsizetype written = 0;
+            if (!writeRunsCsv(file, {path, filter, names, newestFirst}, progress, &written, &why)) {
+                *message = QStringLiteral("書きだせませんでした。 %1").arg(why);
+                return false;
+            }
+            *message = QStringLiteral("%1件の きろくを %2 に 書きだしました。").arg(written).arg(file);
+            return true;
+        }
+        if (report.runs.isEmpty() && !DB_ReadRuns(path, filter, report.runs)) {
+            *message = QStringLiteral("書きだせませんでした。 %1").arg(DB_ProblemText(DB_LastProblem()));
+            return false;
+        }
+        const bool ok = writeReportPdf(
+            file, report, [&job](int done, int steps) { job.report(done, steps); }, &why);
+        *message = ok ? QStringLiteral("%1 に 書きだしました。").arg(file)
+                      : QStringLiteral("書きだせませんでした。 %1").arg(why);
+        return ok;
+    });
+    for (QAction* action : std::as_const(exportActions_))
+        action->setEnabled(false);
+    progress_->setRange(0, 0);
+    progress_->show();
+    cmdStop_->show();
+    lblExported_->setText(QStringLiteral("書きだしています…"));
+    auto* timer = new QTimer(job_.get());
+    connect(timer, &QTimer::timeout, this, [this] {
+        if (job_ && job_->total() > 0) {
+            progress_->setRange(0, 1000);
+            progress_->setValue(int(std::min<qsizetype>(1000, job_->done() * 1000 / job_->total())));
+        }
+    });
+    timer->start(50);
+    connect(job_.get(), &ExportJob::finished, this, [this](bool ok, const QString& message) {
+        job_.release()->deleteLater();
+        progress_->hide();
+        cmdStop_->hide();
+        for (QAction* action : std::as_const(exportActions_))
+            action->setEnabled(true);
+        lblExported_->setText(message);
+        if (!ok && !askFile)
+            QMessageBox::warning(this, QStringLiteral("書きだし"), message);
+        emit exported(ok, message);
+    });
+    job_->start();
 }
 
 void SeisekiWindow::manageLearners() {
-    LearnersDialog dialog(databasePath_, this);
-    dialog.exec();
+    if (!learnersDialog_)
+        learnersDialog_ = new LearnersDialog(databasePath_, this);
+    learnersDialog_->exec();
     reload();
 }
 

@@ -1,31 +1,38 @@
 // The results viewer's window: the class overview, a learner's page, and the learners' management. Reading
-// happens on a worker thread, so a slow server never freezes the window.
+// and every export happen on worker threads, so a slow server or a big file never freezes the window.
+// Each page holds its views in tabs: more views of a class or of a learner are added with addClassView and
+// addLearnerView, and are told what was read through loaded().
 #pragma once
 
 #include "CommandLine.h"
+#include "ExportJob.h"
 #include "Results.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>
 
-class CMSChart;
 class QComboBox;
 class QDateEdit;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
-class QSortFilterProxyModel;
 class QStackedWidget;
-class QStandardItemModel;
+class QTabWidget;
 class QTableView;
 class QTableWidget;
 class QThread;
 class QWidget;
 
 namespace seiseki {
+
+class ChartView;
+class LearnersDialog;
+class OverviewModel;
 
 class SeisekiWindow : public QMainWindow {
     Q_OBJECT
@@ -38,31 +45,57 @@ public:
     QString learner() const { return learner_; }
     void showOverview();
     void showLearner(const QString& name);
+    // Shows one class in the overview (and its exports); empty: every class.
+    void showClass(const QString& className);
     // Reads again what is on show (the retry button, F5, a changed filter).
     void reload();
-    // What the page shows now, for the report.
-    ReportData reportData() const;
     // True while a read is under way.
     bool loading() const;
+
+    // What was read last, for the views: the learners, the overview's figures or the learner's runs.
+    struct Shown {
+        bool overview = true;
+        QString learner;
+        DB_RUN_FILTER filter;
+        QList<DB_LEARNER> learners;
+        QList<DB_RUN_GROUP> groups;
+        QList<DB_RUN> runs;
+    };
+    const Shown& shown() const { return shown_; }
+    void addClassView(QWidget* view, const QString& title);
+    void addLearnerView(QWidget* view, const QString& title);
+
+    // The exports as the menu starts them, writing to the file given (the menu asks for one). The report of
+    // `kind`; exports that follow the screen: its filter, period and order.
+    enum class Export { Csv, Pdf, FamilyPdf };
+    void exportTo(Export kind, const QString& file);
+    // True while an export is under way; exported() tells when it is done.
+    bool exporting() const { return job_ != nullptr; }
+    // A test's stand-in for the dialogs that ask where a file goes.
+    std::function<QString(const QString& title, const QString& name, const QString& filter)> askFile;
 
 signals:
     // A read has been shown (or its failure).
     void loaded();
+    // An export is done (or failed); the message says where the file went, or why not.
+    void exported(bool ok, const QString& message);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Loaded;
     void buildMenus();
     QWidget* buildFilterBar();
     QWidget* buildOverviewPage();
     QWidget* buildLearnerPage();
     DateRange currentRange() const;
     void rangeChosen();
+    void datesEdited(bool fromEdited);
     void start(bool overview);
-    void apply(const Loaded& data);
-    void fillOverview(const QList<OverviewRow>& rows);
-    void fillLearner(const Loaded& data);
-    void exportCsv();
-    void exportPdf();
+    void apply(const std::shared_ptr<Shown>& data, bool ok, halvor::db::Problem problem,
+               halvor::db::Problem serverAway);
+    void fillLearner(const Shown& data);
+    void exportChosen(Export kind);
     void manageLearners();
 
     QString databasePath_;
@@ -72,29 +105,35 @@ private:
     int generation_ = 0;
     int running_ = 0;
     QList<QThread*> readers_; // waited for when the window goes, so none outlives what it reads for
-    ReportData shown_;
+    Shown shown_;
+    QList<QAction*> exportActions_;
+    std::unique_ptr<ExportJob> job_;
 
     QComboBox* comRange_ = nullptr;
     QDateEdit* dtFrom_ = nullptr;
     QDateEdit* dtTo_ = nullptr;
     QLabel* lblTilde_ = nullptr;
+    QComboBox* comClass_ = nullptr;
     QLineEdit* txtName_ = nullptr;
     QPushButton* cmdBack_ = nullptr;
-    QLabel* lblRangeProblem_ = nullptr;
     QFrame* fraServer_ = nullptr;
     QLabel* lblServer_ = nullptr;
     QStackedWidget* pages_ = nullptr;
     QWidget* pageOverview_ = nullptr;
     QWidget* pageLearner_ = nullptr;
+    QTabWidget* classViews_ = nullptr;
+    QTabWidget* learnerViews_ = nullptr;
     QLabel* lblEmpty_ = nullptr;
     QTableView* tblOverview_ = nullptr;
-    QStandardItemModel* overviewModel_ = nullptr;
-    QSortFilterProxyModel* overviewFilter_ = nullptr;
+    OverviewModel* overview_ = nullptr;
     QLabel* lblLearner_ = nullptr;
     QLabel* lblSummary_ = nullptr;
-    QWidget* chartBox_ = nullptr;
-    std::array<CMSChart*, 3> charts_{};
+    std::array<ChartView*, 3> charts_{};
     QTableWidget* tblRuns_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QPushButton* cmdStop_ = nullptr;
+    QLabel* lblExported_ = nullptr;
+    QPointer<LearnersDialog> learnersDialog_;
 };
 
 } // namespace seiseki

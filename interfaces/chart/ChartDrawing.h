@@ -17,6 +17,18 @@ namespace halvor {
 
 inline const QColor kChartNavy(0x2b, 0x3a, 0x67);
 
+// Series colours: the suite's palette, darkened where a thin line on white would be too faint.
+inline QColor seriesColour(int column) {
+    static const QColor colours[] = {QColor(0x2f, 0x8a, 0xe6),
+                                     QColor(0xff, 0x7a, 0x6b),
+                                     QColor(0x4c, 0xa8, 0x2c),
+                                     QColor(0xe0, 0xa8, 0x00),
+                                     kChartNavy,
+                                     QColor(0x9b, 0x6b, 0xd6),
+                                     QColor(0x1a, 0x9e, 0x9e)};
+    return colours[column % std::size(colours)];
+}
+
 inline QFont chartFont(double points, bool bold = false) {
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPixelSize(std::max(1, int(std::lround(points * 4.0 / 3.0))));

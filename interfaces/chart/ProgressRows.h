@@ -1,9 +1,6 @@
-// The rows of the drills' progress charts, made from stored runs: the finger drills' one row per run and
-// the hiragana drill's rows per day and run number. Shared by the drills and the results viewer, so both
-// draw the same chart from the same runs. Qt Core only.
+// The rows of the drills' progress charts: the finger drills' one row per run and the hiragana drill's rows
+// per day and run number, from the values each drill reads. Qt Core only; the chart knows no stored record.
 #pragma once
-
-#include "Database.h"
 
 #include <QDate>
 #include <QList>
@@ -34,12 +31,14 @@ struct GraphRow {
     QString label;
     std::array<double, 3> values{};
 };
-// "yyyy/MM/dd_<round>" (round 0 when missing).
-QString GraphLabel(const DB_T_KEY& record);
-// Series 1 ("AI" or missing), 2 ("GA") or 3 (anything else), whatever the case of the code.
-int GraphSeries(const DB_T_KEY& record);
-// The chart rows of the records, which arrive in date and run order; beyond ChartRowLimit rows only the
-// latest are kept.
-QList<GraphRow> BuildGraphRows(const QList<DB_T_KEY>& records);
+// One run as the hiragana chart reads it.
+struct GraphPoint {
+    QString label;  // "yyyy/MM/dd_<round>"
+    int series = 1; // 1 to 3
+    double value = 0;
+};
+// The chart rows of the runs, which arrive in date and run order: runs that share a label fill one row;
+// beyond ChartRowLimit rows only the latest are kept.
+QList<GraphRow> BuildGraphRows(const QList<GraphPoint>& points);
 
 } // namespace halvor

@@ -8,8 +8,10 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <cstdint>
+#include <functional>
 
 struct DB_T_DIGIT {
     QDate Y4mmdd;
@@ -173,9 +175,15 @@ struct DB_LEARNER {
     QString name;
     QString className;       // empty when none
     bool registered = false; // in the Learners table; else only seen in results
+    int number = 0;          // the roster's attendance number (出席番号); 0 when none
+    QString furigana;        // the name's reading; empty when none
 };
-// The learners known at `path`: the registered ones first (by class and name), then the other names seen in
-// results (by name). May wait for a server: call it away from the window's thread. Non-zero on success.
+// The order a class is listed in everywhere: registered learners by class (empty last, "2組" before
+// "10組"), then attendance number, then those without a number by reading (the name where there is none);
+// then the names only seen in results, by name.
+bool DB_LearnerBefore(const DB_LEARNER& a, const DB_LEARNER& b);
+// The learners known at `path`, in that order. May wait for a server: call it away from the window's thread.
+// Non-zero on success.
 int DB_KnownLearners(const QString& path, QList<DB_LEARNER>& learners);
 // Sends the runs waiting in this computer's outbox to the server that DB_DefaultPath() names, oldest first.
 // Non-zero when nothing is left waiting (also when the results go to a file).
@@ -191,11 +199,14 @@ void DB_StartOutboxSend();
 // reached gives this computer's rows and DB_ServerProblem() says why. All of these may wait for a server:
 // call them away from the window's thread. Non-zero on success.
 
-// Which runs: one learner's (empty: everyone's) between two days, both included (an invalid day: no limit).
+// Which runs: one learner's (empty: everyone's) between two days, both included (an invalid day: no limit);
+// only those of the learners registered in a class, and only those of the learners listed, when given.
 struct DB_RUN_FILTER {
     QString learner;
     QDate from;
     QDate to;
+    QString className;    // empty: any
+    QStringList learners; // empty: any
 };
 
 // One run of either table. T_Digit's thirteen fields fill the same places of `fields` (its drill number in
@@ -207,6 +218,20 @@ struct DB_RUN {
 };
 // In order of learner, day, table (T_Key first), drill number and run number.
 int DB_ReadRuns(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN>& runs);
+
+// The same runs one at a time, straight from the query, as the values the viewer shows (no record is made);
+// `each` returns false to stop early, which counts as a failure. Unordered, the runs come as the database
+// finds them, without the cost of sorting them all.
+struct DB_RUN_VALUES {
+    QString learner;
+    bool windmill = false;
+    QDate day;
+    int drill = 0;
+    QVariant round, time, speed, errors; // null where the run has none
+    QString rem, cond1, worstKey;
+};
+int DB_EachRun(const QString& path, const DB_RUN_FILTER& filter,
+               const std::function<bool(const DB_RUN_VALUES&)>& each, bool ordered = true);
 
 // What the runs of one learner, drill and course add up to, counted by the database. The course is REM for
 // the windmill ("LEVEL3") and COND1 for T_Key ("2", "4"; "AI", "GA", "NN" or empty for the hiragana drill).
@@ -224,10 +249,11 @@ struct DB_RUN_GROUP {
 };
 int DB_ReadRunGroups(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN_GROUP>& groups);
 
-// Registers learners (a name already registered, in any case, gets the class given) in one transaction, or
-// none of them. Each name must pass DB_ValidLearnerName.
+// Registers learners (a name already registered, in any case, gets the class, number and reading given) and
+// takes others off the list, in one transaction, or does nothing. Each name registered must pass
+// DB_ValidLearnerName. A learner taken off keeps the results.
+int DB_ChangeLearners(const QString& path, const QList<DB_LEARNER>& add, const QStringList& remove);
 int DB_RegisterLearners(const QString& path, const QList<DB_LEARNER>& learners);
-// Takes a learner off the list of registered learners; the learner's results stay.
 int DB_UnregisterLearner(const QString& path, const QString& name);
 
 // Joins a folder and a file name with exactly one separator.

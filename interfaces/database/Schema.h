@@ -27,7 +27,8 @@ const TableDef& digitTableDef();
 const std::vector<const TableDef*>& resultTables();
 
 // Version 2 gave every row its learner and its run id, and added the outbox and the registered learners.
-constexpr int kSchemaVersion = 2;
+// Version 3 gave a registered learner the roster's attendance number and reading (Number, Furigana).
+constexpr int kSchemaVersion = 3;
 
 // The columns the library fills itself, after the record's.
 constexpr const char* kLearnerColumn = "Learner";

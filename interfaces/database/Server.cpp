@@ -10,6 +10,7 @@
 
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include <netdb.h>
 #include <poll.h>
@@ -181,6 +182,54 @@ bool createSchema(QSqlDatabase& db, const QString& where) {
         QStringLiteral("The results tables are missing on %1 and cannot be made here: %2").arg(where, why));
 }
 
+// The steps that bring the server's tables from one version to the next, each in its own transaction.
+struct ServerStep {
+    int from;
+    QStringList sql;
+};
+const std::vector<ServerStep>& serverSteps() {
+    static const std::vector<ServerStep> steps = {
+        {2,
+         {QStringLiteral("ALTER TABLE learners ADD COLUMN IF NOT EXISTS number integer"),
+          QStringLiteral("ALTER TABLE learners ADD COLUMN IF NOT EXISTS furigana citext")}},
+    };
+    return steps;
+}
+
+int readVersion(QSqlQuery& q) {
+    return q.exec(QStringLiteral("SELECT max(version) FROM halvor_schema")) && q.next() ? q.value(0).toInt()
+                                                                                        : 0;
+}
+
+// Brings older tables up to this version when the login may change them; a classroom login may not, and the
+// server's administrator runs tools/classroom-setup instead.
+bool upgradeSchema(QSqlDatabase& db, const QString& where, int version) {
+    QSqlQuery q(db);
+    bool ok = db.transaction() && q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(4711)"));
+    version = ok ? readVersion(q) : version; // another computer may have done it meanwhile
+    for (const ServerStep& step : serverSteps()) {
+        if (!ok || step.from != version)
+            continue;
+        for (const QString& sql : step.sql)
+            ok = ok && q.exec(sql);
+        ok = ok && q.exec(QStringLiteral("UPDATE halvor_schema SET version = %1").arg(step.from + 1));
+        version = step.from + 1;
+    }
+    ok = ok && version == kSchemaVersion && db.commit();
+    if (ok)
+        return true;
+    const QString why = q.lastError().isValid() ? sqlError(q.lastError()) : QString();
+    db.rollback();
+    return fail(
+        Problem::OtherVersion,
+        QStringLiteral("The tables on %1 are of schema version %2 and this login cannot bring them to "
+                       "version %3 (tools/classroom-setup does, as the server's administrator): %4")
+            .arg(where)
+            .arg(version)
+            .arg(kSchemaVersion)
+            .arg(why));
+}
+
 bool checkSchema(QSqlDatabase& db, const QString& where) {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT max(version) FROM halvor_schema"))) {
@@ -190,6 +239,8 @@ bool checkSchema(QSqlDatabase& db, const QString& where) {
         return createSchema(db, where);
     }
     const int version = q.next() ? q.value(0).toInt() : 0;
+    if (version >= 2 && version < kSchemaVersion)
+        return upgradeSchema(db, where, version);
     if (version != kSchemaVersion)
         return fail(Problem::OtherVersion,
                     QStringLiteral("The tables on %1 are of schema version %2; this program "
@@ -408,7 +459,9 @@ QStringList serverSchemaStatements() {
                    .arg(name, drill)
             << QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_drill ON %1 (%2, y4mmdd)").arg(name, drill);
     }
-    sql << QStringLiteral("CREATE TABLE IF NOT EXISTS learners (name citext PRIMARY KEY, class citext)")
+    sql << QStringLiteral(
+               "CREATE TABLE IF NOT EXISTS learners (name citext PRIMARY KEY, class citext, number "
+               "integer, furigana citext)")
         << QStringLiteral("CREATE TABLE IF NOT EXISTS halvor_schema (version integer NOT NULL)")
         << QStringLiteral("INSERT INTO halvor_schema (version) SELECT %1 WHERE NOT EXISTS (SELECT 1 FROM "
                           "halvor_schema)")

@@ -6,7 +6,9 @@
 #include "SqlText.h"
 #include "SqliteFile.h"
 
+#include <QCollator>
 #include <QDir>
+#include <QSet>
 #include <QSettings>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -24,36 +26,47 @@ QString expandHome(const QString& path) {
     return path;
 }
 
-// Registered learners from the Learners table, then the other names seen in the results. The query is the
-// same in both dialects; on the file a row without a learner is the login user's.
-QString knownLearnersSql(Dialect dialect) {
+// Registered learners from the Learners table, then the other names seen in results. The query is the
+// same in both dialects; on the file a row without a learner is the login user's. A file that may not be
+// brought up to date has no number or reading yet.
+QString knownLearnersSql(Dialect dialect, bool withRoster) {
     const bool pg = dialect == Dialect::Postgres;
     const QString learner = pg ? QStringLiteral("learner") : QStringLiteral("COALESCE(Learner, ?)");
-    return QStringLiteral("SELECT name, class, 1 FROM learners UNION "
-                          "SELECT %1, NULL, 0 FROM t_key UNION SELECT %1, NULL, 0 FROM t_digit "
-                          "ORDER BY 3 DESC, 2, 1")
-        .arg(learner);
+    const QString roster = withRoster ? QStringLiteral("number, furigana") : QStringLiteral("NULL, NULL");
+    return QStringLiteral("SELECT name, class, 1, %2 FROM learners UNION "
+                          "SELECT %1, NULL, 0, NULL, NULL FROM t_key UNION "
+                          "SELECT %1, NULL, 0, NULL, NULL FROM t_digit")
+        .arg(learner, roster);
 }
 
-bool readLearners(QSqlDatabase& db, Dialect dialect, QList<DB_LEARNER>& learners,
+bool readLearners(QSqlDatabase& db, Dialect dialect, bool withRoster, QList<DB_LEARNER>& learners,
                   const std::function<bool(const QSqlError&)>& failed) {
     QSqlQuery q(db);
-    bool ok = q.prepare(knownLearnersSql(dialect));
+    bool ok = q.prepare(knownLearnersSql(dialect, withRoster));
     if (dialect == Dialect::Sqlite) {
         q.addBindValue(DB_LoginName());
         q.addBindValue(DB_LoginName());
     }
     if (!ok || !q.exec())
         return failed(q.lastError());
-    QStringList seen;
     while (q.next()) {
         const QString name = q.value(0).toString();
-        // Names compare without regard to case, as the columns do; the registered spelling wins.
-        if (name.isEmpty() || seen.contains(name, Qt::CaseInsensitive))
-            continue;
-        seen << name;
-        learners.append({name, q.value(1).toString(), q.value(2).toInt() == 1});
+        if (!name.isEmpty())
+            learners.append({name, q.value(1).toString(), q.value(2).toInt() == 1, q.value(3).toInt(),
+                             q.value(4).toString()});
     }
+    std::stable_sort(learners.begin(), learners.end(),
+                     [](const DB_LEARNER& a, const DB_LEARNER& b) { return a.registered && !b.registered; });
+    // Names compare without regard to case, as the columns do; the registered spelling wins.
+    QSet<QString> seen;
+    learners.removeIf([&](const DB_LEARNER& l) {
+        const QString key = l.name.toCaseFolded();
+        if (seen.contains(key))
+            return true;
+        seen.insert(key);
+        return false;
+    });
+    std::sort(learners.begin(), learners.end(), DB_LearnerBefore);
     return true;
 }
 
@@ -125,26 +138,60 @@ bool DB_SharedComputer() {
     return DB_Setting(QStringLiteral("Learners/Shared")).toBool();
 }
 
+bool DB_LearnerBefore(const DB_LEARNER& a, const DB_LEARNER& b) {
+    if (a.registered != b.registered)
+        return a.registered;
+    thread_local const QCollator collator = [] {
+        QCollator c(QLocale(QLocale::Japanese, QLocale::Japan));
+        c.setNumericMode(true);
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    const auto compare = [](const QString& x, const QString& y) { return collator.compare(x, y); };
+    if (a.registered) {
+        const QString classA = a.className.trimmed();
+        const QString classB = b.className.trimmed();
+        if (classA.isEmpty() != classB.isEmpty())
+            return classB.isEmpty();
+        if (const int c = compare(classA, classB))
+            return c < 0;
+        if ((a.number > 0) != (b.number > 0))
+            return a.number > 0;
+        if (a.number != b.number)
+            return a.number < b.number;
+        const QString readingA = a.furigana.isEmpty() ? a.name : a.furigana;
+        const QString readingB = b.furigana.isEmpty() ? b.name : b.furigana;
+        if (const int c = compare(readingA, readingB))
+            return c < 0;
+    }
+    return compare(a.name, b.name) < 0;
+}
+
 int DB_KnownLearners(const QString& path, QList<DB_LEARNER>& learners) {
     clearFailure();
+    noteServerAway(Problem::None);
     learners.clear();
     if (DB_IsServerAddress(path)) {
         const bool ok = withServer(path, [&](QSqlDatabase& db) {
             learners.clear();
-            return readLearners(db, Dialect::Postgres, learners, [](const QSqlError& error) {
+            return readLearners(db, Dialect::Postgres, true, learners, [](const QSqlError& error) {
                 return failServerQuery(error, QStringLiteral("The learners cannot be read"));
             });
         });
         if (ok)
             return 1;
         qCInfo(lcDb) << "Showing the learners this computer knows while the server is away";
-        return DB_KnownLearners(DB_LocalPath(), learners);
+        const Problem away = DB_LastProblem();
+        const int local = DB_KnownLearners(DB_LocalPath(), learners);
+        noteServerAway(local ? away : Problem::None);
+        return local;
     }
     ResultsFile file = openResultsFile(path, keyTableDef(), Access::Read);
     if (!file)
         return 0;
-    return readLearners(file.db(), Dialect::Sqlite, learners, [&](const QSqlError& error) {
-        return fail(isBusy(error) ? Problem::Busy : Problem::Failed,
-                    QStringLiteral("The learners in %1 cannot be read: %2").arg(path, sqlError(error)));
-    });
+    return readLearners(
+        file.db(), Dialect::Sqlite, file.learnersCurrent, learners, [&](const QSqlError& error) {
+            return fail(isBusy(error) ? Problem::Busy : Problem::Failed,
+                        QStringLiteral("The learners in %1 cannot be read: %2").arg(path, sqlError(error)));
+        });
 }

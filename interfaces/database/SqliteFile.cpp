@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 
 #include <map>
+#include <vector>
 
 namespace halvor::db {
 
@@ -84,16 +85,29 @@ bool failRead(const QString& path, const QSqlError& error) {
     return fail(Problem::Failed, QStringLiteral("Cannot read the results database %1: %2").arg(path, why));
 }
 
-// The tables beside the results: runs waiting for the server, oldest first, and the registered learners.
+// The tables beside the results: runs waiting for the server, oldest first, and the registered learners;
+// with the columns later versions added to them.
+struct AuxColumn {
+    const char* name;
+    const char* type;
+};
 struct AuxTable {
     const char* name;
     const char* create;
+    std::vector<AuxColumn> added;
 };
-constexpr AuxTable kAuxTables[] = {
-    {"Outbox", "CREATE TABLE Outbox (Seq INTEGER PRIMARY KEY AUTOINCREMENT, RunId TEXT NOT NULL UNIQUE,"
-               " TableName TEXT NOT NULL, Queued TEXT)"},
-    {"Learners", "CREATE TABLE Learners (Name TEXT COLLATE NOCASE PRIMARY KEY, Class TEXT COLLATE NOCASE)"},
-};
+const std::vector<AuxTable>& auxTables() {
+    static const std::vector<AuxTable> all = {
+        {"Outbox",
+         "CREATE TABLE Outbox (Seq INTEGER PRIMARY KEY AUTOINCREMENT, RunId TEXT NOT NULL UNIQUE,"
+         " TableName TEXT NOT NULL, Queued TEXT)",
+         {}},
+        {"Learners",
+         "CREATE TABLE Learners (Name TEXT COLLATE NOCASE PRIMARY KEY, Class TEXT COLLATE NOCASE)",
+         {{"Number", "INTEGER"}, {"Furigana", "TEXT COLLATE NOCASE"}}}, // version 3
+    };
+    return all;
+}
 
 enum class Shape { Missing, Older, Current, Foreign };
 
@@ -106,7 +120,9 @@ struct TableState {
 // first version is someone else's table under our name.
 struct Shapes {
     std::map<const TableDef*, TableState> tables;
-    QStringList missingAux;
+    QStringList missingAux; // whole tables to make
+    QStringList auxColumns; // columns to add to tables that are there
+    bool learnersCurrent = false;
 };
 
 std::optional<Shapes> readShapes(Connection& c, const QString& path) {
@@ -119,18 +135,41 @@ std::optional<Shapes> readShapes(Connection& c, const QString& path) {
     QStringList present;
     while (q.next())
         present << q.value(0).toString().toLower();
-    for (const AuxTable& aux : kAuxTables) {
-        if (!present.contains(QString::fromLatin1(aux.name).toLower()))
-            out.missingAux << QLatin1String(aux.create);
-    }
-    for (const TableDef* def : resultTables()) {
-        if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(QLatin1String(def->name)))) {
+    const auto columnsOf = [&](const char* table) -> std::optional<QStringList> {
+        if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(QLatin1String(table)))) {
             failRead(path, q.lastError());
             return std::nullopt;
         }
         QStringList have;
         while (q.next())
             have << q.value(1).toString().toLower();
+        return have;
+    };
+    for (const AuxTable& aux : auxTables()) {
+        const QString name = QString::fromLatin1(aux.name);
+        if (!present.contains(name.toLower())) {
+            // Made whole, with the columns added since its first version.
+            out.missingAux << QLatin1String(aux.create);
+            for (const AuxColumn& col : aux.added)
+                out.missingAux << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                                      .arg(name, QLatin1String(col.name), QLatin1String(col.type));
+            continue;
+        }
+        const auto have = columnsOf(aux.name);
+        if (!have)
+            return std::nullopt;
+        for (const AuxColumn& col : aux.added) {
+            if (!have->contains(QString::fromLatin1(col.name).toLower()))
+                out.auxColumns << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                                      .arg(name, QLatin1String(col.name), QLatin1String(col.type));
+        }
+    }
+    out.learnersCurrent = present.contains(QStringLiteral("learners")) && out.auxColumns.isEmpty();
+    for (const TableDef* def : resultTables()) {
+        const auto columns = columnsOf(def->name);
+        if (!columns)
+            return std::nullopt;
+        const QStringList& have = *columns;
         TableState state;
         if (!have.isEmpty()) {
             bool foreign = false;
@@ -180,7 +219,7 @@ QStringList plan(const Shapes& shapes) {
     QStringList sql;
     for (const auto& [def, state] : shapes.tables)
         sql << changesFor(*def, state);
-    return sql + shapes.missingAux;
+    return sql + shapes.missingAux + shapes.auxColumns;
 }
 
 const TableDef* foreignTable(const Shapes& shapes) {
@@ -215,19 +254,23 @@ bool execAll(Connection& c, const QString& path, const QStringList& statements) 
 // Creates missing tables and adds missing columns, in one transaction that holds the file against other
 // programs doing the same at the same moment. Nothing is written while any results table is foreign. A file
 // that may not be written is still read as it is, when the table is there.
-bool bringUpToDate(Connection& c, const QString& path, const TableDef& table, bool canWrite, bool* current) {
+bool bringUpToDate(Connection& c, const QString& path, const TableDef& table, bool canWrite,
+                   ResultsFile& file) {
     auto shapes = readShapes(c, path);
     if (!shapes)
         return false;
     const TableState& state = shapes->tables[&table];
-    *current = state.shape == Shape::Current;
+    file.current = state.shape == Shape::Current;
+    file.learnersCurrent = shapes->learnersCurrent;
     if (state.shape == Shape::Foreign)
         return failForeign(path, table, state);
     if (plan(*shapes).isEmpty())
         return true;
     if (const TableDef* other = foreignTable(*shapes))
         return failForeign(path, *other, shapes->tables[other]);
-    if (!canWrite && state.shape == Shape::Older)
+    // A file that may not be written is read as it is while its tables are all there, older or not.
+    if (!canWrite &&
+        (state.shape == Shape::Older || (state.shape == Shape::Current && shapes->missingAux.isEmpty())))
         return true;
     if (!canWrite)
         return fail(Problem::ReadOnly,
@@ -245,7 +288,7 @@ bool bringUpToDate(Connection& c, const QString& path, const TableDef& table, bo
                                      << QStringLiteral("COMMIT"));
     if (!ok)
         QSqlQuery(c.db()).exec(QStringLiteral("ROLLBACK"));
-    *current = ok;
+    file.current = file.learnersCurrent = ok;
     return ok;
 }
 
@@ -303,7 +346,7 @@ ResultsFile openResultsFile(const QString& path, const TableDef& table, Access a
         fail(isBusy(file.db().lastError()) ? Problem::Busy : Problem::CannotOpen,
              QStringLiteral("Cannot open the results database %1: %2")
                  .arg(path, sqlError(file.db().lastError())));
-    ok = ok && bringUpToDate(*file.connection, path, table, canWrite, &file.current);
+    ok = ok && bringUpToDate(*file.connection, path, table, canWrite, file);
     if (ok && access == Access::Write && !canWrite)
         ok = fail(
             Problem::ReadOnly,

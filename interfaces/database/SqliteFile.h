@@ -14,6 +14,7 @@ enum class Access { Read, Write };
 struct ResultsFile {
     std::unique_ptr<Connection> connection; // null when the file could not be opened (failure recorded)
     bool current = false; // the table has every column of this version (a read-only older file may not)
+    bool learnersCurrent = false; // the same for the registered learners' table
     explicit operator bool() const { return connection != nullptr; }
     QSqlDatabase& db() { return connection->db(); }
 };

@@ -84,6 +84,28 @@ Selection selection(const DB_RUN_FILTER& filter, Dialect dialect, bool hasLearne
                 conditions << QStringLiteral("0 = 1");
         }
     }
+    // The class and the list of learners compare as the learner's own column does (without case).
+    const QString learnerIn = dialect == Dialect::Postgres ? QStringLiteral("learner IN (%1)")
+                              : hasLearnerColumn
+                                  ? QStringLiteral("COALESCE(Learner, ?) COLLATE NOCASE IN (%1)")
+                                  : QStringLiteral("? COLLATE NOCASE IN (%1)");
+    const auto restrictTo = [&](const QString& set, const QVariantList& values) {
+        conditions << learnerIn.arg(set);
+        if (dialect == Dialect::Sqlite)
+            s.values << login;
+        s.values << values;
+    };
+    if (!filter.className.isEmpty())
+        restrictTo(QStringLiteral("SELECT Name FROM Learners WHERE Class = ?"), {filter.className.trimmed()});
+    if (!filter.learners.isEmpty()) {
+        QStringList marks;
+        QVariantList names;
+        for (const QString& name : filter.learners) {
+            marks << QStringLiteral("?");
+            names << name;
+        }
+        restrictTo(marks.join(QStringLiteral(", ")), names);
+    }
     if (filter.from.isValid()) {
         conditions << QStringLiteral("Y4mmdd >= ?");
         s.values << filter.from.toString(Qt::ISODate);
@@ -123,41 +145,101 @@ bool failQuery(const QString& path, Dialect dialect, const QString& what, const 
 
 } // namespace
 
-int DB_ReadRuns(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN>& runs) {
-    runs.clear();
-    const bool ok = withResults(path, Access::Read, [&](QSqlDatabase& db, Dialect dialect, bool hasLearner) {
-        runs.clear();
+namespace {
+
+// The runs as the viewer reads them, in order of learner, day, table, drill number and run number; `row` is
+// called with the query on each row and the column numbers of the shape.
+struct RunColumns {
+    int learner, windmill, day, drill, round, rem, cond1, time, speed, errors, worstKey;
+};
+
+// `start` is called before each attempt (a server that went away part way is followed by this computer's
+// file).
+bool eachRun(const QString& path, const DB_RUN_FILTER& filter, bool ordered,
+             const std::function<bool()>& start,
+             const std::function<bool(const QSqlQuery&, const RunColumns&)>& row) {
+    return withResults(path, Access::Read, [&](QSqlDatabase& db, Dialect dialect, bool hasLearner) {
+        if (!start())
+            return fail(Problem::Offline, QStringLiteral("The server went away while the runs were read."));
         const Selection s = selection(filter, dialect, hasLearner);
         QSqlQuery q(db);
         // Course comes along as in the overview's select; the runs are read by their own columns.
         const QString columns = QStringLiteral("Y4mmdd, %1 AS Tavrel, %2 AS Course, Round, REM, COND1, Time, "
                                                "result1, result3, result4, ERR1");
-        const QString around = QStringLiteral("SELECT * FROM (%1) runs ORDER BY Learner, Y4mmdd, Windmill, "
-                                              "Tavrel, Round");
+        const QString around = ordered ? QStringLiteral("SELECT * FROM (%1) runs ORDER BY Learner, Y4mmdd, "
+                                                        "Windmill, Tavrel, Round")
+                                       : QStringLiteral("%1");
         if (!execBoth(q, columns, QString(), around, s))
             return failQuery(path, dialect, QStringLiteral("Reading the runs"), q.lastError());
         const QSqlRecord shape = q.record();
-        std::vector<std::pair<int, const Column<DB_T_KEY>*>> map;
-        for (const auto& col : KeyTable::columns()) {
-            if (const int i = shape.indexOf(QLatin1String(col.name)); i >= 0)
-                map.emplace_back(i, &col);
-        }
-        const int windmill = shape.indexOf(QStringLiteral("Windmill"));
-        const int learner = shape.indexOf(QStringLiteral("Learner"));
+        const auto at = [&](const char* name) { return shape.indexOf(QLatin1String(name)); };
+        const RunColumns c{at("Learner"), at("Windmill"), at("Y4mmdd"), at("Tavrel"),
+                           at("Round"),   at("REM"),      at("COND1"),  at("Time"),
+                           at("result3"), at("result4"),  at("ERR1")};
         while (q.next()) {
-            DB_RUN run;
-            run.learner = q.value(learner).toString();
-            run.windmill = q.value(windmill).toInt() == 1;
-            for (const auto& [i, col] : map)
-                readValue(*col, q.value(i), run.fields);
-            runs.append(std::move(run));
+            if (!row(q, c))
+                return fail(Problem::Failed, QStringLiteral("Reading the runs was stopped."));
         }
         return !q.lastError().isValid() ||
                failQuery(path, dialect, QStringLiteral("Reading the runs"), q.lastError());
     });
+}
+
+} // namespace
+
+int DB_ReadRuns(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN>& runs) {
+    runs.clear();
+    std::vector<std::pair<int, const Column<DB_T_KEY>*>> map;
+    const auto start = [&] {
+        runs.clear();
+        map.clear();
+        return true;
+    };
+    const bool ok = eachRun(path, filter, true, start, [&](const QSqlQuery& q, const RunColumns& c) {
+        if (map.empty()) {
+            const QSqlRecord shape = q.record();
+            for (const auto& col : KeyTable::columns()) {
+                if (const int i = shape.indexOf(QLatin1String(col.name)); i >= 0)
+                    map.emplace_back(i, &col);
+            }
+        }
+        DB_RUN run;
+        run.learner = q.value(c.learner).toString();
+        run.windmill = q.value(c.windmill).toInt() == 1;
+        for (const auto& [i, col] : map)
+            readValue(*col, q.value(i), run.fields);
+        runs.append(std::move(run));
+        return true;
+    });
     if (!ok)
         runs.clear();
     return ok ? 1 : 0;
+}
+
+int DB_EachRun(const QString& path, const DB_RUN_FILTER& filter,
+               const std::function<bool(const DB_RUN_VALUES&)>& each, bool ordered) {
+    DB_RUN_VALUES v;
+    bool delivered = false;
+    // Rows handed on cannot be taken back: a read that must start again on this computer's file fails.
+    const auto start = [&] { return !delivered; };
+    return eachRun(path, filter, ordered, start,
+                   [&](const QSqlQuery& q, const RunColumns& c) {
+                       delivered = true;
+                       v.learner = q.value(c.learner).toString();
+                       v.windmill = q.value(c.windmill).toInt() == 1;
+                       v.day = QDate::fromString(q.value(c.day).toString().left(10), Qt::ISODate);
+                       v.drill = q.value(c.drill).toInt();
+                       v.round = q.value(c.round);
+                       v.rem = q.value(c.rem).toString();
+                       v.cond1 = q.value(c.cond1).toString();
+                       v.time = q.value(c.time);
+                       v.speed = q.value(c.speed);
+                       v.errors = q.value(c.errors);
+                       v.worstKey = q.value(c.worstKey).toString();
+                       return each(v);
+                   })
+               ? 1
+               : 0;
 }
 
 int DB_ReadRunGroups(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN_GROUP>& groups) {
@@ -192,47 +274,56 @@ int DB_ReadRunGroups(const QString& path, const DB_RUN_FILTER& filter, QList<DB_
     return ok ? 1 : 0;
 }
 
-int DB_RegisterLearners(const QString& path, const QList<DB_LEARNER>& learners) {
-    for (const DB_LEARNER& l : learners) {
+int DB_ChangeLearners(const QString& path, const QList<DB_LEARNER>& add, const QStringList& remove) {
+    for (const DB_LEARNER& l : add) {
         if (!DB_ValidLearnerName(l.name))
             return fail(Problem::Failed, QStringLiteral("\"%1\" is not a usable learner name.").arg(l.name));
     }
+    const auto valueOrNull = [](const QVariant& v, bool none) { return none ? QVariant(v.metaType()) : v; };
     return withResults(path, Access::Write,
                        [&](QSqlDatabase& db, Dialect dialect, bool) {
-                           QSqlQuery q(db);
-                           bool ok = db.transaction() &&
-                                     q.prepare(QStringLiteral(
-                                         "INSERT INTO Learners (Name, Class) VALUES (?, ?) "
-                                         "ON CONFLICT (Name) DO UPDATE SET Class = excluded.Class"));
-                           for (const DB_LEARNER& l : learners) {
+                           QSqlQuery upsert(db);
+                           QSqlQuery drop(db);
+                           bool ok =
+                               db.transaction() &&
+                               upsert.prepare(QStringLiteral(
+                                   "INSERT INTO Learners (Name, Class, Number, Furigana) VALUES (?, ?, ?, ?) "
+                                   "ON CONFLICT (Name) DO UPDATE SET Class = excluded.Class, "
+                                   "Number = excluded.Number, Furigana = excluded.Furigana")) &&
+                               drop.prepare(QStringLiteral("DELETE FROM Learners WHERE Name = ?"));
+                           for (const QString& name : remove) {
                                if (!ok)
                                    break;
-                               q.addBindValue(l.name);
-                               q.addBindValue(l.className.trimmed().isEmpty()
-                                                  ? QVariant(QMetaType::fromType<QString>())
-                                                  : QVariant(l.className.trimmed()));
-                               ok = q.exec();
+                               drop.addBindValue(name);
+                               ok = drop.exec();
+                           }
+                           for (const DB_LEARNER& l : add) {
+                               if (!ok)
+                                   break;
+                               const QString className = l.className.trimmed();
+                               const QString furigana = l.furigana.trimmed();
+                               upsert.addBindValue(l.name);
+                               upsert.addBindValue(valueOrNull(className, className.isEmpty()));
+                               upsert.addBindValue(valueOrNull(l.number, l.number <= 0));
+                               upsert.addBindValue(valueOrNull(furigana, furigana.isEmpty()));
+                               ok = upsert.exec();
                            }
                            if (ok && db.commit())
                                return true;
-                           const QSqlError error = q.lastError().isValid() ? q.lastError() : db.lastError();
+                           const QSqlError error = upsert.lastError().isValid() ? upsert.lastError()
+                                                   : drop.lastError().isValid() ? drop.lastError()
+                                                                                : db.lastError();
                            db.rollback();
-                           return failQuery(path, dialect, QStringLiteral("Registering learners"), error);
+                           return failQuery(path, dialect, QStringLiteral("Changing the learners"), error);
                        })
                ? 1
                : 0;
 }
 
+int DB_RegisterLearners(const QString& path, const QList<DB_LEARNER>& learners) {
+    return DB_ChangeLearners(path, learners, {});
+}
+
 int DB_UnregisterLearner(const QString& path, const QString& name) {
-    return withResults(path, Access::Write,
-                       [&](QSqlDatabase& db, Dialect dialect, bool) {
-                           QSqlQuery q(db);
-                           q.prepare(QStringLiteral("DELETE FROM Learners WHERE Name = ?"));
-                           q.addBindValue(name);
-                           return q.exec() ||
-                                  failQuery(path, dialect, QStringLiteral("Unregistering a learner"),
-                                            q.lastError());
-                       })
-               ? 1
-               : 0;
+    return DB_ChangeLearners(path, {}, {name});
 }

@@ -1,20 +1,26 @@
 // A school's results: 100,000 runs of 500 learners over two school years. How long the teacher waits
-// for the class overview, a learner's page and a CSV of every run. Prints medians.
+// for the class overview, a learner's page, a CSV of every run and the reports, and how long the window
+// goes without a repaint while an export runs. Prints medians.
 #include "BenchKit.h"
 #include "Charts.h"
 #include "Database.h"
 #include "Export.h"
-#include "MSChart.h"
+#include "ExportJob.h"
+#include "Report.h"
 #include "Results.h"
 #include "Server.h"
+#include "Window.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <QUuid>
 
 #include <algorithm>
@@ -102,29 +108,35 @@ void measure(const char* where, const QString& path, const QString& scratch) {
         QList<DB_LEARNER> learners;
         QList<DB_RUN_GROUP> groups;
         DB_KnownLearners(path, learners);
-        DB_ReadRunGroups(path, {{}, year.from, year.to}, groups);
+        DB_ReadRunGroups(path, {{}, year.from, year.to, {}, {}}, groups);
         seiseki::buildOverview(learners, groups);
     });
     qsizetype learnerRuns = 0;
     const double page = medianMs(11, [&] {
         QList<DB_RUN> runs;
-        DB_ReadRuns(path, {learner(123), {}, {}}, runs);
+        DB_ReadRuns(path, {learner(123), {}, {}, {}, {}}, runs);
         learnerRuns = runs.size();
-        seiseki::summarize(runs, today);
-        std::unique_ptr<QWidget> box = std::make_unique<QWidget>();
-        seiseki::fillCharts(seiseki::makeCharts(box.get()), runs);
+        seiseki::summarize(runs);
+        seiseki::learnerCharts(runs);
     });
     const double readAll = medianMs(5, [&] {
         QList<DB_RUN> runs;
         DB_ReadRuns(path, {}, runs);
     });
-    qsizetype bytes = 0;
+    qsizetype written = 0;
     const double csv = medianMs(5, [&] {
-        QList<DB_RUN> runs;
-        DB_ReadRuns(path, {}, runs);
-        const QByteArray text = seiseki::runsCsv(runs);
-        bytes = text.size();
-        seiseki::writeWhole(scratch, text, nullptr);
+        seiseki::writeRunsCsv(scratch, {path, {}, {}, false}, {}, &written, nullptr);
+    });
+    const qsizetype bytes = QFileInfo(scratch).size();
+    const double pdf = medianMs(3, [&] {
+        seiseki::ReportData data;
+        QList<DB_RUN_GROUP> groups;
+        DB_KnownLearners(path, data.known);
+        DB_ReadRunGroups(path, {}, groups);
+        DB_ReadRuns(path, {}, data.runs);
+        data.rows = seiseki::buildOverview(data.known, groups);
+        data.today = today;
+        seiseki::writeReportPdf(scratch + QStringLiteral(".pdf"), data, {}, nullptr);
     });
     std::printf("%-62s %10s\n", where, "median ms");
     std::printf("  class overview, every day (%lld rows)                       %10.1f\n", qlonglong(rows),
@@ -132,9 +144,41 @@ void measure(const char* where, const QString& path, const QString& scratch) {
     std::printf("  class overview, this school year                            %10.1f\n", overviewYear);
     std::printf("  a learner's page: read %lld runs, summary, three charts       %10.1f\n",
                 qlonglong(learnerRuns), page);
-    std::printf("  CSV of every run (%lld bytes), read and written             %10.1f\n", qlonglong(bytes),
-                csv);
-    std::printf("    of which reading every run                                %10.1f\n", readAll);
+    std::printf("  CSV of every run (%lld runs, %lld bytes), streamed          %10.1f\n", qlonglong(written),
+                qlonglong(bytes), csv);
+    std::printf("    (reading every run into records, for comparison)          %10.1f\n", readAll);
+    std::printf("  class PDF of every learner, with every run read             %10.1f\n", pdf);
+}
+
+// The window while each export runs on its worker: the longest wait between two ticks of a 10 ms timer on
+// the window's thread, which is how long a repaint would have waited.
+void repaints(const QString& path, const QString& scratch) {
+    seiseki::SeisekiWindow window(path, [] { return QDate(2026, 11, 20); });
+    window.show();
+    if (!QTest::qWaitFor([&] { return !window.loading(); }, 30000))
+        return;
+    for (const auto kind : {seiseki::SeisekiWindow::Export::Csv, seiseki::SeisekiWindow::Export::Pdf,
+                            seiseki::SeisekiWindow::Export::FamilyPdf}) {
+        QElapsedTimer total;
+        total.start();
+        QElapsedTimer sinceTick;
+        sinceTick.start();
+        qint64 longest = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            longest = std::max(longest, sinceTick.elapsed());
+            sinceTick.restart();
+        });
+        tick.start(10);
+        window.exportTo(kind, scratch + (kind == seiseki::SeisekiWindow::Export::Csv ? "" : ".pdf"));
+        if (!QTest::qWaitFor([&] { return !window.exporting(); }, 600000))
+            return;
+        std::printf("  window during the %-10s export: %7.0f ms in all, longest pause %4lld ms\n",
+                    kind == seiseki::SeisekiWindow::Export::Csv   ? "CSV"
+                    : kind == seiseki::SeisekiWindow::Export::Pdf ? "class PDF"
+                                                                  : "family PDF",
+                    double(total.elapsed()), qlonglong(longest));
+    }
 }
 
 } // namespace
@@ -150,7 +194,11 @@ int main(int argc, char** argv) {
     qputenv("VUR_MDB", dir.filePath(QStringLiteral("local.mdb")).toUtf8());
     const QString file = dir.filePath(QStringLiteral("school.mdb"));
     fill(file, QStringLiteral("QSQLITE"), {});
+    // --keep PATH keeps a copy of the school's file, to look at or to measure by hand.
+    if (const qsizetype keep = QCoreApplication::arguments().indexOf(QStringLiteral("--keep")); keep > 0)
+        QFile::copy(file, QCoreApplication::arguments().value(keep + 1));
     measure("100,000 runs of 500 learners, SQLite file", file, dir.filePath(QStringLiteral("all.csv")));
+    repaints(file, dir.filePath(QStringLiteral("window.csv")));
     if (!QCoreApplication::arguments().contains(QStringLiteral("--server")))
         return 0;
 

@@ -1,8 +1,12 @@
 // Seiseki from the command line, as an administrator's script runs it: exit codes with their one-line
 // reasons, and the CSV read back by Python's csv module and compared with the database.
 #include "DbTestKit.h"
+#include "Export.h"
 #include "Results.h"
 #include "RunData.h"
+
+#include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,6 +21,17 @@ using namespace seisekitest;
 namespace {
 
 const QString kOdd = QStringLiteral("Bob \"B\" O'Neil, Jr.");
+const QString kFormula = QStringLiteral("=HYPERLINK(\"http://x.jp\",\"見る\")");
+
+// The bytes in Shift_JIS as Windows writes it, through iconv as a spreadsheet's export would.
+QByteArray toCp932(const QByteArray& utf8) {
+    QProcess iconv;
+    iconv.start(QStringLiteral("iconv"), {"-f", "UTF-8", "-t", "CP932"});
+    iconv.write(utf8);
+    iconv.closeWriteChannel();
+    iconv.waitForFinished(10000);
+    return iconv.readAllStandardOutput();
+}
 
 struct Outcome {
     int exitCode = -1;
@@ -36,6 +51,9 @@ private slots:
     void csvReadsBackInPython();
     void pdfReportsHoldNamesFiguresAndVectorCharts_data();
     void pdfReportsHoldNamesFiguresAndVectorCharts();
+    void classListsImportExactlyOrNotAtAll_data();
+    void classListsImportExactlyOrNotAtAll();
+    void calcKeepsFormulaLikeNamesAsText();
 
 private:
     Outcome seiseki(const QStringList& arguments, const QString& database);
@@ -55,6 +73,7 @@ void TestCli::initTestCase() {
                              {"田中 はると", {2026, 12, 1}, 'H', "AI", 99}};
     for (const Run& run : runs)
         QVERIFY(store(m_db, run));
+    QVERIFY(DB_RegisterLearners(m_db, {{"alice", "1組", true, 1, {}}, {kOdd, "2組", true, 1, {}}}));
     writeFile(path(QStringLiteral("letter.txt")), "Dear teacher,\n");
 }
 
@@ -80,6 +99,9 @@ void TestCli::exitCodes_data() {
     QTest::newRow("csv written") << QStringList{"--csv", "out.csv"} << "" << 0 << "5件";
     QTest::newRow("one learner, any case")
         << QStringList{"--csv", "out.csv", "--learner", "ALICE"} << "" << 0 << "2件";
+    QTest::newRow("one class") << QStringList{"--csv", "out.csv", "--class", "2組"} << "" << 0 << "2件";
+    QTest::newRow("a class nobody is in") << QStringList{"--csv", "out.csv", "--class", "9組"} << "" << 2
+                                          << "「9組」という クラスは ありません (つかえるのは 1組、2組)";
     QTest::newRow("unknown option") << QStringList{"--cvs", "out.csv"} << "" << 2 << "--cvs";
     QTest::newRow("from after to") << QStringList{"--csv",      "o.csv", "--from",
                                                   "2026-05-01", "--to",  "2026-04-01"}
@@ -114,6 +136,9 @@ void TestCli::exitCodes() {
     const QString line = exitCode == 0 ? o.out : o.err;
     QVERIFY2(line.endsWith(QLatin1Char('\n')) && line.count(QLatin1Char('\n')) == 1, qPrintable(line));
     QVERIFY2(line.contains(reason), qPrintable(line));
+    // The one line is Japanese; the technical reason stays in the log.
+    QVERIFY2(!line.contains(QRegularExpression("(?i)\\b(cannot|failed|server|error|database|not)\\b")),
+             qPrintable(line));
     QCOMPARE(readAll(path("letter.txt")), QByteArray("Dear teacher,\n"));
 }
 
@@ -125,6 +150,7 @@ void TestCli::csvReadsBackInPython_data() {
         << QStringList{"--learner", kOdd, "--from", "2026-04-01", "--to", "2027-03-31"} << kOdd;
     QTest::newRow("a Japanese name") << QStringList{"--learner", "田中 はると"}
                                      << QStringLiteral("田中 はると");
+    QTest::newRow("one class") << QStringList{"--class", "1組"} << QStringLiteral("alice");
 }
 
 void TestCli::csvReadsBackInPython() {
@@ -139,7 +165,9 @@ void TestCli::csvReadsBackInPython() {
     QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
     const QJsonObject got = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
 
-    DB_RUN_FILTER filter{learner, {}, {}};
+    DB_RUN_FILTER filter{filters.contains("--class") ? QString() : learner, {}, {}, {}, {}};
+    if (filters.contains("--class"))
+        filter.className = filters.last();
     if (filters.contains("--from")) {
         filter.from = QDate(2026, 4, 1);
         filter.to = QDate(2027, 3, 31);
@@ -172,21 +200,29 @@ void TestCli::pdfReportsHoldNamesFiguresAndVectorCharts_data() {
     QTest::newRow("learner") << QStringList{"--learner", "alice", "--from", "2026-03-01"}
                              << QStringList{"alice さんの れんしゅうの きろく",
                                             "2026/03/01 から",
-                                            "風車 これまでの練習結果",
-                                            "ひらがなローマ字入力グラフ",
+                                            "クラス: 1組",
+                                            "できるように なった こと",
+                                            "風車 さいこう速度",
                                             "レベル3",
-                                            "150",
-                                            "120"};
-    QTest::newRow("class") << QStringList{}
-                           << QStringList{
-                                  "クラスの れんしゅうの きろく", "すべての 日", kOdd, "田中 はると", "70.5",
-                                  "ひとりずつの ようす"};
+                                            "回／分",
+                                            "1 / 1 ページ"};
+    QTest::newRow("class") << QStringList{} << QStringList{"クラスの れんしゅうの きろく",
+                                                           "すべての 日",
+                                                           kOdd,
+                                                           "田中 はると",
+                                                           "70.5",
+                                                           "あいうえお",
+                                                           "ひとりずつの ようす",
+                                                           "1 / 1 ページ"};
+    QTest::newRow("one class") << QStringList{"--class", "2組"}
+                               << QStringList{"クラスの れんしゅうの きろく 2組", "クラス: 2組", kOdd,
+                                              "1 / 1 ページ"};
 }
 
 void TestCli::pdfReportsHoldNamesFiguresAndVectorCharts() {
     QFETCH(QStringList, filters);
     QFETCH(QStringList, expected);
-    const QString pdf = path(QStringLiteral("%1.pdf").arg(QTest::currentDataTag()));
+    const QString pdf = path(QStringLiteral("%1.pdf").arg(QTest::currentDataTag()).replace(' ', '_'));
     const Outcome o = seiseki(QStringList{"--pdf", pdf} + filters, m_db);
     QVERIFY2(o.exitCode == 0, qPrintable(o.err));
     const auto run = [](const QString& program, const QStringList& arguments) {
@@ -199,13 +235,83 @@ void TestCli::pdfReportsHoldNamesFiguresAndVectorCharts() {
     const QString text = run("pdftotext", {"-enc", "UTF-8", pdf, "-"}).simplified();
     for (const QString& t : expected)
         QVERIFY2(text.contains(t.simplified()), qPrintable(t + " not in: " + text.left(600)));
+    QVERIFY2(!text.contains(QStringLiteral("田中 はると")) || !filters.contains("--class"),
+             "another class's learner");
     // Drawn as vectors: the page holds no pictures.
     const QStringList images = run("pdfimages", {"-list", pdf}).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(images.size(), 2); // the two header lines only
-    const QString page =
-        qEnvironmentVariable("HALVOR_SCREENSHOTS") + "/seiseki_report_" + QTest::currentDataTag();
+    const QString page = qEnvironmentVariable("HALVOR_SCREENSHOTS") + "/seiseki_report_" +
+                         QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_');
     run("pdftoppm", {"-png", "-r", "60", "-f", "1", "-l", "1", "-singlefile", pdf, page});
     QVERIFY(QFileInfo::exists(page + ".png"));
+}
+
+void TestCli::classListsImportExactlyOrNotAtAll_data() {
+    QTest::addColumn<QByteArray>("roster");
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("registered"); // class/number/name/reading, in the class list's order
+    // 氏名,番号,ふりがな as a Japanese spreadsheet saves it (Shift_JIS); 髙 is one of CP932's own.
+    const QByteArray sjis = QString::fromUtf8("氏名,番号,ふりがな\r\n髙野　剛,2,たかの つよし\r\n"
+                                              "伊藤 彩子,1,いとう あやこ\r\n")
+                                .toUtf8();
+    QTest::newRow("Shift_JIS with 氏名, 番号 and ふりがな, into a class")
+        << toCp932(sjis) << "3年1組" << 0
+        << QStringList{"3年1組/1/伊藤 彩子/いとう あやこ", "3年1組/2/髙野　剛/たかの つよし"};
+    QTest::newRow("a line that cannot be registered: nothing is")
+        << QByteArray("名前\nゆき\n" + QByteArray(40, 'x') + "\n") << "" << 2 << QStringList{};
+}
+
+void TestCli::classListsImportExactlyOrNotAtAll() {
+    QFETCH(QByteArray, roster);
+    QFETCH(QString, className);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, registered);
+    const QString db = path(QStringLiteral("roster-%1.mdb").arg(exitCode));
+    const QString file = path(QStringLiteral("名簿.csv"));
+    writeFile(file, roster);
+    QStringList arguments{"--import-class-list", file};
+    if (!className.isEmpty())
+        arguments << "--class" << className;
+    const Outcome o = seiseki(arguments, db);
+    QCOMPARE(o.exitCode, exitCode);
+    QCOMPARE((exitCode == 0 ? o.out : o.err).count('\n'), 1);
+    QList<DB_LEARNER> learners;
+    QVERIFY(DB_KnownLearners(db, learners));
+    QStringList got;
+    for (const DB_LEARNER& l : learners)
+        got << QStringLiteral("%1/%2/%3/%4").arg(l.className).arg(l.number).arg(l.name, l.furigana);
+    QCOMPARE(got, registered);
+}
+
+void TestCli::calcKeepsFormulaLikeNamesAsText() {
+    if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
+        QSKIP("LibreOffice Calc (soffice) is not installed; tools/install-deps installs it");
+    const QString db = path(QStringLiteral("formula.mdb"));
+    for (const QString& name : {kFormula, QStringLiteral("+81 3"), QStringLiteral("@ゆき")})
+        QVERIFY(store(db, {name, {2026, 12, 1}, 'W', "1", 40}));
+    const QString csv = path(QStringLiteral("formula.csv"));
+    QCOMPARE(seiseki({"--csv", csv}, db).exitCode, 0);
+    // Calc reads the file as a teacher's double click would (UTF-8, comma), and saves what it understood.
+    QProcess calc;
+    calc.setWorkingDirectory(m_dir.path());
+    calc.start(QStringLiteral("soffice"),
+               {"-env:UserInstallation=file://" + path("lo-profile"), "--headless", "--convert-to", "fods",
+                "--infilter=CSV:44,34,76,1", "--outdir", m_dir.path(), csv});
+    QVERIFY(calc.waitForFinished(180000));
+    const QString sheet = QString::fromUtf8(readAll(path(QStringLiteral("formula.fods"))));
+    QVERIFY2(!sheet.isEmpty(), calc.readAllStandardError().constData());
+    QVERIFY2(!sheet.contains(QStringLiteral("table:formula")), "a name became a formula");
+    QVERIFY2(!sheet.contains(QStringLiteral("xlink:href")), "a name became a link");
+    QVERIFY(sheet.contains(QStringLiteral("HYPERLINK(&quot;http://x.jp&quot;,&quot;見る&quot;)")));
+    QVERIFY(sheet.contains(QStringLiteral("@ゆき")));
+    // Read back by Seiseki, the apostrophe is gone again.
+    const QList<QStringList> records = parseCsv(QString::fromUtf8(readAll(csv)));
+    QStringList names;
+    for (qsizetype r = 1; r < records.size(); ++r)
+        names << records[r].first();
+    names.sort();
+    QCOMPARE(names, (QStringList{"+81 3", kFormula, "@ゆき"}));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

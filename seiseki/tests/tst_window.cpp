@@ -1,18 +1,24 @@
 // The viewer's window on the offscreen platform: the first page it opens, the overview's sorting and
 // filters, a learner's page, the learners' management, and what a teacher sees when the server is away.
+#include "App.h"
+#include "ChartView.h"
 #include "DbTestKit.h"
+#include "Export.h"
 #include "LearnersDialog.h"
-#include "MSChart.h"
+#include "RosterDialog.h"
 #include "RunData.h"
 #include "Window.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDialogButtonBox>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -37,6 +43,13 @@ const QList<Run> kClass = {
     {"田中 はると", {2026, 12, 1}, 'W', "1", 40},
 };
 
+// A class as a roster gives it: numbers out of the names' order, one learner without a number.
+const QList<DB_LEARNER> kRoster = {{"alice", "1組", true, 3, "ありす"},
+                                   {"Bob", "1組", true, 1, "ぼぶ"},
+                                   {"田中 はると", "2組", true, 1, "たなか はると"},
+                                   {"上田 そら", "1組", true, 2, "うえだ そら"},
+                                   {"伊藤 あや", "1組", true, 0, "いとう あや"}};
+
 void screenshot(QWidget& w, const QString& name) {
     const QString dir = qEnvironmentVariable("HALVOR_SCREENSHOTS");
     if (!dir.isEmpty())
@@ -52,15 +65,24 @@ private slots:
     void cleanup();
     void theFirstPageFollowsWhatTheDatabaseHolds_data();
     void theFirstPageFollowsWhatTheDatabaseHolds();
-    void theOverviewSortsFiltersAndOpensALearner();
-    void aRangeWithFromAfterToIsRefused();
+    void theOverviewListsTheClassInRosterOrderAndSorts();
+    void theClassFilterAndTheSearchNarrowTheOverview();
+    void aLearnersPageSpeaksOfThePeriodChosen();
+    void steppingTheStartPastTheEndTakesTheEndAlong();
     void theServerAwayShowsLocalRowsAndARetry();
-    void learnersAreRegisteredImportedAndRemoved();
+    void exportsWriteWhatTheScreenShows_data();
+    void exportsWriteWhatTheScreenShows();
+    void theExportKeyWorksFromTheSearchBox();
+    void noColumnIsCutAtTheDefaultSize();
+    void learnersAreRegisteredImportedUndoneAndRemovedAfterAsking();
+    void theRosterPreviewShowsWhatWillBeRegistered();
+    void qtsOwnDialogsSpeakJapanese();
 
 private:
     // The window once its first read is shown.
     std::unique_ptr<SeisekiWindow> open(const QString& database);
     bool waitLoaded(SeisekiWindow& w);
+    void storeClass();
 
     QString m_base = scratchBase(); // before init() points VUR_MDB into each test's own folder
     std::optional<QTemporaryDir> m_dir;
@@ -75,6 +97,12 @@ void TestWindow::init() {
 
 void TestWindow::cleanup() {
     m_dir.reset();
+}
+
+void TestWindow::storeClass() {
+    for (const Run& run : kClass)
+        QVERIFY(store(m_db, run));
+    QVERIFY(DB_RegisterLearners(m_db, kRoster));
 }
 
 bool TestWindow::waitLoaded(SeisekiWindow& w) {
@@ -92,6 +120,17 @@ std::unique_ptr<SeisekiWindow> TestWindow::open(const QString& database) {
         qWarning("the window is still reading");
     return w;
 }
+
+namespace {
+
+QStringList column(QAbstractItemModel* model, int c) {
+    QStringList out;
+    for (int r = 0; r < model->rowCount(); ++r)
+        out << model->index(r, c).data().toString();
+    return out;
+}
+
+} // namespace
 
 void TestWindow::theFirstPageFollowsWhatTheDatabaseHolds_data() {
     QTest::addColumn<int>("runs"); // how many of the class's runs are stored
@@ -119,68 +158,114 @@ void TestWindow::theFirstPageFollowsWhatTheDatabaseHolds() {
     }
 }
 
-void TestWindow::theOverviewSortsFiltersAndOpensALearner() {
-    for (const Run& run : kClass)
-        QVERIFY(store(m_db, run));
+void TestWindow::theOverviewListsTheClassInRosterOrderAndSorts() {
+    storeClass();
     auto w = open(m_db);
     auto* table = w->findChild<QTableView*>("tblOverview");
     QAbstractItemModel* model = table->model();
-    QCOMPARE(model->rowCount(), 3);
+    // Class, then number, then those without one by reading; not the names' code points.
+    QCOMPARE(column(model, kNameColumn),
+             (QStringList{"Bob", "上田 そら", "alice", "伊藤 あや", "田中 はると"}));
+    QCOMPARE(column(model, kNumberColumn), (QStringList{"1", "2", "3", "", "1"}));
     screenshot(*w, QStringLiteral("overview"));
+    // Windmill level 3's best speed, either way: the learners with none stay last.
+    const int level3 = kFirstFigureColumn + 3;
+    table->sortByColumn(level3, Qt::DescendingOrder);
+    QCOMPARE(column(model, level3).mid(0, 2), (QStringList{"150", ""}));
+    table->sortByColumn(level3, Qt::AscendingOrder);
+    QCOMPARE(column(model, level3).first(), QStringLiteral("150"));
+    QCOMPARE(column(model, level3).last(), QString());
+    // The last day, newest first, then back to the roster's order by the number.
+    table->sortByColumn(model->columnCount() - 1, Qt::DescendingOrder);
+    QCOMPARE(column(model, model->columnCount() - 1).first(), QStringLiteral("2026/12/07"));
+    QCOMPARE(column(model, model->columnCount() - 1).last(), QString());
+    table->sortByColumn(kNumberColumn, Qt::AscendingOrder);
+    QCOMPARE(column(model, kNameColumn).first(), QStringLiteral("Bob"));
+}
 
-    // Windmill level 3's best speed, highest first: alice (150) before the learners with none.
-    table->sortByColumn(5, Qt::DescendingOrder);
-    QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("alice"));
-    QCOMPARE(model->index(0, 5).data().toString(), QStringLiteral("150"));
-    w->findChild<QLineEdit*>("txtName")->setText(QStringLiteral("はると"));
-    QCOMPARE(model->rowCount(), 1);
-    w->findChild<QLineEdit*>("txtName")->clear();
-
-    // This school year leaves out 31 March: Bob's block run goes, alice's windmill count drops to 3.
+void TestWindow::theClassFilterAndTheSearchNarrowTheOverview() {
+    storeClass();
+    auto w = open(m_db);
+    QAbstractItemModel* model = w->findChild<QTableView*>("tblOverview")->model();
+    auto* classes = w->findChild<QComboBox*>("comClass");
+    QCOMPARE(classes->count(), 3); // every class, 1組, 2組
+    classes->setCurrentIndex(classes->findText(QStringLiteral("2組")));
+    QCOMPARE(column(model, kNameColumn), QStringList{"田中 はると"});
+    classes->setCurrentIndex(0);
+    auto* search = w->findChild<QLineEdit*>("txtName");
+    // A reading typed in katakana with a full-width space; a name typed without its space.
+    search->setText(QStringLiteral("タナカ　ハルト"));
+    QCOMPARE(column(model, kNameColumn), QStringList{"田中 はると"});
+    search->setText(QStringLiteral("上田そら"));
+    QCOMPARE(column(model, kNameColumn), QStringList{"上田 そら"});
+    search->setText(QStringLiteral("ALI"));
+    QCOMPARE(column(model, kNameColumn), QStringList{"alice"});
+    // A new read (another period) keeps the class and the search.
+    classes->setCurrentIndex(classes->findText(QStringLiteral("1組")));
     w->findChild<QComboBox*>("comRange")->setCurrentIndex(int(Range::SchoolYear));
     QVERIFY(waitLoaded(*w));
-    table->sortByColumn(0, Qt::AscendingOrder);
-    QCOMPARE(model->index(0, 2).data().toString(), QStringLiteral("3"));
-    QCOMPARE(model->index(1, 10).data().toString(), QStringLiteral("0"));
+    QCOMPARE(classes->currentText(), QStringLiteral("1組"));
+    QCOMPARE(column(model, kNameColumn), QStringList{"alice"});
+    screenshot(*w, QStringLiteral("overview_filtered"));
+}
 
-    emit table->activated(model->index(0, 3));
+void TestWindow::aLearnersPageSpeaksOfThePeriodChosen() {
+    storeClass();
+    auto w = open(m_db);
+    w->findChild<QComboBox*>("comRange")->setCurrentIndex(int(Range::SchoolYear));
     QVERIFY(waitLoaded(*w));
-    QCOMPARE(w->learner(), QStringLiteral("alice"));
-    QCOMPARE(w->findChild<QLabel*>("lblSummary")->text(),
-             QStringLiteral("さいごの 1週間で 風車 レベル3の さいこう速度が 128 から 150 に あがりました。 "
-                            "さいごの 1週間に 4回 れんしゅうしました。"));
-    QCOMPARE(w->findChild<CMSChart*>("chtWindmill")->GetRowCount(), 3);
-    QCOMPARE(w->findChild<CMSChart*>("chtBlocks")->GetRowCount(), 2);
-    QCOMPARE(w->findChild<CMSChart*>("chtHiragana")->GetRowCount(), 2);
+    w->showLearner(QStringLiteral("alice"));
+    QVERIFY(waitLoaded(*w));
+    QCOMPARE(
+        w->findChild<QLabel*>("lblSummary")->text(),
+        QStringLiteral("この きかんに 4日、 7回 れんしゅうしました。 風車 レベル3の さいこう速度が 1分に "
+                       "128回 から 150回 に あがりました。"));
+    QVERIFY(w->findChild<QLabel*>("lblLearner")->text().contains(QStringLiteral("（1組 3番）")));
+    const auto chart = [&](const char* name) { return w->findChild<ChartView*>(name)->chart(); };
+    QCOMPARE(chart("chtWindmill").seriesNames, (QStringList{"レベル3", "レベル5"}));
+    QCOMPARE(chart("chtWindmill").rowLabels, (QStringList{"2026/11/20", "2026/12/04", "2026/12/07"}));
+    QCOMPARE(chart("chtBlocks").seriesNames, (QStringList{"2文字", "4文字"}));
+    QCOMPARE(chart("chtHiragana").seriesNames, (QStringList{"あいうえお", "濁音"}));
     auto* runs = w->findChild<QTableWidget*>("tblRuns");
     QCOMPARE(runs->rowCount(), 7);
-    QCOMPARE(runs->item(0, 0)->text(), QStringLiteral("2026-12-07")); // newest first
+    QCOMPARE(runs->item(0, 0)->text(), QStringLiteral("2026/12/07")); // newest first, the one form of date
     screenshot(*w, QStringLiteral("learner"));
+    // The first term: nothing practised, and the page says so of that period.
+    w->findChild<QComboBox*>("comRange")->setCurrentIndex(int(Range::Term1));
+    QVERIFY(waitLoaded(*w));
+    QCOMPARE(w->findChild<QLabel*>("lblSummary")->text(),
+             QStringLiteral("この きかんには れんしゅうの きろくが ありません。"));
+    QVERIFY(!chart("chtBlocks").hasValues());
     w->resize(800, 600);
-    QApplication::processEvents();
+    w->findChild<QComboBox*>("comRange")->setCurrentIndex(int(Range::All));
+    QVERIFY(waitLoaded(*w));
     screenshot(*w, QStringLiteral("learner_800x600"));
-
     QTest::mouseClick(w->findChild<QPushButton*>("cmdBack"), Qt::LeftButton);
     QVERIFY(waitLoaded(*w));
     QVERIFY(w->learner().isEmpty());
 }
 
-void TestWindow::aRangeWithFromAfterToIsRefused() {
-    for (const Run& run : kClass)
-        QVERIFY(store(m_db, run));
+void TestWindow::steppingTheStartPastTheEndTakesTheEndAlong() {
+    storeClass();
     auto w = open(m_db);
     w->findChild<QComboBox*>("comRange")->setCurrentIndex(int(Range::Custom));
     QVERIFY(waitLoaded(*w));
-    w->findChild<QDateEdit*>("dtFrom")->setDate(QDate(2026, 12, 5));
+    auto* from = w->findChild<QDateEdit*>("dtFrom");
+    auto* to = w->findChild<QDateEdit*>("dtTo");
+    to->setDate(QDate(2026, 12, 1));
     QVERIFY(waitLoaded(*w));
-    w->findChild<QDateEdit*>("dtTo")->setDate(QDate(2026, 12, 1));
-    QVERIFY(!w->loading());
-    QVERIFY(w->findChild<QLabel*>("lblRangeProblem")->text().contains(QStringLiteral("あと")));
-    QCOMPARE(w->findChild<QTableView*>("tblOverview")->model()->rowCount(), 3); // the rows on show stay
-    screenshot(*w, QStringLiteral("range_refused"));
-    w->findChild<QDateEdit*>("dtTo")->setDate(QDate(2026, 12, 8));
+    from->setDate(QDate(2026, 12, 5));
     QVERIFY(waitLoaded(*w));
-    QVERIFY(w->findChild<QLabel*>("lblRangeProblem")->text().isEmpty());
+    QCOMPARE(to->date(), QDate(2026, 12, 5));
+    QCOMPARE(w->shown().filter.from, QDate(2026, 12, 5));
+    QCOMPARE(w->shown().filter.to, QDate(2026, 12, 5));
+    to->setDate(QDate(2026, 3, 31));
+    QVERIFY(waitLoaded(*w));
+    QCOMPARE(from->date(), QDate(2026, 3, 31));
+    // What the fields say is what the table shows: alice's and Bob's runs of 31 March.
+    QCOMPARE(
+        w->findChild<QTableView*>("tblOverview")->model()->index(2, kFirstFigureColumn).data().toString(),
+        QStringLiteral("1"));
 }
 
 void TestWindow::theServerAwayShowsLocalRowsAndARetry() {
@@ -197,37 +282,186 @@ void TestWindow::theServerAwayShowsLocalRowsAndARetry() {
     QVERIFY(w->findChild<QFrame*>("fraServer")->isVisible());
 }
 
-void TestWindow::learnersAreRegisteredImportedAndRemoved() {
+void TestWindow::exportsWriteWhatTheScreenShows_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("learner");      // empty: the overview, filtered to 1組 and sorted by name
+    QTest::addColumn<QStringList>("expected"); // the CSV's learners line by line, or texts of the PDF
+    QTest::newRow("CSV of the class shown, in the order shown")
+        << int(SeisekiWindow::Export::Csv) << ""
+        << QStringList{"alice 2026-11-02", "alice 2026-11-02", "alice 2026-11-20", "alice 2026-12-04",
+                       "alice 2026-12-07", "alice 2026-12-07", "alice 2026-12-07", "Bob 2026-04-01"};
+    QTest::newRow("CSV of a learner, newest first")
+        << int(SeisekiWindow::Export::Csv) << "Bob" << QStringList{"Bob 2026-04-01"};
+    QTest::newRow("class PDF of the rows shown")
+        << int(SeisekiWindow::Export::Pdf) << ""
+        << QStringList{"クラスの れんしゅうの きろく 1組", "クラス: 1組", "alice", "Bob", "1 / 1 ページ"};
+    QTest::newRow("a page for each family")
+        << int(SeisekiWindow::Export::FamilyPdf) << ""
+        << QStringList{"alice さんの れんしゅうの きろく", "伊藤 あや さんの れんしゅうの きろく",
+                       "Bob さんの れんしゅうの きろく", "4 / 4 ページ"};
+}
+
+void TestWindow::exportsWriteWhatTheScreenShows() {
+    QFETCH(int, kind);
+    QFETCH(QString, learner);
+    QFETCH(QStringList, expected);
+    storeClass();
+    auto w = open(m_db);
+    w->findChild<QComboBox*>("comRange")->setCurrentIndex(int(Range::SchoolYear));
+    QVERIFY(waitLoaded(*w));
+    if (learner.isEmpty()) {
+        auto* classes = w->findChild<QComboBox*>("comClass");
+        classes->setCurrentIndex(classes->findText(QStringLiteral("1組")));
+        // 1組's four by reading; two of them have run this school year, alice and Bob.
+        w->findChild<QTableView*>("tblOverview")->sortByColumn(kNameColumn, Qt::AscendingOrder);
+    } else {
+        w->showLearner(learner);
+        QVERIFY(waitLoaded(*w));
+    }
+    const bool csv = kind == int(SeisekiWindow::Export::Csv);
+    const QString file = m_dir->filePath(csv ? QStringLiteral("out.csv") : QStringLiteral("out.pdf"));
+    QSignalSpy done(w.get(), &SeisekiWindow::exported);
+    w->exportTo(SeisekiWindow::Export(kind), file);
+    QVERIFY(w->exporting());
+    QVERIFY(done.wait(30000));
+    QVERIFY2(done.first().at(0).toBool(), qPrintable(done.first().at(1).toString()));
+    // The teacher is told where the file went.
+    QVERIFY(w->findChild<QLabel*>("lblExported")->text().contains(file));
+    screenshot(*w, QStringLiteral("exported"));
+    QStringList got;
+    if (csv) {
+        const QList<QStringList> records = parseCsv(QString::fromUtf8(readAll(file)));
+        for (qsizetype r = 1; r < records.size(); ++r)
+            got << records[r][0] + ' ' + records[r][1];
+        QCOMPARE(got, expected);
+        return;
+    }
+    QProcess text;
+    text.start("pdftotext", {"-enc", "UTF-8", file, "-"});
+    QVERIFY(text.waitForFinished(30000));
+    const QString pdf = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    for (const QString& t : expected)
+        QVERIFY2(pdf.contains(t), qPrintable(t + " not in: " + pdf.left(400)));
+    QVERIFY(!pdf.contains(QStringLiteral("田中 はると")));
+}
+
+void TestWindow::theExportKeyWorksFromTheSearchBox() {
+    storeClass();
+    auto w = open(m_db);
+    QStringList asked;
+    w->askFile = [&](const QString& title, const QString&, const QString&) {
+        asked << title;
+        return QString();
+    };
+    auto* search = w->findChild<QLineEdit*>("txtName");
+    w->activateWindow();
+    search->setFocus();
+    QTest::keyClicks(search, QStringLiteral("ali"));
+    QTest::keyClick(search, Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(asked, QStringList{QStringLiteral("CSVに 書きだす")});
+    QCOMPARE(search->text(), QStringLiteral("ali"));
+}
+
+void TestWindow::noColumnIsCutAtTheDefaultSize() {
+    storeClass();
+    // A longer name and class than the others, as a school may have.
+    QVERIFY(DB_RegisterLearners(m_db, {{"佐々木 ひまわり", "6年2組", true, 12, {}}}));
+    auto w = open(m_db);
+    QCOMPARE(w->size(), QSize(1024, 720));
+    auto* table = w->findChild<QTableView*>("tblOverview");
+    QApplication::processEvents();
+    // Every column in view, none narrower than its text.
+    QVERIFY2(table->horizontalHeader()->length() <= table->viewport()->width(),
+             qPrintable(QString::number(table->horizontalHeader()->length())));
+    QAbstractItemModel* model = table->model();
+    const QFontMetrics cells(table->font());
+    const QFontMetrics headers(table->horizontalHeader()->font());
+    for (int c = 0; c < model->columnCount(); ++c) {
+        int widest = 0;
+        for (const QString& line : model->headerData(c, Qt::Horizontal).toString().split('\n'))
+            widest = std::max(widest, headers.horizontalAdvance(line));
+        for (int r = 0; r < model->rowCount(); ++r)
+            widest = std::max(widest, cells.horizontalAdvance(model->index(r, c).data().toString()));
+        QVERIFY2(
+            table->columnWidth(c) >= widest + 4,
+            qPrintable(QStringLiteral("column %1: %2 < %3").arg(c).arg(table->columnWidth(c)).arg(widest)));
+    }
+}
+
+void TestWindow::learnersAreRegisteredImportedUndoneAndRemovedAfterAsking() {
     QVERIFY(store(m_db, kClass.first()));
+    QVERIFY(DB_RegisterLearners(m_db, {{"はると", "1組", true, 5, "はると"}}));
     LearnersDialog dialog(m_db);
     dialog.show();
     auto* list = dialog.findChild<QTableWidget*>("lbxLearners");
-    QCOMPARE(list->rowCount(), 1); // alice, seen in results
+    QCOMPARE(list->rowCount(), 2); // はると registered, alice seen in results
     dialog.findChild<QLineEdit*>("txtNewName")->setText(QStringLiteral("ゆき"));
     dialog.findChild<QLineEdit*>("txtNewClass")->setText(QStringLiteral("1組"));
     QTest::mouseClick(dialog.findChild<QPushButton*>("cmdAdd"), Qt::LeftButton);
-    const QString classList = m_dir->filePath(QStringLiteral("class.txt"));
-    writeFile(classList, "alice\t2組\nはると\t2組\n"
-                         "\x01"
-                         "bad\t2組\n");
-    dialog.importClassList(classList);
-    QVERIFY(dialog.findChild<QLabel*>("lblMessage")->text().contains(QStringLiteral("3行目")));
-    QCOMPARE(list->rowCount(), 3);
+    const auto known = [&] {
+        QList<DB_LEARNER> learners;
+        DB_KnownLearners(m_db, learners);
+        QStringList got;
+        for (const DB_LEARNER& l : learners)
+            got << QStringLiteral("%1/%2/%3").arg(l.name, l.className).arg(l.number);
+        return got;
+    };
+    const QStringList before = known();
+    // An import that moves はると and adds そら, undone as one.
+    dialog.importLearners({{"はると", "2組", true, 1, "はると"}, {"そら", "2組", true, 2, "そら"}});
+    QCOMPARE(known(), (QStringList{"ゆき/1組/0", "はると/2組/1", "そら/2組/2", "alice//0"}));
     screenshot(dialog, QStringLiteral("learners"));
-    // Taking alice off the list keeps her run, and her name as one seen in the results.
-    const QList<QTableWidgetItem*> alice = list->findItems(QStringLiteral("alice"), Qt::MatchExactly);
-    QCOMPARE(alice.size(), 1);
-    list->setCurrentCell(alice.first()->row(), 0);
+    auto* undo = dialog.findChild<QPushButton*>("cmdUndo");
+    QVERIFY(undo->isEnabled());
+    QTest::mouseClick(undo, Qt::LeftButton);
+    QCOMPARE(known(), before);
+    QVERIFY(!undo->isEnabled());
+    // Taking ゆき off asks first: "no" keeps her, "yes" takes her off and keeps her runs.
+    QStringList asked;
+    bool answer = false;
+    dialog.confirmRemoval = [&](const QString& name) {
+        asked << name;
+        return answer;
+    };
+    list->setCurrentCell(list->findItems(QStringLiteral("ゆき"), Qt::MatchExactly).first()->row(), 0);
     QTest::mouseClick(dialog.findChild<QPushButton*>("cmdRemove"), Qt::LeftButton);
-    QList<DB_LEARNER> learners;
-    QVERIFY(DB_KnownLearners(m_db, learners));
-    QStringList got;
-    for (const DB_LEARNER& l : learners)
-        got << QStringLiteral("%1/%2/%3").arg(l.name, l.className).arg(l.registered);
-    QCOMPARE(got, (QStringList{"ゆき/1組/1", "はると/2組/1", "alice//0"}));
-    QList<DB_RUN> runs;
-    QVERIFY(DB_ReadRuns(m_db, {}, runs));
-    QCOMPARE(runs.size(), 1);
+    QCOMPARE(known(), before);
+    answer = true;
+    list->setCurrentCell(list->findItems(QStringLiteral("alice"), Qt::MatchExactly).first()->row(), 0);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("cmdRemove"), Qt::LeftButton); // not registered: nothing
+    list->setCurrentCell(list->findItems(QStringLiteral("はると"), Qt::MatchExactly).first()->row(), 0);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("cmdRemove"), Qt::LeftButton);
+    QCOMPARE(asked, (QStringList{"ゆき", "はると"}));
+    QCOMPARE(known(), (QStringList{"ゆき/1組/0", "alice//0"}));
+}
+
+void TestWindow::theRosterPreviewShowsWhatWillBeRegistered() {
+    // Numbers first and no header: guessed, then corrected by the teacher.
+    RosterTable table = readRoster("1,上田 はな,うえだ はな\n2,中村 そら,なかむら そら\n");
+    RosterDialog dialog(table, QStringLiteral("名簿.csv"));
+    dialog.show();
+    auto* preview = dialog.findChild<QTableWidget*>("tblPreview");
+    QCOMPARE(preview->rowCount(), 2);
+    QCOMPARE(preview->item(0, 1)->text(), QStringLiteral("上田 はな"));
+    QCOMPARE(preview->item(0, 2)->text(), QStringLiteral("うえだ はな"));
+    screenshot(dialog, QStringLiteral("roster_preview"));
+    // The reading column taken for the name: the name column gives way, the preview follows.
+    auto* third = dialog.findChild<QComboBox*>("comColumn3");
+    third->setCurrentIndex(third->findText(QStringLiteral("名前")));
+    QCOMPARE(dialog.findChild<QComboBox*>("comColumn2")->currentText(), QStringLiteral("つかわない"));
+    QCOMPARE(preview->item(1, 1)->text(), QStringLiteral("なかむら そら"));
+    dialog.findChild<QLineEdit*>("txtClassForAll")->setText(QStringLiteral("4年1組"));
+    QCOMPARE(preview->item(1, 3)->text(), QStringLiteral("4年1組"));
+    dialog.findChild<QCheckBox*>("chkHeader")->setChecked(true);
+    QCOMPARE(preview->rowCount(), 1);
+    QCOMPARE(dialog.findChild<QPushButton*>("cmdRegister")->text(), QStringLiteral("1人を 登録する"));
+}
+
+void TestWindow::qtsOwnDialogsSpeakJapanese() {
+    QVERIFY2(loadQtTranslations(*QCoreApplication::instance()), "qt6-translations-l10n is not installed");
+    QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Yes | QDialogButtonBox::No);
+    QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
+    QVERIFY(!box.button(QDialogButtonBox::Yes)->text().contains(QStringLiteral("Yes")));
 }
 
 QTEST_MAIN(TestWindow)

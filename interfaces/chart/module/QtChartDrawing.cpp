@@ -17,17 +17,7 @@ namespace {
 
 using halvor::chartFont;
 using halvor::kChartNavy;
-
-// Series colours: the suite's palette, darkened where a thin line on white would be too faint.
-QColor seriesColour(int column) {
-    static const QColor colours[] = {QColor(0x2f, 0x8a, 0xe6),
-                                     QColor(0xff, 0x7a, 0x6b),
-                                     QColor(0x4c, 0xa8, 0x2c),
-                                     QColor(0xe0, 0xa8, 0x00),
-                                     kChartNavy,
-                                     QColor(0x9b, 0x6b, 0xd6)};
-    return colours[column % std::size(colours)];
-}
+using halvor::seriesColour;
 
 // Category labels that fit side by side under the chart ("2004/11/29_12" is about 90 pixels wide). Longer
 // charts label only every n-th row, so the labels neither overlap nor get cut.

@@ -72,6 +72,8 @@ inline const QString kKeyWithoutErr23 =
     QStringLiteral("CREATE TABLE T_Key (") + kShared.arg("Tavrel", "Round") + ")";
 inline const QString kDigitV1 =
     QStringLiteral("CREATE TABLE T_Digit (") + kShared.arg("Pelvoran", "round") + ")";
+inline const QString kLearnersV2 =
+    QStringLiteral("CREATE TABLE Learners (Name TEXT COLLATE NOCASE PRIMARY KEY, Class TEXT COLLATE NOCASE)");
 
 inline QByteArray readAll(const QString& path) {
     QFile f(path);

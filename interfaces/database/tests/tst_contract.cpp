@@ -310,9 +310,9 @@ void TestContract::twoLearnersNeverSeeEachOthersRows() {
     // The top menu's list: registered learners first, then the names seen in results.
     if (m_server)
         QVERIFY(PgAdmin(qEnvironmentVariable("HALVOR_TEST_PG"), databaseOf(m_target))
-                    .exec("insert into learners values ('ゆき', '1組')"));
+                    .exec("insert into learners (name, class) values ('ゆき', '1組')"));
     else
-        QVERIFY(Peek(m_target).exec("insert into Learners values ('ゆき', '1組')"));
+        QVERIFY(Peek(m_target).exec("insert into Learners (Name, Class) values ('ゆき', '1組')"));
     QList<DB_LEARNER> learners;
     QVERIFY2(DB_KnownLearners(m_target, learners), qPrintable(DB_LastError()));
     QStringList names;

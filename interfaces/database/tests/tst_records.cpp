@@ -181,7 +181,9 @@ void TestRecords::createsTheFileWithTheSchema() {
     QCOMPARE(
         peek.rows("select count(*) from sqlite_master where name in ('Outbox', 'Learners')").first().first(),
         2);
-    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 2);
+    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 3);
+    QCOMPARE(peek.rows("select group_concat(name, ',') from pragma_table_info('Learners')").first().first(),
+             QStringLiteral("Name,Class,Number,Furigana"));
 }
 
 void TestRecords::upgradesAnOlderSqliteFile_data() {
@@ -197,6 +199,10 @@ void TestRecords::upgradesAnOlderSqliteFile_data() {
                        "insert into T_Key (Y4mmdd, Tavrel, Round, COND1, Time) values ('2026-12-06', 23, 1, "
                        "'AI', 40)"}
         << 2;
+    QTest::newRow("version-2 file with registered learners")
+        << QStringList{kKeyV1, kDigitV1, kLearnersV2, "insert into Learners values ('ゆき', '1組')",
+                       "PRAGMA user_version = 2"}
+        << 1;
 }
 
 void TestRecords::upgradesAnOlderSqliteFile() {
@@ -211,13 +217,18 @@ void TestRecords::upgradesAnOlderSqliteFile() {
     QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), firstRound);
     QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), firstRound + 1);
     Peek peek(m_path);
-    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 2);
+    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 3);
+    // The registered learners keep theirs and gain the roster's number and reading.
+    QCOMPARE(peek.rows("select group_concat(name, ',') from pragma_table_info('Learners')").first().first(),
+             QStringLiteral("Name,Class,Number,Furigana"));
+    QCOMPARE(peek.rows("select count(*) from Learners where Name = 'ゆき' and Class = '1組'").first().first(),
+             setup.contains(kLearnersV2) ? 1 : 0);
     if (setup.size() == 2)
         QCOMPARE(peek.rows("select text from Notes").first().first().toString(), QStringLiteral("keep me"));
     // Rows stored before keep their values; they have no learner and belong to the login user.
     QList<DB_T_KEY> rows;
     QVERIFY(DB_SelectT_Key(m_path, "select * from [T_Key] where [Tavrel] = 23", rows));
-    QCOMPARE(rows.size(), setup.size() > 2 ? 1 : 0);
+    QCOMPARE(rows.size(), setup.filter("insert into T_Key").size());
     if (!rows.isEmpty())
         QCOMPARE(rows.first().Time, 40.0);
     QCOMPARE(peek.rows("select count(*) from T_Digit where Learner is null").first().first().toInt(),

@@ -214,7 +214,7 @@ void TestServerFaults::serverProblemsAreToldClearlyAndTheRunWaits() {
         target = QStringLiteral("postgresql://classroom:wrong@/%1?host=%2").arg(db, m_clusterPath);
     } else {
         QVERIFY(saveWindmillRun(m_target, QDate(2026, 12, 6)).stored);
-        QVERIFY(PgAdmin(m_admin, db).exec("update halvor_schema set version = 3"));
+        QVERIFY(PgAdmin(m_admin, db).exec("update halvor_schema set version = 99"));
     }
     const SaveOutcome outcome = saveWindmillRun(target, QDate(2026, 12, 7));
     QVERIFY(outcome.stored && outcome.queued);

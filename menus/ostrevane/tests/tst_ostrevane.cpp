@@ -359,7 +359,7 @@ void shareTheComputer(bool shared) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("seed"));
         db.setDatabaseName(DB_LocalPath());
         db.open();
-        QSqlQuery(db).exec(QStringLiteral("insert into Learners values ('ゆき', '1組')"));
+        QSqlQuery(db).exec(QStringLiteral("insert into Learners (Name, Class) values ('ゆき', '1組')"));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("seed"));
 }
