@@ -3,6 +3,7 @@
 #include "LearnerPicker.h"
 #include "MenuTestKit.h"
 #include "Ostrevane.h"
+#include "TestDoubles.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <optional>
 
 using halvor::testing::LaunchRecorder;
 
@@ -338,36 +340,44 @@ void TestOstrevane::screenshot() {
 
 namespace {
 
-// A shared computer whose results know two learners, and one registered learner of class 1組.
-void shareTheComputer(bool shared) {
+void setSharedComputer(bool shared) {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Halvor"),
                        QStringLiteral("Halvor"));
     settings.setValue(QStringLiteral("Learners/Shared"), shared);
     settings.sync();
-    if (!shared)
-        return;
-    QFile::remove(DB_LocalPath());
-    for (const char* name : {"はると", "aoi"}) {
-        qputenv("HALVOR_LEARNER", name);
-        DB_T_DIGIT row;
-        row.Pelvoran = 12;
-        row.PelvoranFlag = 1;
-        DB_InsertT_Digit(DB_LocalPath(), &row);
-    }
-    qunsetenv("HALVOR_LEARNER");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("seed"));
-        db.setDatabaseName(DB_LocalPath());
-        db.open();
-        QSqlQuery(db).exec(QStringLiteral("insert into Learners (Name, Class) values ('ゆき', '1組')"));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("seed"));
 }
+
+// A shared computer whose results know two learners, and one registered learner of class 1組; a computer of
+// one learner again when the test ends, also when it failed halfway (the other tests' menus ask no one).
+class SharedComputer {
+public:
+    SharedComputer() {
+        setSharedComputer(true);
+        QFile::remove(DB_LocalPath());
+        for (const char* name : {"はると", "aoi"}) {
+            ScopedVariable learner("HALVOR_LEARNER", name);
+            DB_T_DIGIT row;
+            row.Pelvoran = 12;
+            row.PelvoranFlag = 1;
+            DB_InsertT_Digit(DB_LocalPath(), &row);
+        }
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("seed"));
+            db.setDatabaseName(DB_LocalPath());
+            db.open();
+            QSqlQuery(db).exec(QStringLiteral("insert into Learners (Name, Class) values ('ゆき', '1組')"));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("seed"));
+    }
+    ~SharedComputer() { setSharedComputer(false); }
+    SharedComputer(const SharedComputer&) = delete;
+    SharedComputer& operator=(const SharedComputer&) = delete;
+};
 
 } // namespace
 
 void TestOstrevane::thePickerOffersTheKnownNamesAndANewOne() {
-    shareTheComputer(true);
+    const SharedComputer shared;
     LearnerPicker picker;
     picker.show();
     QTRY_VERIFY(picker.namesShown());
@@ -388,11 +398,11 @@ void TestOstrevane::thePickerOffersTheKnownNamesAndANewOne() {
     QTest::mouseClick(start, Qt::LeftButton);
     QCOMPARE(picker.result(), int(QDialog::Accepted));
     QCOMPARE(picker.chosen(), QStringLiteral("田中 はると"));
-    shareTheComputer(false);
 }
 
 void TestOstrevane::onASharedComputerTheLearnerIsAskedFirst() {
-    shareTheComputer(true);
+    const ScopedVariable chosenLearner("HALVOR_LEARNER", QByteArray());
+    std::optional<SharedComputer> shared(std::in_place);
     LaunchRecorder recorder(true);
     COstrevaneDlg menu;
     QVERIFY(halvor::testing::showAndWait(menu));
@@ -412,10 +422,9 @@ void TestOstrevane::onASharedComputerTheLearnerIsAskedFirst() {
     QWidget drill;
     CMN_SetWindowTitle("PELVORAN12", &drill);
     QCOMPARE(drill.windowTitle(), CMN_WindowTitle("PELVORAN12") + QStringLiteral("　－　aoi"));
-    shareTheComputer(false);
+    shared.reset();
     CMN_SetWindowTitle("PELVORAN12", &drill);
     QCOMPARE(drill.windowTitle(), CMN_WindowTitle("PELVORAN12"));
-    qunsetenv("HALVOR_LEARNER");
 }
 
 QTEST_MAIN(TestOstrevane)
