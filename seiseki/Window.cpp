@@ -283,8 +283,10 @@ QWidget* SeisekiWindow::buildLearnerPage() {
     lblSummary_->setWordWrap(true);
     lblSummary_->setFont(gothic(12));
     lblSummary_->setStyleSheet(QStringLiteral("background: #eef6ff; border-radius: 6px; padding: 8px;"));
-    // The summary is read whole; the table of runs gives way first.
+    // The summary is read whole, however narrow the window (its height follows its width); the table of
+    // runs gives way first.
     lblSummary_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    lblSummary_->installEventFilter(this);
     auto* chartBox = new QWidget(page);
     chartBox->setMinimumHeight(200);
     auto* charts = new QHBoxLayout(chartBox);
@@ -483,6 +485,9 @@ void SeisekiWindow::fillLearner(const Shown& data) {
     about << QStringLiteral("　") + rangeText({data.filter.from, data.filter.to});
     lblLearner_->setText(about.join(QString()));
     lblSummary_->setText(summarize(data.runs));
+    // Measured once laid out at its width; a resize measures again.
+    lblSummary_->setMinimumHeight(0);
+    QTimer::singleShot(0, this, [this] { fitSummary(); });
     const auto charts = learnerCharts(data.runs);
     for (int i = 0; i < kCharts; ++i)
         charts_[i]->setChart(charts[i]);
@@ -499,7 +504,15 @@ void SeisekiWindow::fillLearner(const Shown& data) {
     }
 }
 
+void SeisekiWindow::fitSummary() {
+    const int needed = lblSummary_->heightForWidth(lblSummary_->width());
+    if (needed > 0 && needed != lblSummary_->minimumHeight())
+        lblSummary_->setMinimumHeight(needed);
+}
+
 bool SeisekiWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblSummary_ && event->type() == QEvent::Resize)
+        fitSummary();
     // The search box would take the export's keys (Ctrl+E moves to the line's end); the menu has them first.
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);

@@ -95,6 +95,7 @@ private:
     void apply(const std::shared_ptr<Shown>& data, bool ok, halvor::db::Problem problem,
                halvor::db::Problem serverAway);
     void fillLearner(const Shown& data);
+    void fitSummary();
     void exportChosen(Export kind);
     void manageLearners();
 

@@ -239,6 +239,9 @@ void TestWindow::aLearnersPageSpeaksOfThePeriodChosen() {
     w->resize(800, 600);
     w->findChild<QComboBox*>("comRange")->setCurrentIndex(int(Range::All));
     QVERIFY(waitLoaded(*w));
+    QTest::qWait(50); // the summary is measured once laid out
+    auto* summary = w->findChild<QLabel*>("lblSummary");
+    QCOMPARE(summary->height(), summary->heightForWidth(summary->width())); // read whole
     screenshot(*w, QStringLiteral("learner_800x600"));
     QTest::mouseClick(w->findChild<QPushButton*>("cmdBack"), Qt::LeftButton);
     QVERIFY(waitLoaded(*w));
