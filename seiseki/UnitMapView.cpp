@@ -286,6 +286,8 @@ UnitMapView::UnitMapView(Scope scope, QWidget* parent) : QWidget(parent), scope_
     // The class page speaks of kana only: the keyboard is each learner's own.
     lblKeyboard_->setVisible(scope == Scope::Learner);
     keyboardMap_->setVisible(scope == Scope::Learner);
+    // A class's sums are added up by the database, which keeps no wrong key for them.
+    tblWeakest_->setColumnHidden(4, scope == Scope::Class);
     setUnits({}, {});
 }
 

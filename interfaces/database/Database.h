@@ -304,6 +304,18 @@ struct DB_UNIT_ROW {
     DB_UNIT unit;
 };
 int DB_ReadUnits(const QString& path, const DB_RUN_FILTER& filter, int drill, QList<DB_UNIT_ROW>& rows);
+// The same rows added up by the database per learner, drill and unit (a class's many runs are not carried
+// over the network one by one), in that order.
+struct DB_UNIT_SUM {
+    QString learner;
+    int drill = 0;
+    QString unit;
+    int runs = 0;
+    qint64 attempts = 0;
+    qint64 misses = 0;
+    int meanMs = -1; // over the timed rows, weighted by attempts; -1 when none was timed
+};
+int DB_SumUnits(const QString& path, const DB_RUN_FILTER& filter, QList<DB_UNIT_SUM>& sums);
 
 // Registers learners (a name already registered, in any case, gets the class, number and reading given) and
 // takes others off the list, in one transaction, or does nothing. Each name registered must pass

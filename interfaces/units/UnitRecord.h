@@ -9,5 +9,9 @@ namespace halvor {
 
 QList<DB_UNIT> ToStoredUnits(const QList<UnitRow>& rows);
 QList<UnitHistory> ToUnitHistory(const QList<DB_UNIT_ROW>& rows);
+// The database's sums of the drills given, of the learners given (none: everyone's), added up per unit in
+// the order first met; the rates not yet (RateUnits).
+QList<UnitSummary> SumStoredUnits(const QList<DB_UNIT_SUM>& sums, const QList<int>& drills,
+                                  const QStringList& learners);
 
 } // namespace halvor

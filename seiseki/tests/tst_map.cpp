@@ -81,7 +81,7 @@ void TestMap::aLearnersMapAndWeakest() {
     QVERIFY(red > 0 && green > red);
     const QString dir = qEnvironmentVariable("HALVOR_SCREENSHOTS");
     if (!dir.isEmpty())
-        view.grab().save(dir + QStringLiteral("/seiseki_map_learner.png"));
+        view.grab().save(dir + QStringLiteral("/seiseki_map_learner_x%1.png").arg(view.devicePixelRatio()));
 }
 
 void TestMap::theClassMapHasNoKeyboard() {
