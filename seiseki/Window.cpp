@@ -321,6 +321,9 @@ QWidget* SeisekiWindow::buildLearnerPage() {
     learnerMap_ = new UnitMapView(UnitMapView::Scope::Learner, learnerViews_);
     learnerMap_->setObjectName(QStringLiteral("learnerMap"));
     learnerViews_->addTab(learnerMap_, QStringLiteral("にがて マップ"));
+    kanaSpeed_ = new ChartView(learnerViews_);
+    kanaSpeed_->setObjectName(QStringLiteral("chtKanaSpeed"));
+    learnerViews_->addTab(kanaSpeed_, QStringLiteral("ひらがなの はやさ"));
     layout->addWidget(learnerViews_, 1);
     return pageLearner_;
 }
@@ -528,6 +531,7 @@ void SeisekiWindow::fillLearner(const Shown& data) {
             tblRuns_->setItem(int(r), int(c), item);
         }
     }
+    kanaSpeed_->setChart(kanaPerMinuteChart(data.runs));
     QList<DB_UNIT_ROW> kana;
     QList<DB_UNIT_ROW> keys;
     for (const DB_UNIT_ROW& row : data.units)

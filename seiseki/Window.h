@@ -139,6 +139,7 @@ private:
     std::array<ChartView*, 3> charts_{};
     QTableWidget* tblRuns_ = nullptr;
     UnitMapView* learnerMap_ = nullptr;
+    ChartView* kanaSpeed_ = nullptr;
     UnitMapView* classMap_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPushButton* cmdStop_ = nullptr;

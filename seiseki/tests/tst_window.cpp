@@ -295,6 +295,16 @@ void TestWindow::theMapsShowWhatIsHard() {
     QVERIFY(learnerMap->listedRows().join(' ').contains(QStringLiteral("f 90 27 30% d")));
     w->findChild<QTabWidget*>("learnerViews")->setCurrentWidget(learnerMap);
     screenshot(*w, QStringLiteral("learner_map"));
+    // Kana per minute of the lessons' runs (alice typed あいうえお's 50 kana in 95 s in the whole year),
+    // beside the targets.
+    w->findChild<QComboBox*>("comRange")->setCurrentIndex(int(Range::All));
+    QVERIFY(waitLoaded(*w));
+    auto* speed = w->findChild<ChartView*>("chtKanaSpeed");
+    QCOMPARE(speed->chart().rowLabels, (QStringList{"2026/11/02_1", "2026/12/07_1"}));
+    QCOMPARE(speed->chart().cells.value(0), (QVector<double>{50 / 95.0 * 60, 40, 60}));
+    QCOMPARE(speed->chart().cells.value(1), (QVector<double>{106 / 80.0 * 60, 40, 60}));
+    w->findChild<QTabWidget*>("learnerViews")->setCurrentWidget(speed);
+    screenshot(*w, QStringLiteral("kana_speed"));
 }
 
 void TestWindow::steppingTheStartPastTheEndTakesTheEndAlong() {
