@@ -2,6 +2,7 @@
 
 #include <Common.h>
 #include <QApplication>
+#include <Startup.h>
 
 int main(int argc, char* argv[]) {
     if (CMN_AnswerInfoOption(argc, argv, "[RETURN-PROGRAM]",
@@ -9,7 +10,7 @@ int main(int argc, char* argv[]) {
         return 0;
     CMN_PrepareDisplay(argv[0]);
     QApplication app(argc, argv);
-    CMN_InitApplication();
+    HalvorInitApplication();
     halvor::MouseLessonWindow window;
     window.show();
     return app.exec();
