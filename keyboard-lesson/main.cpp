@@ -2,6 +2,7 @@
 
 #include <Common.h>
 #include <QApplication>
+#include <Startup.h>
 
 int main(int argc, char* argv[]) {
     if (CMN_AnswerInfoOption(
@@ -13,7 +14,7 @@ int main(int argc, char* argv[]) {
     // The first page, the hand cursor and the back surface, made while the window system is set up.
     CMN_PreloadPictures({"bitmap/129", "cursor/139"}, QSize(720, 540));
     QApplication app(argc, argv);
-    CMN_InitApplication();
+    HalvorInitApplication();
     halvor::KeyboardLessonWindow window;
     window.show();
     return app.exec();

@@ -1,4 +1,5 @@
 #include "Common.h"
+#include "Startup.h"
 #include "WindmillDlg.h"
 #include "WindmillGame.h"
 
@@ -17,7 +18,7 @@ int main(int argc, char* argv[]) {
     CMN_PreloadPictures({background.constData(), "bitmap/142", "bitmap/131", "bitmap/132"},
                         CMN_kDrillDrawSize);
     QApplication app(argc, argv);
-    CMN_InitApplication();
+    HalvorInitApplication();
     halvor::SystemClock clock;
     halvor::StdRandom random;
     halvor::CWindmillDlg dialog(clock, random, CMN_GetCommandLine());
