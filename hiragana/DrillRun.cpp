@@ -7,12 +7,8 @@
 namespace hiragana {
 
 void DrillRun::setKind(int kind) {
-    setLesson(kind, SampleRows(kind));
-}
-
-void DrillRun::setLesson(int kind, const QStringList& rows) {
     running_ = false;
-    rows_ = rows;
+    rows_ = SampleRows(kind);
     kind_ = rows_.isEmpty() ? -1 : kind;
     curRow_ = rows_.isEmpty() ? -1 : 0;
 }

@@ -1,7 +1,6 @@
 #include "RecordRun.h"
 
 #include "Database.h"
-#include "UnitRecord.h"
 
 #include <algorithm>
 #include <cmath>
@@ -82,7 +81,7 @@ db::SaveOutcome RecordDigit(const QString& path, const FingerRecord& r, const QD
     row.PelvoranFlag = 1;
     row.REM = QString::asprintf("LEVEL%d", r.levelOrMode);
     row.REMFlag = 1;
-    return DB_SaveOutcome(DB_InsertT_Digit(path, &row, ToStoredUnits(r.units)), row.Round);
+    return DB_SaveOutcome(DB_InsertT_Digit(path, &row), row.Round);
 }
 
 db::SaveOutcome RecordKey(const QString& path, const FingerRecord& r, const QDate& today) {
@@ -101,7 +100,7 @@ db::SaveOutcome RecordKey(const QString& path, const FingerRecord& r, const QDat
     row.TavrelFlag = 1;
     row.REM = QString("指%1本訓練").arg(r.keys.size());
     row.REMFlag = 1;
-    return DB_SaveOutcome(DB_InsertT_Key(path, &row, ToStoredUnits(r.units)), row.Round);
+    return DB_SaveOutcome(DB_InsertT_Key(path, &row), row.Round);
 }
 
 } // namespace

@@ -54,8 +54,7 @@ template <typename Rec> Rec runRow(const QDate& day, int drill, int round) {
 // The save sequence exactly as the finger drills run it: today's clause (on what this computer knows), one
 // get, close, clear, fill, insert.
 template <typename Rec>
-int save(const QString& path, const QDate& day, int drill, const QString& clause = {},
-         const QList<DB_UNIT>& units = {}) {
+int save(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
     using F = Family<Rec>;
     Rec rec;
     F::open(DB_RunNumberPath(path),
@@ -66,7 +65,7 @@ int save(const QString& path, const QDate& day, int drill, const QString& clause
     const int round = F::get(&rec) ? rec.Round + 1 : 1;
     F::close();
     rec = runRow<Rec>(day, drill, round);
-    return F::insert(path, &rec, units) ? round : -1;
+    return F::insert(path, &rec) ? round : -1;
 }
 
 template <typename Rec> QStringList readAllRows(const QString& path, const QString& clause) {
