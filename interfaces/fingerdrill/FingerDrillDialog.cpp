@@ -1,5 +1,6 @@
 #include "FingerDrillDialog.h"
 
+#include "Reporter.h"
 #include "SaveQueue.h"
 #include "Setsumei.h"
 
@@ -104,6 +105,8 @@ void FingerDrillDialog::startRun() {
     counting_ = true;
     frameTimer_.start();
     clockTimer_.start();
+    presence::setCourse(finishedRecord().course());
+    presence::runStarted();
     runStarted();
 }
 
@@ -119,8 +122,11 @@ void FingerDrillDialog::stopClock() {
 void FingerDrillDialog::finishRun(bool store) {
     frameTimer_.stop();
     stopClock();
+    const FingerRecord record = finishedRecord();
+    // The teacher sees every run that ended, also a block game that was lost (and so not stored).
+    presence::runFinished(record.figures());
     if (store)
-        saveRun(finishedRecord());
+        saveRun(record);
     start_->setEnabled(true);
 }
 
@@ -171,6 +177,8 @@ void FingerDrillDialog::updatePanel() {
             repaintNumber(i);
         }
     }
+    if (counting_)
+        presence::progress(run_.figures());
 }
 
 void FingerDrillDialog::zeroPanel() {
@@ -254,6 +262,8 @@ void FingerDrillDialog::paintEvent(QPaintEvent*) {
 void FingerDrillDialog::closeEvent(QCloseEvent* event) {
     frameTimer_.stop();
     clockTimer_.stop();
+    if (counting_)
+        presence::runStopped();
     counting_ = false; // a run in progress is dropped, never stored
     returnToCaller();
     QDialog::closeEvent(event);

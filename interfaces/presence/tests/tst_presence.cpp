@@ -1,66 +1,19 @@
 // The presence records on the wire, the names a teacher reads, when reports are due, and the reporter's
 // thread: the window never waits for the server, and nothing piles up while it is away.
 #include "Presence.h"
+#include "PresenceDoubles.h"
 #include "Reporter.h"
 #include "TestDoubles.h"
 
 #include <QJsonDocument>
 #include <QtTest>
 
-#include <condition_variable>
-#include <mutex>
-
 using namespace halvor::presence;
+using presencetest::await;
+using presencetest::events;
+using presencetest::FakeTransport;
 
 namespace {
-
-// A server the test holds back, lets fail, and reads.
-class FakeTransport final : public Transport {
-public:
-    struct Shared {
-        std::mutex mutex;
-        std::condition_variable changed;
-        QList<Report> reports;
-        bool hold = false;
-        bool fail = false;
-        bool interrupted = false;
-        int waiting = 0; // sends held back right now
-    };
-    explicit FakeTransport(std::shared_ptr<Shared> s) : s_(std::move(s)) {}
-    bool send(const Report& report) override {
-        std::unique_lock lock(s_->mutex);
-        ++s_->waiting;
-        s_->changed.notify_all();
-        s_->changed.wait(lock, [&] { return !s_->hold || s_->interrupted; });
-        --s_->waiting;
-        const bool ok = !s_->fail && !s_->interrupted;
-        if (ok)
-            s_->reports << report;
-        s_->changed.notify_all();
-        return ok;
-    }
-    void interrupt() override {
-        const std::lock_guard lock(s_->mutex);
-        s_->interrupted = true;
-        s_->changed.notify_all();
-    }
-
-private:
-    std::shared_ptr<Shared> s_;
-};
-
-// Waits (a few seconds at most) until `done` holds on the shared state.
-template <typename F> bool await(FakeTransport::Shared& s, F done) {
-    std::unique_lock lock(s.mutex);
-    return s.changed.wait_for(lock, std::chrono::seconds(5), [&] { return done(); });
-}
-
-QString events(const QList<Report>& reports) {
-    QStringList out;
-    for (const Report& r : reports)
-        out << eventName(r.event);
-    return out.join(QLatin1Char(' '));
-}
 
 Record presenceRecord() {
     Record r;
