@@ -105,7 +105,7 @@ void FingerDrillDialog::startRun() {
     counting_ = true;
     frameTimer_.start();
     clockTimer_.start();
-    presence::setCourse(finishedRecord().course());
+    presence::setCourse(course());
     presence::runStarted();
     runStarted();
 }
@@ -257,6 +257,12 @@ void FingerDrillDialog::paintEvent(QPaintEvent*) {
                     QString::fromUtf8(label.text));
     for (const tagKirokuNumber& number : numbers_)
         CMN_RedrawKirokuNumber(dc, number);
+}
+
+void FingerDrillDialog::showEvent(QShowEvent* event) {
+    // The level or mode is the drill's from its command line: the teacher sees it before the first run.
+    presence::setCourse(course());
+    QDialog::showEvent(event);
 }
 
 void FingerDrillDialog::closeEvent(QCloseEvent* event) {

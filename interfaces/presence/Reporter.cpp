@@ -225,6 +225,8 @@ int Reporter::failed() const {
 namespace {
 
 std::atomic<Reporter*> g_reporter{nullptr};
+std::mutex g_courseMutex;
+QString g_course;
 
 template <typename... Args> void forward(void (Reporter::*method)(Args...), const auto&... args) {
     if (Reporter* r = g_reporter)
@@ -242,7 +244,16 @@ Reporter* installed() {
 }
 
 void setCourse(const QString& course) {
+    {
+        const std::lock_guard lock(g_courseMutex);
+        g_course = course;
+    }
     forward(&Reporter::setCourse, course);
+}
+
+QString course() {
+    const std::lock_guard lock(g_courseMutex);
+    return g_course;
 }
 
 void runStarted() {

@@ -93,10 +93,12 @@ private:
 };
 
 // The program's one reporter, installed by the start-up on a computer that reports to a server; each
-// function does nothing while none is installed (a computer without a server, a test).
+// function does nothing while none is installed (a computer without a server, a test), except that the
+// course is kept for a reporter installed later.
 void install(Reporter* reporter);
 Reporter* installed();
 void setCourse(const QString& course);
+QString course();
 void runStarted();
 void input();
 void progress(const Figures& figures);
