@@ -2,6 +2,7 @@
 // two slow clicks, dragging, the cursor, and the road back to the caller.
 #include "ArtworkText.h"
 #include "MouseLessonWindow.h"
+#include "PresenceDoubles.h"
 #include "TestDoubles.h"
 
 #include <QStyleHints>
@@ -81,6 +82,11 @@ void MouseLessonWindowTest::turnTo(int page) {
 }
 
 void MouseLessonWindowTest::everyPageAndTheClickExercise() {
+    // With a school server the teacher sees the page and the exercise: its start, and its end with the
+    // targets hit, the misses and the time.
+    presencetest::InstalledReporter live(QStringLiteral("Sorvanel11"));
+    using halvor::presence::Event;
+    using halvor::presence::Report;
     QCOMPARE(window_->windowTitle(), QStringLiteral("マウスについて"));
     screenshot(*window_, QStringLiteral("page1"));
     turnTo(2);
@@ -99,6 +105,12 @@ void MouseLessonWindowTest::everyPageAndTheClickExercise() {
     }
     QVERIFY(window_->core().clicksDone());
     QCOMPARE(window_->clickResult(), QStringLiteral("じかん 7.2 びょう　　ミス 1 かい"));
+    QVERIFY(live.waitFor([](const Report& r) { return r.event == Event::Start && r.course == "P2"; }));
+    const auto finished = live.waitFor([](const Report& r) { return r.event == Event::Finish; });
+    QVERIFY(finished);
+    QCOMPARE(finished->figures.done, std::optional<int>(10));
+    QCOMPARE(finished->figures.errors, std::optional<int>(1));
+    QCOMPARE(finished->figures.seconds, std::optional<double>(7.2));
     screenshot(*window_, QStringLiteral("page2_done"));
     // The count's box still says something, and the result sits on the page, not on a white band.
     const QImage done = window_->grab().toImage();
