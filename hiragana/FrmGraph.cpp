@@ -6,13 +6,13 @@
 #include "modCommon.h"
 #include "modMain.h"
 
-#include <QApplication>
 #include <QPushButton>
 
 namespace hiragana {
 
 using halvor::FillKanaChart;
 using halvor::SetUpKanaChart;
+using halvor::ShowChartLoading;
 
 namespace {
 
@@ -37,28 +37,34 @@ FrmGraph::FrmGraph(const QString& databasePath, QWidget* parent)
     cmdEnd->setGeometry(600, 496, 105, 33);
     connect(cmdEnd, &QPushButton::clicked, this, &QDialog::accept);
 
-    DrawGraph();
+    SetUpKanaChart(*ChtGraph);
+    StartLoading();
 }
 
-void FrmGraph::DrawGraph() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+void FrmGraph::StartLoading() {
+    ShowChartLoading(*ChtGraph, true);
+    halvor::db::readRowsInBackground<QList<DB_T_KEY>>(
+        this,
+        [path = databasePath_](QList<DB_T_KEY>& records) {
+            return DB_SelectT_Key(path, GraphQuery(), records) != 0;
+        },
+        [this](const halvor::db::RowsRead<QList<DB_T_KEY>>& load) { DrawGraph(load); });
+}
 
-    SetUpKanaChart(*ChtGraph);
-
-    QList<DB_T_KEY> records;
-    const bool read = DB_SelectT_Key(databasePath_, GraphQuery(), records) != 0;
+void FrmGraph::DrawGraph(const halvor::db::RowsRead<QList<DB_T_KEY>>& load) {
+    loaded_ = true;
+    ShowChartLoading(*ChtGraph, false);
+    const bool read = load.read;
     // The technical reason is in the log already; the learner reads what happened and what to do.
-    const QString why = read ? QString() : DB_ProblemText(DB_LastProblem());
+    const QString why = read ? QString() : DB_ProblemText(load.problem);
     // Drawn from this computer's rows while the school's server is away: a short note says so.
-    if (read && DB_ServerProblem() != halvor::db::Problem::None)
+    if (read && load.serverAway != halvor::db::Problem::None)
         ChtGraph->SetFootnoteText(ChtGraph->GetFootnoteText() + QLatin1Char('\n') + DB_ServerAwayText());
-    const QList<GraphRow> rows = BuildGraphRows(records);
+    const QList<GraphRow> rows = BuildGraphRows(load.rows);
     rowCount_ = int(rows.size());
     FillKanaChart(*ChtGraph, rows);
 
-    QApplication::restoreOverrideCursor();
-
-    // The chart is not on screen yet: its messages sit on the drill window the learner is looking at.
+    // Its messages sit on the drill window the learner is looking at.
     QWidget* owner = parentWidget() ? parentWidget()->window() : this;
     if (!read) {
         // Made-up sample values would look like the learner's own after such a message.

@@ -418,37 +418,30 @@ void FrmMain::SaveResult() {
     const QString path = databasePath_;
     const QDate day = clock_.today();
     const int kind = run_.kind();
-    // The hourglass shows while the save runs on the queue's thread; the window stays alive meanwhile, and a
-    // file locked by another program is waited for without freezing it.
+    // The hourglass shows while the save runs on the queue's thread (this computer's file only: quickly); the
+    // window stays alive meanwhile. A run bound for the school's server may say later that it waits.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ++hourglasses_;
-    auto holding = std::make_shared<bool>(true);
-    const auto dropHourglass = [this, holding] {
-        if (*holding) {
-            *holding = false;
-            --hourglasses_;
-            QApplication::restoreOverrideCursor();
-        }
+    const QString saved = QStringLiteral("結果を保存しました。");
+    const auto tell = [this, saved](const SaveOutcome& outcome) {
+        const QString note = DB_SavedNote(outcome);
+        if (outcome.stored)
+            ShowNotice(this, QStringLiteral("save"), QMessageBox::Information, windowTitle(),
+                       note.isEmpty() ? saved : saved + QLatin1Char('\n') + note);
+        else
+            ShowNotice(this, QStringLiteral("save"), QMessageBox::Warning, windowTitle(),
+                       QStringLiteral("結果を保存できませんでした。\n") + DB_NotSavedNote(outcome));
     };
     halvor::db::SaveQueue::instance().submit(
         [path, day, kind, seconds] { return SaveRun(path, day, kind, seconds); }, this,
-        [this, dropHourglass] {
-            dropHourglass();
-            ShowMessage(this, QMessageBox::Information, windowTitle(), DB_WaitingText());
+        [this, tell](const SaveOutcome& outcome) {
+            --hourglasses_;
+            QApplication::restoreOverrideCursor();
+            tell(outcome);
         },
-        [this, dropHourglass](const SaveOutcome& outcome) {
-            dropHourglass();
-            if (outcome.stored) {
-                // A run kept on this computer for the server says so, in one friendly line.
-                const QString kept =
-                    outcome.queued ? QLatin1Char('\n') + DB_QueuedText(outcome.problem) : QString();
-                ShowMessage(this, QMessageBox::Information, windowTitle(),
-                            QStringLiteral("結果を保存しました。") + kept);
-            } else {
-                ShowMessage(this, QMessageBox::Warning, windowTitle(),
-                            QStringLiteral("結果を保存できませんでした。\n") +
-                                DB_ProblemText(outcome.problem));
-            }
+        [tell](const SaveOutcome& outcome) {
+            if (outcome.queued)
+                tell(outcome);
         });
 }
 

@@ -1,5 +1,6 @@
 #include "Common.h"
 #include "FrmMain.h"
+#include "Startup.h"
 
 #include <QApplication>
 
@@ -7,7 +8,7 @@ int main(int argc, char** argv) {
     CMN_PrepareDisplay(argv[0]);
     CMN_PreloadPictures({"bitmap/201"});
     QApplication app(argc, argv);
-    CMN_InitApplication();
+    HalvorInitApplication();
     hiragana::FrmMain window;
     window.show();
     return app.exec();

@@ -53,6 +53,15 @@ void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption
     box.exec();
 }
 
+void ShowNotice(QWidget* parent, const QString& topic, QMessageBox::Icon icon, const QString& caption,
+                const QString& text) {
+    if (handler()) {
+        handler()(parent, icon, caption, text);
+        return;
+    }
+    CMN_ShowMessage(parent, icon, caption, text, topic + QStringLiteral("Message"), topic);
+}
+
 void SetMessageHandler(MessageHandler replacement) {
     handler() = std::move(replacement);
 }

@@ -24,9 +24,12 @@ void PaintFrames(QWidget* form, QPainter& painter, QWidget* practiceFrame, QWidg
 
 // Shows a message box with an OK button; returns when it is closed.
 void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text);
+// A message that does not block the window, one at a time per `topic`: a newer one closes the older.
+void ShowNotice(QWidget* parent, const QString& topic, QMessageBox::Icon icon, const QString& caption,
+                const QString& text);
 using MessageHandler =
     std::function<void(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text)>;
-// Tests record messages instead of showing them; nullptr restores the real message box.
+// Tests record messages (both kinds) instead of showing them; nullptr restores the real message box.
 void SetMessageHandler(MessageHandler handler);
 
 } // namespace hiragana

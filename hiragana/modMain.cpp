@@ -29,8 +29,8 @@ QString RoundQuery(const QDate& day, const QString& code) {
 SaveOutcome SaveRun(const QString& databasePath, const QDate& day, int kind, int seconds) {
     const PracticeKind& practice = Kind(kind);
     QList<DB_T_KEY> today;
-    if (!DB_SelectT_Key(databasePath, RoundQuery(day, practice.code), today))
-        return DB_SaveOutcome(0, 0);
+    // When today's runs cannot be counted, the library numbers the run itself as it stores it.
+    DB_SelectT_Key(DB_RunNumberPath(databasePath), RoundQuery(day, practice.code), today);
 
     DB_T_KEY record;
     DB_ClearStructT_Key(&record);

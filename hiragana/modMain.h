@@ -25,7 +25,7 @@ QString RoundQuery(const QDate& day, const QString& code);
 
 using SaveOutcome = halvor::db::SaveOutcome;
 // Stores a finished run of a kind (0..2) with its whole seconds as a new T_Key row, numbered after the
-// runs of the same day and kind already stored. Nothing is stored when today's runs cannot be counted.
+// runs of the same day and kind this computer knows.
 SaveOutcome SaveRun(const QString& databasePath, const QDate& day, int kind, int seconds);
 
 // What the drill starts when it closes: the text of its command line after its own program token (the

@@ -2,11 +2,12 @@
 
 #include <Common.h>
 #include <QApplication>
+#include <Startup.h>
 
 int main(int argc, char* argv[]) {
     CMN_PrepareDisplay(argv[0]);
     QApplication app(argc, argv);
-    CMN_InitApplication();
+    HalvorInitApplication();
     halvor::KeyboardLessonWindow window;
     window.show();
     return app.exec();

@@ -4,6 +4,7 @@
 #include "Common.h"
 #include "Database.h"
 #include "Report.h"
+#include "Startup.h"
 #include "Window.h"
 
 #include <QApplication>
@@ -69,7 +70,7 @@ int run(int argc, char* argv[]) {
         return exportFromCommandLine(argc, argv, arguments);
     CMN_PrepareDisplay(argv[0]);
     QApplication app(argc, argv);
-    CMN_InitApplication();
+    HalvorInitApplication();
     // Qt's own dialogs and buttons (the file dialogs, はい / いいえ) and the calendar speak Japanese.
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     loadQtTranslations(app);

@@ -1,4 +1,5 @@
 #include "Common.h"
+#include "Startup.h"
 #include "WindmillDlg.h"
 #include "WindmillGame.h"
 
@@ -11,7 +12,7 @@ int main(int argc, char* argv[]) {
         "bitmap/" + QByteArray::number(halvor::WindmillGame::BackgroundBitmap(level));
     CMN_PreloadPictures({background.constData(), "bitmap/142", "bitmap/131", "bitmap/132"});
     QApplication app(argc, argv);
-    CMN_InitApplication();
+    HalvorInitApplication();
     halvor::SystemClock clock;
     halvor::StdRandom random;
     halvor::CWindmillDlg dialog(clock, random, CMN_GetCommandLine());

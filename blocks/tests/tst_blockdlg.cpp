@@ -83,11 +83,7 @@ class TestBlockDlg : public QObject {
     Q_OBJECT
 
 private:
-    QString mdbPath() const {
-        QString path;
-        CMN_GetMDBFilePath(path);
-        return path;
-    }
+    QString mdbPath() const { return DB_DefaultPath(); }
 
 private slots:
     void init() {
@@ -212,7 +208,7 @@ private slots:
         QCOMPARE(keyRows(mdbPath()).size(), 2);
         halvor::CGraphDlg graph(halvor::GraphKind::Blocks);
         graph.show();
-        QCoreApplication::processEvents();
+        QTRY_VERIFY(graph.loaded());
         CMSChart* chart = graph.chart();
         QCOMPARE(chart->GetColumnCount(), short(2));
         chart->SetColumn(1);

@@ -1,6 +1,9 @@
 #include "ProgressChart.h"
 
+#include "Common.h"
 #include "MSChart.h"
+
+#include <QLabel>
 
 #include <algorithm>
 
@@ -72,6 +75,21 @@ void FillKanaChart(CMSChart& chart, const QList<GraphRow>& rows) {
         }
         chart.SetRowLabel(rows[r].label);
     }
+}
+
+void ShowChartLoading(CMSChart& chart, bool loading) {
+    auto* note = chart.findChild<QLabel*>(QStringLiteral("lblLoading"), Qt::FindDirectChildrenOnly);
+    if (!note && loading) {
+        note = new QLabel(QStringLiteral("きろくを よみこんでいます…"), &chart);
+        note->setObjectName(QStringLiteral("lblLoading"));
+        note->setAlignment(Qt::AlignCenter);
+        note->setFont(CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), 14, true));
+        note->setGeometry(chart.rect());
+        note->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    chart.SetSampleAllowed(!loading);
+    if (note)
+        note->setVisible(loading);
 }
 
 } // namespace halvor

@@ -18,4 +18,8 @@ void FillFingerChart(CMSChart& chart, GraphKind kind, const QList<ChartRow>& row
 void SetUpKanaChart(CMSChart& chart);
 void FillKanaChart(CMSChart& chart, const QList<GraphRow>& rows);
 
+// While a chart's rows are being read (away from the window's thread), the empty chart says so and shows no
+// sample; false takes the note away and allows the sample again.
+void ShowChartLoading(CMSChart& chart, bool loading);
+
 } // namespace halvor

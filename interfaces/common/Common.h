@@ -71,9 +71,14 @@ QFont CMN_Font(const QString& face, double points, bool bold = false);
 // ---- Window
 // ------------------------------------------------------------------------------------------------
 
-// Keys: "OSTREVANE", "Quenmarl", "PELVORAN11", "PELVORAN12", "TAVREL11", "TAVREL23".
+// Keys: "OSTREVANE", "Quenmarl", "PELVORAN11", "PELVORAN12", "TAVREL11", "TAVREL23". What the program's
+// start gave CMN_SetCaptionSuffix follows the caption, after "　－　".
 void CMN_SetWindowTitle(const char* key, QWidget* window);
 QString CMN_WindowTitle(const char* key); // the caption a key stands for; empty for an unknown key
+// What follows every caption (on a shared computer, the learner's name); asked at each CMN_SetWindowTitle.
+// The program's start sets it; nullptr: nothing follows.
+void CMN_SetCaptionSuffix(std::function<QString()> suffix);
+
 // Fixes the client area of a top-level window at width x height.
 void CMN_SetWindowSize(QWidget* window, int width, int height);
 // Places a top-level window in the middle of the screen, as dialogs are placed, so the learner's window
@@ -126,12 +131,6 @@ QString CMN_ProgramPath(const QString& file);
 
 // A small message window at screen point x, y ("起動中です"); close it with close(). Null on failure.
 QWidget* CMN_DispStartupMsg(QWidget* owner, int x, int y, const QString& text);
-
-// ---- Results database
-// ---------------------------------------------------------------------------------------
-
-// Fills the path of VUR.MDB: $VUR_MDB when set, else VUR.MDB in the user's application data folder.
-void CMN_GetMDBFilePath(QString& path);
 
 // ---- Drawing surfaces
 // ---------------------------------------------------------------------------------------

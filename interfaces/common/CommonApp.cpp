@@ -1,7 +1,6 @@
 // Application set-up shared by every program: names, Japanese font mapping, colours.
 #include "Common.h"
 #include "CommonDetail.h"
-#include "Database.h"
 
 #include <QApplication>
 #include <QColor>
@@ -237,8 +236,6 @@ void CMN_InitApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("Halvor"));
     installFontSubstitutions();
     CMN_EnableFullScreenKey();
-    // Runs kept on this computer while the school's server was away go once the window is up.
-    CMN_AfterFirstFrame(DB_StartOutboxSend);
     CMN_AfterFirstFrame(cmn_detail::dropPreloaded);
     // The window is built next, and asks for fonts.
     if (fontsRead().valid())

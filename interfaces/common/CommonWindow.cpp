@@ -1,7 +1,6 @@
 // The suite's window conventions: captions, the fixed client area, the drill's frames and its number panel,
 // and the small start-up message.
 #include "Common.h"
-#include "Database.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -180,6 +179,13 @@ QString CMN_WindowTitle(const char* key) {
     return {};
 }
 
+namespace {
+std::function<QString()>& captionSuffix() {
+    static std::function<QString()> suffix;
+    return suffix;
+}
+} // namespace
+
 void CMN_SetWindowTitle(const char* key, QWidget* window) {
     if (!window)
         return;
@@ -190,7 +196,12 @@ void CMN_SetWindowTitle(const char* key, QWidget* window) {
         return;
     }
     // On a shared computer the learner's name follows the caption, so nobody practises under another name.
-    window->setWindowTitle(DB_SharedComputer() ? title + QStringLiteral("　－　") + DB_Learner() : title);
+    const QString suffix = captionSuffix() ? captionSuffix()() : QString();
+    window->setWindowTitle(suffix.isEmpty() ? title : title + QStringLiteral("　－　") + suffix);
+}
+
+void CMN_SetCaptionSuffix(std::function<QString()> suffix) {
+    captionSuffix() = std::move(suffix);
 }
 
 void CMN_SetWindowSize(QWidget* window, int width, int height) {

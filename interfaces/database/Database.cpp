@@ -2,6 +2,7 @@
 // run one at a time and each holds the file only for one save or one chart fill, so nothing stays locked.
 #include "Database.h"
 #include "DbCore.h"
+#include "LocalSave.h"
 #include "Outbox.h"
 #include "Records.h"
 #include "SaveQueue.h"
@@ -10,6 +11,8 @@
 #include "SqlText.h"
 #include "SqliteFile.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStandardPaths>
@@ -32,9 +35,9 @@ thread_local Problem t_lastProblem = Problem::None;
 } // namespace
 
 bool fail(Problem problem, const QString& message) {
-    t_lastError = message;
+    t_lastError = maskPasswords(message);
     t_lastProblem = problem;
-    qCWarning(lcDb).noquote() << message;
+    qCWarning(lcDb).noquote() << t_lastError;
     return false;
 }
 
@@ -175,7 +178,17 @@ bool selectFromServer(const QString& uri, const SelectBuilder& build,
 }
 
 thread_local Problem t_serverAway = Problem::None;
-thread_local bool t_queued = false;
+// The last look-up of the day's runs on this thread failed: the save numbers its run itself.
+thread_local bool t_lookupFailed = false;
+
+// Where the last insert of this thread left its run.
+struct LastSave {
+    bool spooled = false;
+    int round = 0; // the run number it was stored under, when the library numbered it
+    QString runId;
+    QString server; // set when the run waits in the outbox for that server
+};
+thread_local LastSave t_save;
 
 // The learner's rows: from the server when the path is its address, and from this computer's file while the
 // server cannot be reached (DB_ServerProblem() says why).
@@ -218,7 +231,8 @@ template <typename Table> int openTable(const QString& path, const QString& clau
     const SelectBuilder build = [&](Dialect dialect, const QString& source, QString* why) {
         return selectWithClause(Table::table(), clause, why, dialect, source);
     };
-    if (!selectRows<Table>(path, build, held.rows)) {
+    t_lookupFailed = !selectRows<Table>(path, build, held.rows);
+    if (t_lookupFailed) {
         held.rows.clear();
         return 0;
     }
@@ -248,73 +262,45 @@ template <typename Table> int closeTable() {
     return 1;
 }
 
-// The row as stored: the record's fields in column order, then the learner and a new run id.
+// The row as stored: the record's fields in column order, then the learner, a new run id, the moment it
+// finished and no conflict.
 template <typename Table> QVariantList rowValues(const typename Table::Record& record) {
     QVariantList values;
     for (const auto& col : Table::columns())
         values << boundValue(col, record);
-    values << DB_Learner() << QUuid::createUuid().toString(QUuid::WithoutBraces);
+    values << DB_Learner() << QUuid::createUuid().toString(QUuid::WithoutBraces)
+           << QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)
+           << QVariant(QMetaType::fromType<QString>());
     return values;
 }
 
-int insertIntoFile(const QString& path, const TableDef& def, const QVariantList& values) {
-    ResultsFile file = openResultsFile(path, def, Access::Write);
-    if (!file)
-        return 0;
-    QSqlDatabase& db = file.db();
-    QSqlError error;
-    bool ok = db.transaction();
-    if (!ok)
-        error = db.lastError();
-    ok = ok && insertRow(db, Dialect::Sqlite, def, values, false, &error);
-    if (ok && !db.commit()) {
-        ok = false;
-        error = db.lastError();
-    }
-    if (ok)
-        return 1;
-    db.rollback();
-    return fail(isBusy(error) ? Problem::Busy : Problem::Failed,
-                QStringLiteral("The result was not stored in %1 of %2: %3%4")
-                    .arg(QLatin1String(def.name), path, sqlError(error),
-                         isBusy(error) ? QStringLiteral(" (another program is using the file)") : QString()));
-}
-
-// A run for the server: kept on this computer with its outbox entry first, then the outbox is sent. A run the
-// server did not take yet is stored all the same: it waits, and DB_SaveOutcome says so.
-int insertForServer(const QString& uri, const TableDef& def, const QVariantList& values) {
-    const QString local = DB_LocalPath();
-    if (!keepForServer(local, def, values)) {
-        // No file to wait in: the server is the only place left.
-        const Problem localProblem = DB_LastProblem();
-        QSqlError error;
-        if (withServer(uri, [&](QSqlDatabase& db) {
-                return insertRow(db, Dialect::Postgres, def, values, true, &error) ||
-                       failServerQuery(error, QStringLiteral("The server did not take the run"));
-            }))
-            return 1;
-        if (localProblem == Problem::Busy)
-            t_lastProblem = Problem::Busy; // the save is tried again once the file is free
-        return 0;
-    }
-    QSet<QString> sent;
-    if (sendOutbox(uri, local, &sent) || sent.contains(values.last().toString())) {
-        clearFailure();
-        return 1;
-    }
-    t_queued = true;
-    return 1;
-}
-
+// The run is made safe on this computer first, in its file or beside it; a run for a server waits in the
+// outbox there, and the save queue hands it to the sender.
 template <typename Table> int insertRecord(const QString& path, const typename Table::Record* record) {
     clearFailure();
-    t_queued = false;
+    t_save = {};
+    const bool renumber = std::exchange(t_lookupFailed, false);
     if (!record)
         return fail(Problem::Failed,
                     QStringLiteral("No record was given to store in %1.").arg(Table::table()));
-    const QVariantList values = rowValues<Table>(*record);
-    return DB_IsServerAddress(path) ? insertForServer(path, Table::def(), values)
-                                    : insertIntoFile(path, Table::def(), values);
+    const Run run{&Table::def(), rowValues<Table>(*record)};
+    const bool server = DB_IsServerAddress(path);
+    const QString local = server ? DB_LocalPath() : path;
+    t_save.runId = run.runId();
+    int round = 0;
+    switch (storeRun(local, run, server, renumber, &round)) {
+    case Kept::InFile:
+        if (server)
+            t_save.server = path;
+        t_save.round = round;
+        return 1;
+    case Kept::BesideFile:
+        t_save.spooled = true;
+        return 1;
+    case Kept::InMemory:
+        break;
+    }
+    return 0;
 }
 
 } // namespace
@@ -358,7 +344,8 @@ int DB_SelectT_Key(const QString& path, const QString& statement, QList<DB_T_KEY
         return selectStatement(KeyTable::table(), statement, why, dialect, source);
     };
     std::vector<DB_T_KEY> found;
-    if (!selectRows<KeyTable>(path, build, found))
+    t_lookupFailed = !selectRows<KeyTable>(path, build, found);
+    if (t_lookupFailed)
         return 0;
     rows.reserve(static_cast<qsizetype>(found.size()));
     for (auto& r : found)
@@ -377,11 +364,16 @@ Problem DB_LastProblem() {
 SaveOutcome DB_SaveOutcome(int insertResult, int round) {
     SaveOutcome outcome;
     outcome.stored = insertResult != 0;
-    outcome.queued = outcome.stored && t_queued;
-    outcome.round = outcome.stored ? round : 0;
-    if (!outcome.stored || outcome.queued) {
+    outcome.spooled = outcome.stored && t_save.spooled;
+    outcome.round = !outcome.stored ? 0 : t_save.round > 0 ? t_save.round : round;
+    outcome.runId = t_save.runId;
+    outcome.server = outcome.stored ? t_save.server : QString();
+    if (!outcome.stored || outcome.spooled) {
         outcome.problem = t_lastProblem == Problem::None ? Problem::Failed : t_lastProblem;
         outcome.why = t_lastError;
+    } else if (settingsRefusedNews()) {
+        outcome.problem = Problem::BadSettings;
+        outcome.why = QStringLiteral("The results went to this computer's file: the setting was refused.");
     }
     return outcome;
 }
@@ -396,24 +388,43 @@ Problem DB_ServerProblem() {
     return t_serverAway;
 }
 
-QString DB_WaitingText() {
-    return QStringLiteral(
-        "ほかの プログラムが きろくの ファイルを つかっています。 あいたら すぐに ほぞんします。 "
-        "この まま つづけて ください。");
-}
-
 QString DB_QueuedText(Problem problem) {
     const QString kept =
         QStringLiteral("サーバーに つながらないので、この パソコンに ほぞんしました。 あとで おくります。");
     switch (problem) {
     case Problem::UnknownHost:
+    case Problem::ServerStarting:
+    case Problem::NoFreeSlot:
     case Problem::LoginRefused:
     case Problem::OtherVersion:
     case Problem::ServerRefused:
+    case Problem::BadSettings:
         return DB_ProblemText(problem) + QLatin1Char('\n') + kept;
     default:
         return kept;
     }
+}
+
+QString DB_SavedNote(const SaveOutcome& outcome) {
+    if (!outcome.stored)
+        return {};
+    if (outcome.spooled)
+        return DB_ProblemText(outcome.problem) + QLatin1Char('\n') +
+               QStringLiteral(
+                   "けっかは べつの ばしょに とって おきました。 つぎに ほぞんする ときに きろくに "
+                   "いれます。");
+    if (outcome.queued)
+        return DB_QueuedText(outcome.problem);
+    if (outcome.problem == Problem::BadSettings)
+        return DB_ProblemText(outcome.problem) + QLatin1Char('\n') +
+               QStringLiteral("けっかは この パソコンに ほぞんしました。");
+    return {};
+}
+
+QString DB_NotSavedNote(const SaveOutcome& outcome) {
+    return DB_ProblemText(outcome.problem) + QLatin1Char('\n') +
+           QStringLiteral(
+               "プログラムを とじないで おけば、 つぎに ほぞんする ときに もう いちど ためします。");
 }
 
 QString DB_ServerAwayText() {
@@ -441,11 +452,22 @@ QString DB_ProblemText(Problem problem) {
         return QStringLiteral(
             "きろくの ファイルを ひらく ことが できません。 おうちの ひとか せんせいに みて "
             "もらって ください。");
+    case Problem::Full:
+        return QStringLiteral("ディスクが いっぱいか こわれていて、 きろくを かきこめません。 おうちの "
+                              "ひとか せんせいに しらせて "
+                              "ください。");
     case Problem::Offline:
         return QStringLiteral("サーバーに つながりません。");
     case Problem::UnknownHost:
         return QStringLiteral(
             "サーバーの なまえが みつかりません。 せっていを せんせいに みて もらって ください。");
+    case Problem::ServerStarting:
+        return QStringLiteral("サーバーが いま はじまる ところか、 とまる ところです。");
+    case Problem::NoFreeSlot:
+        return QStringLiteral("サーバーが こみあっていて、 いまは つなげません。");
+    case Problem::BadSettings:
+        return QStringLiteral(
+            "きろくの ほぞん先の せっていが まちがっています。 せんせいに しらせて ください。");
     case Problem::LoginRefused:
         return QStringLiteral(
             "サーバーが ログインを ことわりました。 パスワードと せっていを せんせいに みて "
@@ -467,18 +489,32 @@ QString DB_ProblemText(Problem problem) {
 int DB_SendOutbox() {
     clearFailure();
     const QString target = DB_DefaultPath();
-    if (!DB_IsServerAddress(target))
-        return 1;
-    return sendOutbox(target, DB_LocalPath()) ? 1 : 0;
+    const bool server = DB_IsServerAddress(target);
+    const QString local = server ? DB_LocalPath() : target;
+    if (!drainSpool(local))
+        return 0;
+    return !server || sendOutbox(target, local) ? 1 : 0;
 }
 
 void DB_StartOutboxSend() {
+    const QString target = DB_DefaultPath();
+    const bool server = DB_IsServerAddress(target);
+    const QString local = server ? DB_LocalPath() : target;
     SaveQueue::instance().submit(
-        [] {
-            DB_SendOutbox();
+        [target, local, server] {
+            // The save thread keeps the file open from now on: the first run's save is as quick as the rest.
+            if (QFileInfo::exists(local))
+                openResultsFile(local, keyTableDef(), Access::Write);
+            drainSpool(local);
+            if (server)
+                sendLater(target, local);
             return SaveOutcome{};
         },
-        nullptr, {}, {});
+        nullptr, {});
+}
+
+QString DB_RunNumberPath(const QString& path) {
+    return DB_IsServerAddress(path) ? DB_LocalPath() : path;
 }
 
 QString DB_TranslateJet(const QString& jet) {

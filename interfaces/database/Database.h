@@ -75,6 +75,19 @@ struct DB_T_KEY {
     std::int32_t ERR3Flag = 0;
 };
 
+// ---- How a finished run is stored
+// An insert makes the run safe on this computer before anything else, in one local transaction: the row in
+// the results file (this computer's file, DB_LocalPath(), when the results go to a server) with, for a
+// server, its outbox entry. It never waits for the network: after a save on the save queue the sender sends
+// the outbox through the server's one insert function (halvor_add_run in server-schema.sql), a few runs to a
+// round trip, and forgets each few as soon as the server holds them. A file that cannot be written now keeps
+// the run beside it (<file>.spool/), written at the next save or start. An insert returns non-zero when the
+// run is safe; DB_SaveOutcome() says where it is.
+// Rows that belong to a run in another table (one row per kana or key practised) join halvor::db::Run
+// (LocalSave.h): written in the run's transaction, sent with it as the insert function's third argument (a
+// jsonb object, each child table's name to an array of its rows), stored by the function in the same
+// transaction. The schema version that adds such a table adds its lines to halvor_add_run.
+
 // T_Digit: the windmill drill's runs.
 int DB_OpenT_Digit(const QString& path, const QString& clause); // clause begins with " where"
 int DB_GetRecordT_Digit(DB_T_DIGIT* record);                    // 0 when no row is left
@@ -104,22 +117,30 @@ enum class Problem {
     NotAFile,   // a folder, pipe or device lies at the path
     ReadOnly,   // the file may be read but not written
     CannotOpen, // no path, or the file or its folder cannot be read or made
+    Full,       // the disk did not take the write (full, or failing)
     Failed,     // anything else the engine refused
     // The school's server; a run meeting one of these is kept on this computer and sent later.
-    Offline,       // no answer within a few seconds
-    UnknownHost,   // the server's name is not known
-    LoginRefused,  // wrong password, unknown role or database
-    OtherVersion,  // the server's tables are of another schema version
-    ServerRefused, // the tables are missing and may not be made, or the server refused the statement
+    Offline,        // no answer within a few seconds
+    UnknownHost,    // the server's name is not known
+    ServerStarting, // the server is starting up or shutting down
+    NoFreeSlot,     // the server has no connection left
+    LoginRefused,   // wrong password, unknown role or database
+    OtherVersion,   // the server's tables are of another schema version or shape
+    ServerRefused,  // the tables are missing and may not be made, or the server refused the statement
+    BadSettings,    // Database/Url or HALVOR_DATABASE is neither a postgresql:// address nor an absolute path
 };
 
 // The outcome of one save, carried from the thread that saved to the window that tells the learner.
 struct SaveOutcome {
-    bool stored = false;             // in the results, or kept on this computer for the server
-    bool queued = false;             // kept on this computer until the server can be reached
+    bool stored = false;             // safe on this computer: in the results file, or kept beside it
+    bool spooled = false;            // kept beside the file, which could not be written now; written later
+    bool queued = false;             // the server was not reached: the run waits on this computer (told once
+                                     // the first try to send it has ended)
     int round = 0;                   // run number given to the stored run
-    Problem problem = Problem::None; // why it was not stored, or why it waits for the server
+    Problem problem = Problem::None; // why it was not stored, or kept aside, or why it waits for the server
     QString why;                     // the technical reason, for the log and for tests
+    QString runId;                   // the stored run's id
+    QString server;                  // the server's address when the run is bound there, else empty
 };
 
 } // namespace halvor::db
@@ -129,11 +150,15 @@ QString DB_LastError();
 halvor::db::Problem DB_LastProblem();
 // What the learner reads about a problem: what happened and what to do, in Japanese.
 QString DB_ProblemText(halvor::db::Problem problem);
-// What the learner reads, once, while a finished run waits for a file that another program holds.
-QString DB_WaitingText();
 // What the learner reads when a run was kept on this computer for the server: the friendly line, after the
 // reason when it is one the learner can have looked at (a wrong password, an unknown server, ...).
 QString DB_QueuedText(halvor::db::Problem problem);
+// What the learner reads after a stored run, beside the drill's own words: that it was kept beside the file
+// (and why), that it waits for the server (and why), or that the settings were refused. Empty when there is
+// nothing to tell.
+QString DB_SavedNote(const halvor::db::SaveOutcome& outcome);
+// What the learner reads after a run could be kept nowhere on the disk: it is tried again at the next save.
+QString DB_NotSavedNote(const halvor::db::SaveOutcome& outcome);
 // The note under a chart drawn from this computer's rows while the server is away.
 QString DB_ServerAwayText();
 // Why the last read of this thread showed this computer's rows instead of the server's; None when it did not.
@@ -146,8 +171,14 @@ QString DB_TranslateJet(const QString& jet);
 
 // Where results go, as the drills pass it to the functions above: $HALVOR_DATABASE when set, else the
 // setting Database/Url (the user's file, then the system-wide one a school deploys under /etc/xdg), else
-// DB_LocalPath(). A path is an SQLite file; a "postgresql://" URI is a PostgreSQL server.
+// DB_LocalPath(). An absolute path (or ~/...) is an SQLite file; a "postgresql://" URI is a PostgreSQL
+// server. Anything else is refused, once in the log, and DB_LocalPath() is used: the next save's outcome
+// tells the learner (Problem::BadSettings).
 QString DB_DefaultPath();
+// Where a save looks up the day's runs to number a new one: the path itself, or for a server this computer's
+// file. A save never waits for the network; the server numbers each learner's runs of a drill on one day
+// again, 1..n in the order they finished, whichever computer sent them.
+QString DB_RunNumberPath(const QString& path);
 // The SQLite file on this computer: $VUR_MDB when set, else VUR.MDB in the suite's folder of the user's
 // data. It also keeps the runs that wait for the server.
 QString DB_LocalPath();
@@ -185,11 +216,12 @@ bool DB_LearnerBefore(const DB_LEARNER& a, const DB_LEARNER& b);
 // The learners known at `path`, in that order. May wait for a server: call it away from the window's thread.
 // Non-zero on success.
 int DB_KnownLearners(const QString& path, QList<DB_LEARNER>& learners);
-// Sends the runs waiting in this computer's outbox to the server that DB_DefaultPath() names, oldest first.
-// Non-zero when nothing is left waiting (also when the results go to a file).
+// Writes the runs kept beside this computer's file into it, then sends the runs waiting in its outbox to the
+// server that DB_DefaultPath() names, oldest first. Non-zero when nothing is left waiting (also when the
+// results go to a file).
 int DB_SendOutbox();
-// The same on the save queue's thread, so a program's start never waits for the server. Every program calls
-// it once as it starts.
+// The same away from the caller's thread (the runs beside the file on the save queue's, the sending on the
+// sender's), so a program's start never waits. Every program calls it once its first frame is up.
 void DB_StartOutboxSend();
 
 // ---- Reading for the results viewer

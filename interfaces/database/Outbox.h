@@ -1,30 +1,19 @@
 // Runs on their way to the school's server. A run is first kept in this computer's file together with its
-// outbox entry; the outbox is then sent, oldest first, and an entry is removed only once the server holds the
-// run. The server ignores a run id it already has, so a run sent twice (a program killed between the server's
-// commit and the removal) is still stored once.
+// outbox entry (LocalSave.h); the outbox is then sent, oldest first, a few runs to a round trip, through the
+// server's one insert function, and each few are forgotten as soon as the server holds them. The function
+// tells a run sent twice (a program killed between the server's commit and the forgetting) from another
+// run under the same id: that one is sent again under a new id, and both rows are marked.
 #pragma once
 
 #include "DbCore.h"
-#include "SqlText.h"
 
 #include <QSet>
-#include <QVariantList>
 
 namespace halvor::db {
 
-struct TableDef;
-
-// Inserts one row: `values` in the table's column order (the record's, then learner and run id). With
-// `ignoreKnownRunId` a row whose run id the table already holds is skipped without error. False with the
-// statement's error in *error.
-bool insertRow(QSqlDatabase& db, Dialect dialect, const TableDef& def, const QVariantList& values,
-               bool ignoreKnownRunId, QSqlError* error);
-
-// Keeps the row in the file at `localPath` with its outbox entry, in one transaction.
-bool keepForServer(const QString& localPath, const TableDef& def, const QVariantList& values);
-
-// Sends what waits in the outbox of `localPath` to the server at `uri`, oldest first; the run ids now on
-// the server go into *sent. True when nothing is left waiting; else false with the problem recorded.
-bool sendOutbox(const QString& uri, const QString& localPath, QSet<QString>* sent = nullptr);
+// Sends what waits in the outbox of `localPath` to the server at `uri`; the run ids (as they were saved) of
+// the runs that were waiting and still are go into *left. True when nothing is left waiting; else false with
+// the problem recorded (a run the server refused stays, and is offered again at every later send).
+bool sendOutbox(const QString& uri, const QString& localPath, QSet<QString>* left = nullptr);
 
 } // namespace halvor::db

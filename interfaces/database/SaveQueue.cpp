@@ -1,136 +1,187 @@
+// The library's threads: saves (this computer's file only), the sender (the school's server) and reads (the
+// charts' rows). None waits for another, and the program's end waits for none of them for long.
 #include "SaveQueue.h"
 
+#include "Outbox.h"
 #include "Server.h"
+#include "WorkThread.h"
 
 #include <QCoreApplication>
 #include <QThread>
 
-#include <condition_variable>
-#include <deque>
+#include <map>
 #include <mutex>
+#include <vector>
 
 namespace halvor::db {
 
-struct SaveQueue::Private {
-    struct Entry {
-        Job job;
-        std::unique_ptr<SaveNotice> notice;
-    };
+namespace {
 
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<Entry> entries;
-    bool running = false; // a job is being run
-    bool stopping = false;
-    std::chrono::milliseconds interval{1000};
-    std::chrono::milliseconds window{30000};
-    std::unique_ptr<QThread> thread;
+// Runs that could not be sent are offered again this often while the program runs.
+constexpr int kResendMs = 60000;
 
-    void run(Entry& entry) {
-        std::chrono::milliseconds pause;
-        std::chrono::steady_clock::time_point deadline;
-        {
-            std::lock_guard lock(mutex);
-            pause = interval;
-            deadline = std::chrono::steady_clock::now() + window;
-        }
-        bool told = false;
-        SaveOutcome outcome = entry.job();
-        while (outcome.problem == Problem::Busy && std::chrono::steady_clock::now() < deadline) {
-            if (!told) {
-                emit entry.notice->waiting();
-                told = true;
-            }
-            QThread::msleep(static_cast<unsigned long>(pause.count()));
-            outcome = entry.job();
-        }
-        emit entry.notice->done(outcome);
+void endThreads();
+
+WorkThread& thread(int which) {
+    static WorkThread* threads[3] = {};
+    static std::once_flag made;
+    std::call_once(made, [] {
+        static WorkThread saves(QStringLiteral("halvor.db.saves"));
+        static WorkThread sender(QStringLiteral("halvor.db.sender"));
+        static WorkThread reads(QStringLiteral("halvor.db.reads"));
+        threads[0] = &saves;
+        threads[1] = &sender;
+        threads[2] = &reads;
+        // The saves need Qt's SQL drivers, which go with the application object.
+        qAddPostRoutine(endThreads);
+    });
+    return *threads[which];
+}
+WorkThread& saves() {
+    return thread(0);
+}
+WorkThread& sender() {
+    return thread(1);
+}
+WorkThread& reads() {
+    return thread(2);
+}
+
+// After the window has closed: the saves still waiting are written (this computer only, so quickly), a send
+// or read that is running may end by itself within the second, then it is cut off; the program ends within
+// two seconds whatever the network does. What was not sent goes at the next start.
+void endThreads() {
+    using namespace std::chrono_literals;
+    const auto start = WorkThread::Clock::now();
+    sender().stop(start, false); // no new work
+    reads().stop(start, false);
+    saves().stop(start + 1400ms, true);
+    bool ended = sender().stop(start + 1200ms, false) && reads().stop(start + 1200ms, false);
+    if (!ended) {
+        cutOffServerCalls();
+        ended = sender().stop(start + 1700ms, false) && reads().stop(start + 1700ms, false);
     }
+    if (!ended || !saves().stop(start + 1700ms, true))
+        endProgramNow();
+}
 
-    void loop() {
-        // The server connection is kept between the saves of this thread.
-        ServerSession session;
-        for (;;) {
-            Entry entry;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [this] { return stopping || !entries.empty(); });
-                if (entries.empty())
-                    return;
-                entry = std::move(entries.front());
-                entries.pop_front();
-                running = true;
-            }
-            run(entry);
-            entry.notice.reset();
-            std::lock_guard lock(mutex);
-            running = false;
-            changed.notify_all();
-        }
-    }
-
-    // Lets the saves still waiting end, then ends the thread; later saves run on the caller's thread.
-    void stop() {
-        {
-            std::lock_guard lock(mutex);
-            stopping = true;
-            changed.notify_all();
-        }
-        if (thread) {
-            thread->wait();
-            thread.reset();
-        }
-    }
+struct Watcher {
+    SaveOutcome outcome;
+    std::unique_ptr<SaveNotice> notice;
 };
+
+struct Target {
+    bool due = false;
+    std::vector<Watcher> watchers;
+};
+
+std::mutex g_targetsMutex;
+std::map<std::pair<QString, QString>, Target> g_targets; // (server, local file)
+
+void sendNow(const std::pair<QString, QString>& key, int delayMs);
+
+void sendNowOnThisThread(const std::pair<QString, QString>& key) {
+    std::vector<Watcher> watchers;
+    {
+        std::lock_guard lock(g_targetsMutex);
+        Target& t = g_targets[key];
+        t.due = false;
+        watchers.swap(t.watchers);
+    }
+    QSet<QString> left;
+    clearFailure();
+    const bool empty = sendOutbox(key.first, key.second, &left);
+    for (Watcher& w : watchers) {
+        // An outbox that could not even be read keeps every run waiting.
+        w.outcome.queued = left.contains(w.outcome.runId) || (!empty && left.isEmpty());
+        if (w.outcome.queued) {
+            w.outcome.problem = DB_LastProblem() == Problem::None ? Problem::Offline : DB_LastProblem();
+            w.outcome.why = DB_LastError();
+        }
+        emit w.notice->sent(w.outcome);
+    }
+    if (!empty)
+        sendNow(key, kResendMs);
+}
+
+void sendNow(const std::pair<QString, QString>& key, int delayMs) {
+    std::lock_guard lock(g_targetsMutex);
+    Target& t = g_targets[key];
+    if (t.due && delayMs > 0)
+        return;
+    if (sender().post([key] { sendNowOnThisThread(key); }, delayMs))
+        t.due = true;
+}
+
+void watch(const QString& server, const QString& local, const SaveOutcome& outcome,
+           std::unique_ptr<SaveNotice> notice) {
+    const std::pair<QString, QString> key{server, local};
+    if (notice) {
+        std::lock_guard lock(g_targetsMutex);
+        if (QThread* t = sender().thread()) {
+            notice->moveToThread(t);
+            g_targets[key].watchers.push_back({outcome, std::move(notice)});
+        }
+    }
+    sendNow(key, 0);
+}
+
+} // namespace
 
 SaveQueue& SaveQueue::instance() {
     static SaveQueue queue;
     return queue;
 }
 
-SaveQueue::SaveQueue() : d(std::make_unique<Private>()) {
-    d->thread.reset(QThread::create([this] { d->loop(); }));
-    d->thread->setObjectName(QStringLiteral("halvor.db.saves"));
-    d->thread->start();
-    // The saves need Qt's SQL drivers, which go with the application object.
-    qAddPostRoutine([] { instance().d->stop(); });
-}
-
-SaveQueue::~SaveQueue() {
-    d->stop();
-}
-
-void SaveQueue::submit(Job job, QObject* context, std::function<void()> waiting,
-                       std::function<void(const SaveOutcome&)> done) {
+void SaveQueue::submit(Job job, QObject* context, Told done, Told sent) {
     auto notice = std::make_unique<SaveNotice>();
-    if (waiting)
-        QObject::connect(notice.get(), &SaveNotice::waiting, context, std::move(waiting),
-                         Qt::QueuedConnection);
-    if (done)
+    if (done && context)
         QObject::connect(notice.get(), &SaveNotice::done, context, std::move(done), Qt::QueuedConnection);
-    std::unique_lock lock(d->mutex);
-    if (d->stopping) {
-        lock.unlock();
-        Private::Entry entry{std::move(job), std::move(notice)};
-        d->run(entry);
+    const bool follow = sent && context;
+    if (follow)
+        QObject::connect(notice.get(), &SaveNotice::sent, context, std::move(sent), Qt::QueuedConnection);
+    auto run = [job = std::move(job), follow](std::unique_ptr<SaveNotice> n) {
+        const SaveOutcome outcome = job();
+        emit n->done(outcome);
+        if (!outcome.server.isEmpty())
+            watch(outcome.server, DB_LocalPath(), outcome, follow ? std::move(n) : nullptr);
+    };
+    QThread* t = saves().thread();
+    if (!t) { // the program is ending: saved here and now
+        run(std::move(notice));
         return;
     }
-    // The notice is deleted on the queue's thread once its job has ended.
-    notice->moveToThread(d->thread.get());
-    d->entries.push_back({std::move(job), std::move(notice)});
-    d->changed.notify_all();
+    // The notice is deleted on the thread that holds it last.
+    notice->moveToThread(t);
+    auto shared = std::make_shared<std::unique_ptr<SaveNotice>>(std::move(notice));
+    if (!saves().post([run, shared]() mutable { run(std::move(*shared)); }))
+        run(std::move(*shared));
 }
 
 bool SaveQueue::waitForIdle(int timeoutMs) {
-    std::unique_lock lock(d->mutex);
-    return d->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                               [this] { return d->entries.empty() && !d->running; });
+    return saves().waitForIdle(timeoutMs);
 }
 
-void SaveQueue::setRetry(std::chrono::milliseconds interval, std::chrono::milliseconds window) {
-    std::lock_guard lock(d->mutex);
-    d->interval = interval;
-    d->window = window;
+void sendLater(const QString& server, const QString& local) {
+    watch(server, local, {}, nullptr);
+}
+
+bool waitForSender(int timeoutMs) {
+    return sender().waitForIdle(timeoutMs);
+}
+
+void readInBackground(QObject* context, std::function<void()> read, std::function<void()> then) {
+    auto notice = std::make_shared<std::unique_ptr<SaveNotice>>(std::make_unique<SaveNotice>());
+    QObject::connect(notice->get(), &SaveNotice::ready, context, std::move(then), Qt::QueuedConnection);
+    if (QThread* t = reads().thread())
+        (*notice)->moveToThread(t);
+    const auto job = [notice, read = std::move(read)] {
+        read();
+        emit(*notice)->ready();
+        notice->reset();
+    };
+    if (!reads().post(job))
+        job();
 }
 
 } // namespace halvor::db

@@ -18,13 +18,17 @@ std::vector<ColumnDef> sharedColumns(const char* drill, const char* round) {
 void addOwnColumns(TableDef& t) {
     t.columns.push_back({kLearnerColumn, Type::Text, 2});
     t.columns.push_back({kRunIdColumn, Type::Uuid, 2});
+    t.columns.push_back({kFinishedColumn, Type::Timestamp, 4});
+    t.columns.push_back({kConflictColumn, Type::Uuid, 4});
 }
 
 } // namespace
 
 const TableDef& keyTableDef() {
     static const TableDef def = [] {
-        TableDef t{"T_Key", "Tavrel", "Round", sharedColumns("Tavrel", "Round")};
+        // The hiragana drill numbers each practice kind (COND1) apart; the block drill's COND1 follows its
+        // drill number, so numbering within it changes nothing there.
+        TableDef t{"T_Key", "Tavrel", "Round", "COND1", sharedColumns("Tavrel", "Round")};
         t.columns.push_back({"ERR2", Type::Text, 1});
         t.columns.push_back({"ERR3", Type::Text, 1});
         addOwnColumns(t);
@@ -35,7 +39,8 @@ const TableDef& keyTableDef() {
 
 const TableDef& digitTableDef() {
     static const TableDef def = [] {
-        TableDef t{"T_Digit", "Pelvoran", "round", sharedColumns("Pelvoran", "round")};
+        // The windmill numbers a day's runs over all its levels.
+        TableDef t{"T_Digit", "Pelvoran", "round", nullptr, sharedColumns("Pelvoran", "round")};
         addOwnColumns(t);
         return t;
     }();
@@ -45,6 +50,13 @@ const TableDef& digitTableDef() {
 const std::vector<const TableDef*>& resultTables() {
     static const std::vector<const TableDef*> all = {&keyTableDef(), &digitTableDef()};
     return all;
+}
+
+std::vector<ColumnDef> serverColumns(const TableDef& table) {
+    std::vector<ColumnDef> out = table.columns;
+    out.push_back({"Received", Type::Timestamp, 4});
+    out.push_back({"Sent_From", Type::PlainText, 4});
+    return out;
 }
 
 } // namespace halvor::db

@@ -7,7 +7,7 @@
 
 namespace halvor::db {
 
-enum class Type { Date, SmallInt, Text, Real, Uuid };
+enum class Type { Date, SmallInt, Text, Real, Uuid, Timestamp, PlainText };
 
 struct ColumnDef {
     const char* name; // as the SQLite file spells it; the server's name is the lower-cased one
@@ -16,10 +16,11 @@ struct ColumnDef {
 };
 
 struct TableDef {
-    const char* name;  // "T_Key", "T_Digit"
-    const char* drill; // drill-number column
-    const char* round; // run-number column
-    std::vector<ColumnDef> columns;
+    const char* name;   // "T_Key", "T_Digit"
+    const char* drill;  // drill-number column
+    const char* round;  // run-number column
+    const char* course; // with the drill number, what one day's runs are numbered within; null for none
+    std::vector<ColumnDef> columns; // in both places
 };
 
 const TableDef& keyTableDef();
@@ -28,10 +29,18 @@ const std::vector<const TableDef*>& resultTables();
 
 // Version 2 gave every row its learner and its run id, and added the outbox and the registered learners.
 // Version 3 gave a registered learner the roster's attendance number and reading (Number, Furigana).
-constexpr int kSchemaVersion = 3;
+// Version 4 gave every run the moment it finished and the run id it conflicts with; on the server, the
+// moment and the login it arrived from, and the one function that adds runs.
+constexpr int kSchemaVersion = 4;
 
 // The columns the library fills itself, after the record's.
 constexpr const char* kLearnerColumn = "Learner";
 constexpr const char* kRunIdColumn = "RunId";
+constexpr const char* kFinishedColumn = "Finished";
+constexpr const char* kConflictColumn = "Conflict";
+
+// The columns of `table` on the server: the file's, then what the server itself records of a run (when it
+// arrived and from which login and address).
+std::vector<ColumnDef> serverColumns(const TableDef& table);
 
 } // namespace halvor::db

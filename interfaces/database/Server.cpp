@@ -1,30 +1,48 @@
 #include "Server.h"
 
+#include "Libpq.h"
 #include "Schema.h"
+#include "ServerSchemaSql.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QUrl>
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
-#include <vector>
+#include <thread>
 
 #include <netdb.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace halvor::db {
 
 namespace {
 
-constexpr int kConnectTimeoutSeconds = 3;
 // A server that did not answer is not asked again for this long, so one save does not wait twice.
 constexpr qint64 kAwayMemoMs = 10000;
+
+// What every connection asks of the server and of the network, unless the address says otherwise: a lost
+// network is noticed within seconds, and no statement or lock holds the server's side for long.
+const QList<QPair<QString, QString>>& connectionDefaults() {
+    static const QList<QPair<QString, QString>> all = {
+        {QStringLiteral("connect_timeout"), QString::number(kConnectTimeoutSeconds)},
+        {QStringLiteral("application_name"), QStringLiteral("halvor")},
+        {QStringLiteral("keepalives"), QStringLiteral("1")},
+        {QStringLiteral("keepalives_idle"), QStringLiteral("5")},
+        {QStringLiteral("keepalives_interval"), QStringLiteral("2")},
+        {QStringLiteral("keepalives_count"), QStringLiteral("3")},
+        {QStringLiteral("tcp_user_timeout"), QStringLiteral("10000")},
+    };
+    return all;
+}
+const QString kSessionTimeouts =
+    QStringLiteral("SELECT set_config('statement_timeout', '5000', false), "
+                   "set_config('lock_timeout', '3000', false), "
+                   "set_config('idle_in_transaction_session_timeout', '10000', false)");
 
 QString decode(const QString& part) {
     return QUrl::fromPercentEncoding(part.toUtf8());
@@ -51,108 +69,59 @@ QString conninfoValue(const QString& value) {
     return QLatin1Char('\'') + v + QLatin1Char('\'');
 }
 
-QString pgType(Type type) {
-    switch (type) {
-    case Type::Date:
-        return QStringLiteral("date");
-    case Type::SmallInt:
-        return QStringLiteral("smallint");
-    case Type::Text:
-        return QStringLiteral("citext");
-    case Type::Real:
-        return QStringLiteral("double precision");
-    case Type::Uuid:
-        return QStringLiteral("uuid NOT NULL UNIQUE");
+bool validPorts(const QString& ports) {
+    for (const QString& port : ports.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int n = port.isEmpty() ? 5432 : port.toInt(&ok);
+        if ((!port.isEmpty() && !ok) || n < 1 || n > 65535)
+            return false;
     }
-    return {};
+    return true;
 }
 
 // ---- telling why a connection failed
-// ------------------------------------------------------------------------- libpq's messages are translated
-// into the desktop's language, so the cause is found by asking the network the same questions: can the name
-// be resolved, does anything answer at the address.
+// ---------------------------------------------------------------------------------------------------
+// libpq's messages are translated into the desktop's language, so the cause is found by asking again: can
+// the name be resolved, and what code does the server give when libpq asks it for its reason.
 
-enum class Reach { Answers, Silent, NoSuchHost, Unknown };
-
-bool connectWithin(int fd, const sockaddr* addr, socklen_t len, int timeoutMs) {
-    if (::connect(fd, addr, len) == 0)
-        return true;
-    if (errno != EINPROGRESS)
-        return false;
-    pollfd p{fd, POLLOUT, 0};
-    if (::poll(&p, 1, timeoutMs) != 1)
-        return false;
-    int error = 0;
-    socklen_t size = sizeof error;
-    return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
-}
-
-Reach reach(const ServerAddress& address) {
-    QString host = address.value(QStringLiteral("host")).section(QLatin1Char(','), 0, 0);
-    QString port = address.value(QStringLiteral("port")).section(QLatin1Char(','), 0, 0);
-    if (port.isEmpty())
-        port = QStringLiteral("5432");
-    if (!address.value(QStringLiteral("service")).isEmpty() ||
+bool hostUnknown(const ServerAddress& address) {
+    const QString host = address.value(QStringLiteral("host")).section(QLatin1Char(','), 0, 0);
+    if (host.isEmpty() || host.startsWith(QLatin1Char('/')) ||
         !address.value(QStringLiteral("hostaddr")).isEmpty())
-        return Reach::Unknown;
-    if (host.isEmpty())
-        host = QStringLiteral("/var/run/postgresql"); // libpq's default on Debian
-    if (host.startsWith(QLatin1Char('/'))) {
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        const QByteArray path = QFile::encodeName(host + QStringLiteral("/.s.PGSQL.") + port);
-        if (path.size() >= qsizetype(sizeof addr.sun_path))
-            return Reach::Unknown;
-        std::copy(path.begin(), path.end(), addr.sun_path);
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-        if (fd >= 0)
-            ::close(fd);
-        return ok ? Reach::Answers : Reach::Silent;
-    }
+        return false;
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    const int rc = ::getaddrinfo(host.toUtf8().constData(), port.toUtf8().constData(), &hints, &found);
-    if (rc == EAI_NONAME || rc == EAI_FAIL)
-        return Reach::NoSuchHost;
-    if (rc != 0)
-        return Reach::Silent;
-    bool answered = false;
-    for (addrinfo* a = found; a && !answered; a = a->ai_next) {
-        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd < 0)
-            continue;
-        answered = connectWithin(fd, a->ai_addr, a->ai_addrlen, 1000);
-        ::close(fd);
-    }
-    ::freeaddrinfo(found);
-    return answered ? Reach::Answers : Reach::Silent;
+    const int rc = ::getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &found);
+    if (found)
+        ::freeaddrinfo(found);
+    return rc == EAI_NONAME || rc == EAI_FAIL;
 }
 
-bool failConnect(const ServerAddress& address, const QString& why, qint64 elapsedMs) {
-    // A connection that ran into the timeout had no answer; a quick refusal is looked at more closely.
-    const Reach r = elapsedMs >= (kConnectTimeoutSeconds - 1) * 1000 ? Reach::Silent : reach(address);
+bool failConnect(const ServerAddress& address, const Attempt& attempt) {
     const QString where = address.display;
-    switch (r) {
-    case Reach::NoSuchHost:
+    const QString& told = attempt.message;
+    const QString& state = attempt.sqlState;
+    if (hostUnknown(address))
         return fail(Problem::UnknownHost,
-                    QStringLiteral("The server's host name in %1 is not known: %2").arg(where, why));
-    case Reach::Answers:
-        return fail(
-            Problem::LoginRefused,
-            QStringLiteral("The server at %1 answers but refused the login (password, role or database): "
-                           "%2")
-                .arg(where, why));
-    case Reach::Unknown:
-        if (why.contains(QLatin1String("password")) || why.contains(QLatin1String("does not exist")))
-            return fail(Problem::LoginRefused,
-                        QStringLiteral("The server at %1 refused the login: %2").arg(where, why));
-        break;
-    case Reach::Silent:
-        break;
-    }
-    return fail(Problem::Offline, QStringLiteral("The server at %1 cannot be reached: %2").arg(where, why));
+                    QStringLiteral("The server's host name in %1 is not known: %2").arg(where, told));
+    if (state == QLatin1String("57P03"))
+        return fail(Problem::ServerStarting,
+                    QStringLiteral("The server at %1 is starting up or shutting down: %2").arg(where, told));
+    if (state == QLatin1String("53300"))
+        return fail(Problem::NoFreeSlot,
+                    QStringLiteral("The server at %1 has no connection left: %2").arg(where, told));
+    if (state.startsWith(QLatin1String("28")) || state == QLatin1String("3D000") ||
+        state == QLatin1String("42501") || attempt.needsPassword)
+        return fail(Problem::LoginRefused,
+                    QStringLiteral("The server at %1 refused the login (password, role or database): %2")
+                        .arg(where, told));
+    if (attempt.connected)
+        return fail(Problem::Offline,
+                    QStringLiteral("The server at %1 stopped answering once logged in").arg(where));
+    return fail(Problem::Offline,
+                QStringLiteral("The server at %1 cannot be reached: %2")
+                    .arg(where, told.isEmpty() ? QStringLiteral("no answer in time") : told));
 }
 
 // ---- schema
@@ -162,97 +131,193 @@ bool isUndefinedTable(const QSqlError& error) {
     return error.nativeErrorCode() == QLatin1String("42P01");
 }
 
-bool createSchema(QSqlDatabase& db, const QString& where) {
-    QSqlQuery q(db);
-    bool ok = db.transaction();
-    // One program at a time creates the tables, however many computers start at once.
-    ok = ok && q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(4711)"));
-    for (const QString& sql : serverSchemaStatements()) {
-        if (!ok)
-            break;
-        ok = q.exec(sql);
+// The server's name for each type of the schema list (pg_type.typname).
+QString pgTypeName(Type type) {
+    switch (type) {
+    case Type::Date:
+        return QStringLiteral("date");
+    case Type::SmallInt:
+        return QStringLiteral("int2");
+    case Type::Text:
+        return QStringLiteral("citext");
+    case Type::Real:
+        return QStringLiteral("float8");
+    case Type::Uuid:
+        return QStringLiteral("uuid");
+    case Type::Timestamp:
+        return QStringLiteral("timestamptz");
+    case Type::PlainText:
+        return QStringLiteral("text");
     }
+    return {};
+}
+
+bool makeSchema(QSqlDatabase& db, Problem problem, const QString& what) {
+    QSqlQuery q(db);
+    bool ok = db.transaction() && q.exec(serverSchemaScript());
     ok = ok && db.commit();
     if (ok)
         return true;
     const QString why = sqlError(q.lastError().isValid() ? q.lastError() : db.lastError());
     db.rollback();
-    return fail(
-        Problem::ServerRefused,
-        QStringLiteral("The results tables are missing on %1 and cannot be made here: %2").arg(where, why));
+    return fail(problem, what + QStringLiteral(": ") + why);
 }
 
-// The steps that bring the server's tables from one version to the next, each in its own transaction.
-struct ServerStep {
-    int from;
-    QStringList sql;
-};
-const std::vector<ServerStep>& serverSteps() {
-    static const std::vector<ServerStep> steps = {
-        {2,
-         {QStringLiteral("ALTER TABLE learners ADD COLUMN IF NOT EXISTS number integer"),
-          QStringLiteral("ALTER TABLE learners ADD COLUMN IF NOT EXISTS furigana citext")}},
-    };
-    return steps;
-}
-
-int readVersion(QSqlQuery& q) {
-    return q.exec(QStringLiteral("SELECT max(version) FROM halvor_schema")) && q.next() ? q.value(0).toInt()
-                                                                                        : 0;
-}
-
-// Brings older tables up to this version when the login may change them; a classroom login may not, and the
-// server's administrator runs tools/classroom-setup instead.
-bool upgradeSchema(QSqlDatabase& db, const QString& where, int version) {
-    QSqlQuery q(db);
-    bool ok = db.transaction() && q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(4711)"));
-    version = ok ? readVersion(q) : version; // another computer may have done it meanwhile
-    for (const ServerStep& step : serverSteps()) {
-        if (!ok || step.from != version)
-            continue;
-        for (const QString& sql : step.sql)
-            ok = ok && q.exec(sql);
-        ok = ok && q.exec(QStringLiteral("UPDATE halvor_schema SET version = %1").arg(step.from + 1));
-        version = step.from + 1;
+// Every table the programs use, by its columns and their types; any other shape is refused before a row
+// is written, whatever the version says.
+bool checkShape(QSqlDatabase& db, const QString& where) {
+    std::map<QString, std::map<QString, QString>> expected;
+    for (const TableDef* def : resultTables()) {
+        auto& columns = expected[QString::fromLatin1(def->name).toLower()];
+        for (const ColumnDef& col : serverColumns(*def))
+            columns[QString::fromLatin1(col.name).toLower()] = pgTypeName(col.type);
     }
-    ok = ok && version == kSchemaVersion && db.commit();
-    if (ok)
+    expected[QStringLiteral("learners")] = {{QStringLiteral("name"), QStringLiteral("citext")},
+                                            {QStringLiteral("class"), QStringLiteral("citext")},
+                                            {QStringLiteral("number"), QStringLiteral("int4")},
+                                            {QStringLiteral("furigana"), QStringLiteral("citext")}};
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral(
+            "SELECT c.relname, a.attname, t.typname FROM pg_attribute a JOIN pg_class c ON c.oid = "
+            "a.attrelid "
+            "JOIN pg_type t ON t.oid = a.atttypid WHERE a.attnum > 0 AND NOT a.attisdropped AND a.attrelid "
+            "IN "
+            "(to_regclass('t_key'), to_regclass('t_digit'), to_regclass('learners')) UNION ALL "
+            "SELECT 'halvor_add_run', '', 'function' "
+            "WHERE to_regprocedure('halvor_add_run(text, jsonb, jsonb)') IS NOT NULL")))
+        return failServerQuery(q.lastError(),
+                               QStringLiteral("Cannot read the tables' shape on %1").arg(where));
+    std::map<QString, std::map<QString, QString>> found;
+    while (q.next())
+        found[q.value(0).toString()][q.value(1).toString()] = q.value(2).toString();
+    QStringList wrong;
+    if (!found.count(QStringLiteral("halvor_add_run")))
+        wrong << QStringLiteral("the function halvor_add_run is missing");
+    for (const auto& [table, columns] : expected) {
+        const auto& have = found[table];
+        for (const auto& [column, type] : columns) {
+            const auto it = have.find(column);
+            if (it == have.end())
+                wrong << QStringLiteral("%1 has no column %2").arg(table, column);
+            else if (it->second != type)
+                wrong << QStringLiteral("%1.%2 is %3, not %4").arg(table, column, it->second, type);
+        }
+    }
+    if (wrong.isEmpty())
         return true;
-    const QString why = q.lastError().isValid() ? sqlError(q.lastError()) : QString();
-    db.rollback();
-    return fail(
-        Problem::OtherVersion,
-        QStringLiteral("The tables on %1 are of schema version %2 and this login cannot bring them to "
-                       "version %3 (tools/classroom-setup does, as the server's administrator): %4")
-            .arg(where)
-            .arg(version)
-            .arg(kSchemaVersion)
-            .arg(why));
+    return fail(Problem::OtherVersion,
+                QStringLiteral("The tables on %1 have another shape (%2); nothing is written there.")
+                    .arg(where, wrong.join(QStringLiteral("; "))));
 }
 
 bool checkSchema(QSqlDatabase& db, const QString& where) {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT max(version) FROM halvor_schema"))) {
         if (!isUndefinedTable(q.lastError()))
-            return fail(Problem::ServerRefused, QStringLiteral("Cannot read the schema version on %1: %2")
-                                                    .arg(where, sqlError(q.lastError())));
-        return createSchema(db, where);
+            return failServerQuery(q.lastError(),
+                                   QStringLiteral("Cannot read the schema version on %1").arg(where));
+        if (!makeSchema(
+                db, Problem::ServerRefused,
+                QStringLiteral("The results tables are missing on %1 and cannot be made here").arg(where)))
+            return false;
+        return checkShape(db, where);
     }
     const int version = q.next() ? q.value(0).toInt() : 0;
-    if (version >= 2 && version < kSchemaVersion)
-        return upgradeSchema(db, where, version);
-    if (version != kSchemaVersion)
+    if (version < kSchemaVersion &&
+        !makeSchema(
+            db, Problem::OtherVersion,
+            QStringLiteral("The tables on %1 are of schema version %2 and cannot be brought to version %3 "
+                           "here (the server's administrator runs tools/classroom-setup again)")
+                .arg(where)
+                .arg(version)
+                .arg(kSchemaVersion)))
+        return false;
+    if (version > kSchemaVersion)
         return fail(Problem::OtherVersion,
-                    QStringLiteral("The tables on %1 are of schema version %2; this program "
-                                   "uses version %3.")
+                    QStringLiteral("The tables on %1 are of schema version %2; this program uses version %3.")
                         .arg(where)
                         .arg(version)
                         .arg(kSchemaVersion));
-    return true;
+    return checkShape(db, where);
 }
 
+// ---- round trips cut off at their bound
+// ---------------------------------------------------------------------------------------------------
+
+class Watchdog {
+public:
+    static Watchdog& instance() {
+        static Watchdog watchdog;
+        return watchdog;
+    }
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    int watch(int socket, int boundMs) {
+        std::lock_guard lock(mutex_);
+        if (!thread_.joinable())
+            thread_ = std::thread([this] { loop(); });
+        const int id = ++next_;
+        watches_[id] = {socket, Clock::now() + std::chrono::milliseconds(boundMs)};
+        changed_.notify_all();
+        return id;
+    }
+    void forget(int id) {
+        std::lock_guard lock(mutex_);
+        watches_.erase(id);
+    }
+    void cutAll() {
+        std::lock_guard lock(mutex_);
+        for (auto& [id, w] : watches_)
+            cut(w);
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Watch {
+        int socket;
+        Clock::time_point deadline;
+    };
+
+    static void cut(Watch& w) {
+        // The thread waiting in libpq sees the connection end at once; the socket is closed by its owner.
+        ::shutdown(w.socket, SHUT_RDWR);
+        w.deadline = Clock::time_point::max();
+    }
+
+    void loop() {
+        std::unique_lock lock(mutex_);
+        while (!stopping_) {
+            auto earliest = Clock::time_point::max();
+            for (auto& [id, w] : watches_) {
+                if (w.deadline <= Clock::now())
+                    cut(w);
+                earliest = std::min(earliest, w.deadline);
+            }
+            if (earliest == Clock::time_point::max())
+                changed_.wait(lock);
+            else
+                changed_.wait_until(lock, earliest);
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::map<int, Watch> watches_;
+    int next_ = 0;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
 // ---- connections kept per thread
-// -----------------------------------------------------------------------------
+// ---------------------------------------------------------------------------------------------------
 
 thread_local std::map<QString, std::shared_ptr<Connection>>* t_session = nullptr;
 
@@ -270,17 +335,31 @@ QString ServerAddress::value(const QString& keyword) const {
     return found;
 }
 
+QString maskPasswords(const QString& text) {
+    // The user information ends at the last '@' before the host, so a password holding '@' is hidden whole.
+    static const QRegularExpression userInfo(QStringLiteral("(postgres(?:ql)?:/*[^:/?@\\s]*):[^/?\\s]*@"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression parameter(
+        QStringLiteral("(password\\s*=\\s*)('(?:[^'\\\\]|\\\\.)*'?|[^\\s&;]*)"),
+        QRegularExpression::CaseInsensitiveOption);
+    return QString(text)
+        .replace(userInfo, QStringLiteral("\\1:***@"))
+        .replace(parameter, QStringLiteral("\\1***"));
+}
+
 std::optional<ServerAddress> parseServerAddress(const QString& uri, QString* why) {
+    const auto refuse = [why](const QString& reason) {
+        if (why)
+            *why = reason;
+        return std::nullopt;
+    };
     QString rest;
     for (const QLatin1String scheme : {QLatin1String("postgresql://"), QLatin1String("postgres://")}) {
         if (uri.startsWith(scheme, Qt::CaseInsensitive))
             rest = uri.mid(scheme.size());
     }
-    if (rest.isNull()) {
-        if (why)
-            *why = QStringLiteral("not a postgresql:// address");
-        return std::nullopt;
-    }
+    if (rest.isNull())
+        return refuse(QStringLiteral("not a postgresql:// address"));
     ServerAddress out;
     QString params;
     if (const qsizetype q = rest.indexOf(QLatin1Char('?')); q >= 0) {
@@ -317,30 +396,37 @@ std::optional<ServerAddress> parseServerAddress(const QString& uri, QString* why
         out.keywords.append({QStringLiteral("port"), portList.join(QLatin1Char(','))});
     for (const QString& pair : params.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
         const qsizetype eq = pair.indexOf(QLatin1Char('='));
-        if (eq <= 0) {
-            if (why)
-                *why = QStringLiteral("the parameter \"%1\" has no value").arg(pair);
-            return std::nullopt;
-        }
+        if (eq <= 0)
+            return refuse(QStringLiteral("the parameter \"%1\" has no value").arg(maskPasswords(pair)));
         out.keywords.append({decode(pair.left(eq)), decode(pair.mid(eq + 1))});
     }
     for (const auto& [key, val] : out.keywords) {
+        if (!libpqKeywords().contains(key))
+            return refuse(QStringLiteral("\"%1\" is not a connection setting").arg(key));
         // Qt hands the options to libpq joined by spaces where ';' stood, so a ';' would split a value.
-        if (val.contains(QLatin1Char(';')) || key.contains(QLatin1Char(';')) ||
-            key.contains(QLatin1Char(' '))) {
-            if (why)
-                *why =
-                    QStringLiteral("the value of \"%1\" holds a character that cannot be passed on").arg(key);
-            return std::nullopt;
-        }
+        if (val.contains(QLatin1Char(';')))
+            return refuse(
+                QStringLiteral("the value of \"%1\" holds a character that cannot be passed on").arg(key));
     }
-    // Passwords never reach the log.
-    out.display =
-        QString(uri)
-            .replace(QRegularExpression(QStringLiteral("^([a-z]+://[^:@/?]*):[^@/?]*@")),
-                     QStringLiteral("\\1:***@"))
-            .replace(QRegularExpression(QStringLiteral("([?&]password=)[^&]*")), QStringLiteral("\\1***"));
+    if (!validPorts(out.value(QStringLiteral("port"))))
+        return refuse(QStringLiteral("the port \"%1\" is not a number from 1 to 65535")
+                          .arg(out.value(QStringLiteral("port"))));
+    out.display = maskPasswords(uri);
     return out;
+}
+
+StatementBound::StatementBound(const QSqlDatabase& db, int boundMs) {
+    if (const int socket = serverSocket(db); socket >= 0 && boundMs > 0)
+        id_ = Watchdog::instance().watch(socket, boundMs);
+}
+
+StatementBound::~StatementBound() {
+    if (id_)
+        Watchdog::instance().forget(id_);
+}
+
+void cutOffServerCalls() {
+    Watchdog::instance().cutAll();
 }
 
 void ServerLink::drop() {
@@ -364,7 +450,8 @@ ServerLink connectServer(const QString& uri) {
     QString why;
     const auto address = parseServerAddress(uri, &why);
     if (!address) {
-        fail(Problem::LoginRefused, QStringLiteral("The server address is not usable (%1).").arg(why));
+        fail(Problem::BadSettings,
+             QStringLiteral("The server address %1 is not usable (%2).").arg(maskPasswords(uri), why));
         return link;
     }
     {
@@ -375,20 +462,26 @@ ServerLink connectServer(const QString& uri) {
             return link;
         }
     }
+    QList<QPair<QString, QString>> keywords = address->keywords;
+    for (const auto& [key, val] : connectionDefaults()) {
+        if (address->value(key).isEmpty())
+            keywords.append({key, val});
+    }
+    // Qt's driver waits without a bound once it has logged in (it asks the server a few things then), so
+    // the way is tried first on a connection of libpq's own, every wait of which is bounded; it also says
+    // why a server turns a login away.
+    const Attempt attempt = attemptConnection(keywords, kConnectTimeoutSeconds * 1000 + 1000);
     auto connection = std::make_shared<Connection>(QStringLiteral("QPSQL"), QString());
     QStringList options;
-    for (const auto& [key, val] : address->keywords)
+    for (const auto& [key, val] : keywords)
         options << key + QLatin1Char('=') + conninfoValue(val);
-    if (address->value(QStringLiteral("connect_timeout")).isEmpty())
-        options << QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds);
-    if (address->value(QStringLiteral("application_name")).isEmpty())
-        options << QStringLiteral("application_name=halvor");
     connection->db().setConnectOptions(options.join(QLatin1Char(';')));
-    QElapsedTimer timer;
-    timer.start();
-    if (!connection->open()) {
-        const QString reason = sqlError(connection->db().lastError());
-        failConnect(*address, reason, timer.elapsed());
+    if (!attempt.answered || !connection->open()) {
+        if (!attempt.answered)
+            failConnect(*address, attempt);
+        else
+            fail(Problem::Offline, QStringLiteral("The server at %1 cannot be reached: %2")
+                                       .arg(address->display, sqlError(connection->db().lastError())));
         if (DB_LastProblem() == Problem::Offline) {
             std::lock_guard lock(g_awayMutex);
             auto& memo = g_away[uri];
@@ -401,8 +494,18 @@ ServerLink connectServer(const QString& uri) {
         std::lock_guard lock(g_awayMutex);
         g_away.erase(uri);
     }
-    if (!checkSchema(connection->db(), address->display))
-        return link;
+    {
+        StatementBound bound(connection->db(), kStatementBoundMs);
+        QSqlQuery q(connection->db());
+        if (!q.exec(kSessionTimeouts)) {
+            failServerQuery(
+                q.lastError(),
+                QStringLiteral("The server at %1 did not take its time limits").arg(address->display));
+            return link;
+        }
+        if (!checkSchema(connection->db(), address->display))
+            return link;
+    }
     link.owned_ = connection;
     link.connection_ = connection.get();
     if (t_session)
@@ -410,12 +513,17 @@ ServerLink connectServer(const QString& uri) {
     return link;
 }
 
-bool withServer(const QString& uri, const std::function<bool(QSqlDatabase&)>& work) {
+bool withServer(const QString& uri, const std::function<bool(QSqlDatabase&)>& work, int boundMs) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         ServerLink link = connectServer(uri);
         if (!link)
             return false;
-        if (work(link.db()))
+        bool done = false;
+        {
+            StatementBound bound(link.db(), boundMs);
+            done = work(link.db());
+        }
+        if (done)
             return true;
         const bool retry = link.reused() && (DB_LastProblem() == Problem::Offline);
         link.drop();
@@ -426,10 +534,13 @@ bool withServer(const QString& uri, const std::function<bool(QSqlDatabase&)>& wo
 }
 
 bool failServerQuery(const QSqlError& error, const QString& what) {
-    // SQLSTATE class 08 is a connection failure; with no code at all the connection is gone too.
+    // No code at all: the connection is gone (or was cut off). Class 08 is a connection failure, 40 a
+    // transaction the server rolled back, 53 a server out of resources, 55 a lock not granted in time, 57 a
+    // statement cancelled or a server going down: all of them pass, and the work is tried again later.
     const QString code = error.nativeErrorCode();
-    const bool lost =
-        code.isEmpty() || code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P"));
+    static const QStringList passing = {QStringLiteral("08"), QStringLiteral("40"), QStringLiteral("53"),
+                                        QStringLiteral("55"), QStringLiteral("57")};
+    const bool lost = code.isEmpty() || passing.contains(code.left(2));
     return fail(lost ? Problem::Offline : Problem::ServerRefused,
                 what + QStringLiteral(": ") + sqlError(error));
 }
@@ -444,29 +555,8 @@ ServerSession::~ServerSession() {
     t_session = nullptr;
 }
 
-QStringList serverSchemaStatements() {
-    QStringList sql{QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext")};
-    for (const TableDef* def : resultTables()) {
-        QStringList columns;
-        for (const ColumnDef& col : def->columns)
-            columns << QLatin1Char('"') + QString::fromLatin1(col.name).toLower() + QStringLiteral("\" ") +
-                           pgType(col.type);
-        const QString name = QString::fromLatin1(def->name).toLower();
-        const QString drill = QString::fromLatin1(def->drill).toLower();
-        sql << QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
-                   .arg(name, columns.join(QStringLiteral(", ")))
-            << QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_learner ON %1 (learner, %2, y4mmdd)")
-                   .arg(name, drill)
-            << QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_drill ON %1 (%2, y4mmdd)").arg(name, drill);
-    }
-    sql << QStringLiteral(
-               "CREATE TABLE IF NOT EXISTS learners (name citext PRIMARY KEY, class citext, number "
-               "integer, furigana citext)")
-        << QStringLiteral("CREATE TABLE IF NOT EXISTS halvor_schema (version integer NOT NULL)")
-        << QStringLiteral("INSERT INTO halvor_schema (version) SELECT %1 WHERE NOT EXISTS (SELECT 1 FROM "
-                          "halvor_schema)")
-               .arg(kSchemaVersion);
-    return sql;
+QString serverSchemaScript() {
+    return QString::fromUtf8(kServerSchemaSql);
 }
 
 } // namespace halvor::db

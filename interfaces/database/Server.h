@@ -1,4 +1,5 @@
-// The school's PostgreSQL server: its address, a checked connection to it, and its schema.
+// The school's PostgreSQL server: its address, a checked connection to it with every wait bounded, and its
+// schema.
 #pragma once
 
 #include "DbCore.h"
@@ -9,6 +10,11 @@
 
 namespace halvor::db {
 
+// How long one round trip to the server may take before it is cut off (the server's own statement timeout
+// is a little shorter), and how long a connection may take to be made.
+constexpr int kStatementBoundMs = 6000;
+constexpr int kConnectTimeoutSeconds = 2; // libpq's least
+
 // A libpq connection URI taken apart:
 // postgresql://[user[:password]@][host][:port][,...][/dbname][?key=value&...]
 struct ServerAddress {
@@ -16,11 +22,12 @@ struct ServerAddress {
     QString value(const QString& keyword) const;
     QString display; // the URI without its password, for the log
 };
-// Nothing, with the reason in *why, for text that is not such a URI.
+// Nothing, with the reason in *why, for text that is not such a URI or whose values libpq would refuse (an
+// unknown keyword, a port that is no number).
 std::optional<ServerAddress> parseServerAddress(const QString& uri, QString* why);
 
-// A connection to the server whose schema has been checked (and created when missing and allowed). Within a
-// ServerSession the connection is kept for the thread's later calls.
+// A connection to the server whose schema has been checked (and created or brought up to date when missing
+// or older, if the login may). Within a ServerSession the connection is kept for the thread's later calls.
 class ServerLink {
 public:
     ServerLink() = default;
@@ -38,18 +45,37 @@ private:
     bool reused_ = false;
 };
 
-// Connects within about three seconds or fails with the problem recorded: Offline (no answer), UnknownHost,
-// LoginRefused (password, role or database refused), OtherVersion (the server's schema is another version)
-// or ServerRefused (the tables are missing and may not be made here).
+// Connects within a few seconds or fails with the problem recorded: Offline (no answer), UnknownHost,
+// ServerStarting (starting up or shutting down), NoFreeSlot (no connection left), LoginRefused (password,
+// role or database refused), OtherVersion (the server's tables are of another version or shape) or
+// ServerRefused (the tables are missing and may not be made here).
 ServerLink connectServer(const QString& uri);
 
-// Runs `work` on a connection; when it fails on a connection kept from earlier (the server may have been
-// restarted since), it runs once more on a fresh one. False with the failure recorded.
-bool withServer(const QString& uri, const std::function<bool(QSqlDatabase&)>& work);
+// Runs `work` on a connection, cut off after `boundMs` (0: the work bounds its own round trips with a
+// StatementBound); when it fails on a connection kept from earlier (the server may have been restarted
+// since), it runs once more on a fresh one. False with the failure recorded.
+bool withServer(const QString& uri, const std::function<bool(QSqlDatabase&)>& work,
+                int boundMs = kStatementBoundMs);
 
-// The problem a failed statement on the server stands for: a lost connection is Offline, anything else the
-// server refused is ServerRefused. Records it and returns false.
+// The problem a failed statement on the server stands for: a lost or cut-off connection, a lock or a
+// statement that timed out, or a server going down is Offline; anything else the server refused is
+// ServerRefused. Records it and returns false.
 bool failServerQuery(const QSqlError& error, const QString& what);
+
+// While it lives, the connection's round trips are cut off (its socket shut) once `boundMs` have passed, so
+// a server or a network that stops answering never holds a thread for longer.
+class StatementBound {
+public:
+    StatementBound(const QSqlDatabase& db, int boundMs);
+    ~StatementBound();
+    StatementBound(const StatementBound&) = delete;
+    StatementBound& operator=(const StatementBound&) = delete;
+
+private:
+    int id_ = 0;
+};
+// Cuts off every round trip now running, so a program that is ending waits for no server.
+void cutOffServerCalls();
 
 // Keeps the server connections made on this thread until it ends; without one every call connects afresh.
 class ServerSession {
@@ -60,7 +86,8 @@ public:
     ServerSession& operator=(const ServerSession&) = delete;
 };
 
-// The statements that make the server's tables, as tools/classroom-setup makes them too.
-QStringList serverSchemaStatements();
+// The statements that make the server's tables and its insert function, or bring older ones up to date
+// (server-schema.sql, which tools/classroom-setup runs too). Run in one transaction.
+QString serverSchemaScript();
 
 } // namespace halvor::db

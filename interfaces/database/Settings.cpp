@@ -13,6 +13,9 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 
+#include <atomic>
+#include <mutex>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -91,14 +94,66 @@ QString DB_LocalPath() {
     return DB_JoinPath(DB_JoinPath(data, QStringLiteral("Halvor")), QStringLiteral("VUR.MDB"));
 }
 
+namespace halvor::db {
+
+namespace {
+std::atomic<bool> g_refusedNews{false};
+std::atomic<bool> g_refusalTold{false}; // a save's outcome has carried the news
+} // namespace
+
+bool settingsRefusedNews() {
+    if (!g_refusedNews.exchange(false))
+        return false;
+    g_refusalTold = true;
+    return true;
+}
+
+} // namespace halvor::db
+
+namespace {
+
+// A setting that is neither a server's address nor an absolute path is refused, not guessed at: said once
+// in the log and once to the learner, while the results go to this computer's file.
+QString refuseSetting(const QString& source, const QString& value, const QString& why) {
+    static std::mutex mutex;
+    static QStringList logged;
+    const QString local = DB_LocalPath();
+    {
+        std::lock_guard lock(mutex);
+        if (!logged.contains(value)) {
+            logged << value;
+            qCWarning(lcDb).noquote()
+                << QStringLiteral("The setting %1 (\"%2\") is refused: %3. The results go to %4.")
+                       .arg(source, maskPasswords(value), why, local);
+        }
+    }
+    if (!g_refusalTold)
+        g_refusedNews = true;
+    return local;
+}
+
+} // namespace
+
 QString DB_DefaultPath() {
-    const QString env = qEnvironmentVariable("HALVOR_DATABASE").trimmed();
-    if (!env.isEmpty())
-        return expandHome(env);
-    const QString configured = DB_Setting(QStringLiteral("Database/Url")).toString().trimmed();
-    if (!configured.isEmpty())
-        return expandHome(configured);
-    return DB_LocalPath();
+    QString source = QStringLiteral("HALVOR_DATABASE");
+    QString value = qEnvironmentVariable("HALVOR_DATABASE").trimmed();
+    if (value.isEmpty()) {
+        source = QStringLiteral("Database/Url");
+        value = DB_Setting(source).toString().trimmed();
+    }
+    if (value.isEmpty())
+        return DB_LocalPath();
+    value = expandHome(value);
+    QString why;
+    if (DB_IsServerAddress(value)) {
+        if (parseServerAddress(value, &why))
+            return value;
+    } else if (value.startsWith(QLatin1Char('/'))) {
+        return value;
+    } else {
+        why = QStringLiteral("it is neither a postgresql:// address nor an absolute file path");
+    }
+    return refuseSetting(source, value, why);
 }
 
 QString DB_LoginName() {

@@ -10,12 +10,30 @@
 #include <map>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace halvor::db {
+
+Problem fileProblem(const QSqlError& error) {
+    if (isBusy(error))
+        return Problem::Busy;
+    switch (error.nativeErrorCode().toInt() & 0xff) {
+    case 10: // SQLITE_IOERR: a write the disk did not take (no room left for this user, say)
+    case 13: // SQLITE_FULL
+        return Problem::Full;
+    case 11: // SQLITE_CORRUPT
+    case 26: // SQLITE_NOTADB
+        return Problem::Damaged;
+    default:
+        return Problem::Failed;
+    }
+}
 
 namespace {
 
-// Short, so a chart on the window's thread never stalls long; saves wait longer by retrying (SaveQueue).
-constexpr int kBusyTimeoutMs = 1000;
+// Short: a lock held longer keeps a run beside the file instead (LocalSave.h), and a program that is ending
+// waits for no lock.
+constexpr int kBusyTimeoutMs = 500;
 
 QString sqliteType(Type type) {
     switch (type) {
@@ -30,6 +48,8 @@ QString sqliteType(Type type) {
     case Type::Real:
         return QStringLiteral("REAL");
     case Type::Uuid:
+    case Type::Timestamp:
+    case Type::PlainText:
         return QStringLiteral("TEXT");
     }
     return {};
@@ -74,15 +94,18 @@ std::unique_ptr<Connection> sqliteConnection(const QString& path, bool readOnly)
 // A failed read of the file, told by its cause: locked by another program, not a database, or else.
 bool failRead(const QString& path, const QSqlError& error) {
     const QString why = sqlError(error);
-    if (isBusy(error))
+    switch (fileProblem(error)) {
+    case Problem::Busy:
         return fail(
             Problem::Busy,
             QStringLiteral("The results database %1 is being used by another program: %2").arg(path, why));
-    const int code = error.nativeErrorCode().toInt() & 0xff;
-    if (code == 11 || code == 26) // SQLITE_CORRUPT, SQLITE_NOTADB
+    case Problem::Damaged:
         return fail(Problem::Damaged,
                     QStringLiteral("%1 is not a readable SQLite database: %2").arg(path, why));
-    return fail(Problem::Failed, QStringLiteral("Cannot read the results database %1: %2").arg(path, why));
+    default:
+        return fail(fileProblem(error),
+                    QStringLiteral("Cannot read the results database %1: %2").arg(path, why));
+    }
 }
 
 // The tables beside the results: runs waiting for the server, oldest first, and the registered learners;
@@ -251,6 +274,17 @@ bool execAll(Connection& c, const QString& path, const QStringList& statements) 
     return true;
 }
 
+// A finished run is committed in the write-ahead log without waiting for the disk: it is safe from the
+// program being killed and from the computer being shut down at once, and a commit costs no disk flush (a
+// power cut may take the last few back, never leave the file damaged). Readers then never wait for a writer
+// either. The mode stays with the file; where the folder refuses its two companion files, the file keeps its
+// journal.
+void useWriteAheadLog(Connection& c) {
+    QSqlQuery q(c.db());
+    q.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+    q.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+}
+
 // Creates missing tables and adds missing columns, in one transaction that holds the file against other
 // programs doing the same at the same moment. Nothing is written while any results table is foreign. A file
 // that may not be written is still read as it is, when the table is there.
@@ -292,12 +326,45 @@ bool bringUpToDate(Connection& c, const QString& path, const TableDef& table, bo
     return ok;
 }
 
+// The files kept open on this thread, by path, with the file they were opened on.
+struct KeptFile {
+    std::shared_ptr<Connection> connection;
+    dev_t device;
+    ino_t inode;
+};
+thread_local std::map<QString, KeptFile>* t_files = nullptr;
+
+std::optional<std::pair<dev_t, ino_t>> identity(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return std::pair{st.st_dev, st.st_ino};
+}
+
 } // namespace
+
+FileSession::FileSession() {
+    if (!t_files)
+        t_files = new std::map<QString, KeptFile>();
+}
+
+FileSession::~FileSession() {
+    delete t_files;
+    t_files = nullptr;
+}
 
 ResultsFile openResultsFile(const QString& path, const TableDef& table, Access access) {
     if (path.trimmed().isEmpty()) {
         fail(Problem::CannotOpen, QStringLiteral("No path was given for the results database."));
         return {};
+    }
+    if (t_files) {
+        if (const auto it = t_files->find(path); it != t_files->end()) {
+            const auto id = identity(path);
+            if (id && *id == std::pair{it->second.device, it->second.inode} && writable(path))
+                return {it->second.connection, true, true};
+            t_files->erase(it); // removed, replaced or made read-only since
+        }
     }
     const FileKind kind = inspect(path);
     switch (kind) {
@@ -347,6 +414,11 @@ ResultsFile openResultsFile(const QString& path, const TableDef& table, Access a
              QStringLiteral("Cannot open the results database %1: %2")
                  .arg(path, sqlError(file.db().lastError())));
     ok = ok && bringUpToDate(*file.connection, path, table, canWrite, file);
+    if (ok && canWrite && file.current) {
+        useWriteAheadLog(*file.connection);
+        if (const auto id = identity(path); t_files && id)
+            (*t_files)[path] = {file.connection, id->first, id->second};
+    }
     if (ok && access == Access::Write && !canWrite)
         ok = fail(
             Problem::ReadOnly,

@@ -35,7 +35,7 @@ constexpr PanelLabel PanelLabels[] = {
 FingerDrillDialog::FingerDrillDialog(const char* titleKey, GraphKind graph, const Clock& clock,
                                      const QString& commandLine, QWidget* parent)
     : QDialog(parent), clock_(clock), graph_(graph), run_(clock), commandLine_(commandLine) {
-    CMN_GetMDBFilePath(mdbPath_);
+    mdbPath_ = DB_DefaultPath();
     setFont(CMN_Font("ＭＳ Ｐゴシック", 11));
     CMN_SetWindowTitle(titleKey, this);
     CMN_SetWindowSize(this, 720, 540);
@@ -132,29 +132,24 @@ void FingerDrillDialog::finishRun(bool store) {
 
 void FingerDrillDialog::saveRun(const FingerRecord& record) {
     // Saved on the queue's thread: a locked file or a slow server never freezes the window, and the learner
-    // may start the next run meanwhile (the queue keeps the order, and so the run numbers).
+    // may start the next run meanwhile (the queue keeps the order, and so the run numbers). The learner hears
+    // of the run only when something is to be done or known: kept aside, not kept, or waiting for the server.
     const QString path = mdbPath_;
     const QDate today = clock_.today();
-    db::SaveQueue::instance().submit(
-        [path, record, today] { return RecordRun(path, record, today); }, this,
-        [this] { tell("saveWaitingMessage", QMessageBox::Information, DB_WaitingText()); },
-        [this](const db::SaveOutcome& outcome) {
-            if (!outcome.stored)
-                tell("saveFailedMessage", QMessageBox::Warning,
-                     QStringLiteral("記録を保存できませんでした。この練習の結果は残りません。\n") +
-                         DB_ProblemText(outcome.problem));
-            else if (outcome.queued)
-                tell("saveQueuedMessage", QMessageBox::Information, DB_QueuedText(outcome.problem));
-        });
+    const auto told = [this](const db::SaveOutcome& outcome) {
+        if (!outcome.stored)
+            tell("saveFailedMessage", QMessageBox::Warning,
+                 QStringLiteral("記録を保存できませんでした。\n") + DB_NotSavedNote(outcome));
+        else if (const QString note = DB_SavedNote(outcome); !note.isEmpty())
+            tell(outcome.queued ? "saveQueuedMessage" : "saveKeptMessage", QMessageBox::Information, note);
+    };
+    db::SaveQueue::instance().submit([path, record, today] { return RecordRun(path, record, today); }, this,
+                                     told, told);
 }
 
 void FingerDrillDialog::tell(const char* name, int icon, const QString& text) {
-    auto* box =
-        new QMessageBox(static_cast<QMessageBox::Icon>(icon), windowTitle(), text, QMessageBox::Ok, this);
-    box->setObjectName(name);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    box->show();
+    CMN_ShowMessage(this, static_cast<QMessageBox::Icon>(icon), windowTitle(), text,
+                    QString::fromLatin1(name), QStringLiteral("save"));
 }
 
 void FingerDrillDialog::clockTimerTick() {

@@ -82,7 +82,8 @@ protected:
 
 private:
     void saveRun(const FingerRecord& record);
-    // A message that does not block the drill (the learner may go on practising).
+    // A save's message; it does not block the drill (the learner may go on practising), and a newer one
+    // closes the older.
     void tell(const char* name, int icon, const QString& text);
     void returnToCaller();
     void repaintNumber(int index);

@@ -32,7 +32,7 @@ bool ReadChartRows(GraphKind kind, const QString& mdbPath, QList<ChartRow>& rows
 }
 
 CGraphDlg::CGraphDlg(GraphKind kind, QWidget* parent) : QDialog(parent), kind_(kind) {
-    CMN_GetMDBFilePath(mdbPath_);
+    mdbPath_ = DB_DefaultPath();
     setWindowTitle("グラフ");
     setFont(CMN_Font("ＭＳ Ｐゴシック", 9));
     CMN_SetWindowSize(this, 720, 540);
@@ -50,7 +50,7 @@ CGraphDlg::CGraphDlg(GraphKind kind, QWidget* parent) : QDialog(parent), kind_(k
     chart_->setGeometry(client.left() + 8, client.top() + 8, client.width() - 16, client.height() - 54);
 
     SetUpChart();
-    FillChart();
+    StartLoading();
     close_->setFocus();
 }
 
@@ -58,17 +58,27 @@ void CGraphDlg::SetUpChart() {
     SetUpFingerChart(*chart_, kind_);
 }
 
-void CGraphDlg::FillChart() {
-    QList<ChartRow> rows;
-    if (!ReadChartRows(kind_, mdbPath_, rows)) {
+void CGraphDlg::StartLoading() {
+    ShowChartLoading(*chart_, true);
+    db::readRowsInBackground<QList<ChartRow>>(
+        this,
+        [kind = kind_, path = mdbPath_](QList<ChartRow>& rows) { return ReadChartRows(kind, path, rows); },
+        [this](const db::RowsRead<QList<ChartRow>>& load) { FillChart(load); });
+}
+
+void CGraphDlg::FillChart(const db::RowsRead<QList<ChartRow>>& load) {
+    loaded_ = true;
+    ShowChartLoading(*chart_, false);
+    const QList<ChartRow>& rows = load.rows;
+    if (!load.read) {
         ShowMessage(QMessageBox::Critical,
                     kind_ == GraphKind::Windmill ? "Digit テーブル オープン エラー"
                                                  : "Key テーブル オープン エラー",
-                    QStringLiteral("データベースが開けません。\n") + DB_ProblemText(DB_LastProblem()));
+                    QStringLiteral("データベースが開けません。\n") + DB_ProblemText(load.problem));
         return;
     }
     // Drawn from this computer's rows while the school's server is away: a short note says so.
-    if (DB_ServerProblem() != db::Problem::None)
+    if (load.serverAway != db::Problem::None)
         chart_->SetFootnoteText(DB_ServerAwayText());
     FillFingerChart(*chart_, kind_, rows);
     if (rows.size() == 1) {

@@ -71,12 +71,6 @@ int NextRound(int highest) {
     return std::min(highest + 1, 32767);
 }
 
-// A look-up of today's runs that met a file locked by another program: the save is tried again whole, so the
-// run is not numbered 1 while the file holds earlier runs of today.
-db::SaveOutcome LockedOut() {
-    return DB_SaveOutcome(0, 0);
-}
-
 // Fills the fields the two tables share; both records lay them out alike.
 template <typename Row> void FillRow(Row& row, const FingerRecord& r, const QDate& today, int round) {
     row.Y4mmdd = today;
@@ -100,9 +94,7 @@ template <typename Row> void FillRow(Row& row, const FingerRecord& r, const QDat
 db::SaveOutcome RecordDigit(const QString& path, const FingerRecord& r, const QDate& today) {
     DB_T_DIGIT row;
     int last = 0;
-    if (!DB_OpenT_Digit(path, TodayClause(today) + " and [Pelvoran] = 12 order by [round] desc") &&
-        DB_LastProblem() == db::Problem::Busy)
-        return LockedOut();
+    DB_OpenT_Digit(DB_RunNumberPath(path), TodayClause(today) + " and [Pelvoran] = 12 order by [round] desc");
     if (DB_GetRecordT_Digit(&row))
         last = row.Round;
     DB_CloseT_Digit();
@@ -119,10 +111,9 @@ db::SaveOutcome RecordDigit(const QString& path, const FingerRecord& r, const QD
 db::SaveOutcome RecordKey(const QString& path, const FingerRecord& r, const QDate& today) {
     DB_T_KEY row;
     int last = 0;
-    if (!DB_OpenT_Key(path, TodayClause(today) + QString::asprintf(" and [Tavrel] = %d order by [round] desc",
-                                                                   r.levelOrMode)) &&
-        DB_LastProblem() == db::Problem::Busy)
-        return LockedOut();
+    DB_OpenT_Key(DB_RunNumberPath(path),
+                 TodayClause(today) +
+                     QString::asprintf(" and [Tavrel] = %d order by [round] desc", r.levelOrMode));
     if (DB_GetRecordT_Key(&row))
         last = row.Round;
     DB_CloseT_Key();

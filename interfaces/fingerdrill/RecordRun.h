@@ -34,9 +34,9 @@ struct FingerRecord {
 // The key with the most errors, the earliest among equals; "" when no key has an error.
 QString WorstKey(const QString& keys, const std::array<int, FingerRun::MaxKeys>& keyErrors);
 
-// Appends the run as today's next run number of its drill and says how that went (the caller tells the
-// learner). A failed look-up of today's runs still stores the row as run 1, unless the file was locked: then
-// nothing is stored and the outcome says so, for the save to be tried again.
+// Appends the run as today's next run number of its drill, as this computer knows today's runs, and says how
+// that went (the caller tells the learner). When today's runs cannot be looked up (the file is locked, say),
+// the library numbers the run itself as it stores it.
 db::SaveOutcome RecordRun(const QString& mdbPath, const FingerRecord& record, const QDate& today);
 
 } // namespace halvor

@@ -1,13 +1,13 @@
 #include "LearnerPicker.h"
 
 #include "Common.h"
+#include "SaveQueue.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QThread>
 
 namespace {
 
@@ -80,16 +80,13 @@ LearnerPicker::LearnerPicker(QWidget* parent)
     connect(start_, &QPushButton::clicked, this, [this] { choose(newName_->text().trimmed()); });
     connect(back, &QPushButton::clicked, this, &QDialog::reject);
 
-    loader_ = QThread::create([found = found_, path = DB_DefaultPath()] { DB_KnownLearners(path, *found); });
-    connect(loader_, &QThread::finished, this, [this] { showNames(*found_); });
-    loader_->start();
+    // Read on the library's thread for reads; a picker closed meanwhile waits for nothing.
+    halvor::db::readInBackground(
+        this, [found = found_, path = DB_DefaultPath()] { DB_KnownLearners(path, *found); },
+        [this] { showNames(*found_); });
 }
 
-LearnerPicker::~LearnerPicker() {
-    // At most the server's few seconds; the names are no longer needed.
-    loader_->wait();
-    delete loader_;
-}
+LearnerPicker::~LearnerPicker() = default;
 
 QStringList LearnerPicker::names() const {
     QStringList out;

@@ -10,7 +10,6 @@
 class QGridLayout;
 class QLineEdit;
 class QPushButton;
-class QThread;
 
 class LearnerPicker : public QDialog {
     Q_OBJECT
@@ -28,7 +27,6 @@ private:
     void showNames(const QList<DB_LEARNER>& learners);
     void choose(const QString& name);
 
-    QThread* loader_ = nullptr;
     std::shared_ptr<QList<DB_LEARNER>> found_;
     QGridLayout* grid_ = nullptr;
     QLineEdit* newName_ = nullptr;

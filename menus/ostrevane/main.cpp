@@ -1,5 +1,6 @@
 #include "Common.h"
 #include "Ostrevane.h"
+#include "Startup.h"
 
 #include <QApplication>
 
@@ -7,7 +8,7 @@ int main(int argc, char* argv[]) {
     CMN_PrepareDisplay(argv[0]);
     CMN_PreloadPictures({"bitmap/133", "cursor/134"});
     QApplication app(argc, argv);
-    CMN_InitApplication();
+    HalvorInitApplication();
     COstrevaneDlg dialog;
     return dialog.exec();
 }

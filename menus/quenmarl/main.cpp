@@ -1,5 +1,6 @@
 #include "Common.h"
 #include "Quenmarl.h"
+#include "Startup.h"
 
 #include <QApplication>
 
@@ -7,7 +8,7 @@ int main(int argc, char* argv[]) {
     CMN_PrepareDisplay(argv[0]);
     CMN_PreloadPictures({"bitmap/147", "cursor/206"});
     QApplication app(argc, argv);
-    CMN_InitApplication();
+    HalvorInitApplication();
     CQuenmarlDlg dialog;
     return dialog.exec();
 }

@@ -1,6 +1,5 @@
 // Where the suite finds its programs and its results database.
 #include "Common.h"
-#include "Database.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,7 +11,6 @@ class TestPaths : public QObject {
 private slots:
     void programIsFoundNextToTheRunningOne_data();
     void programIsFoundNextToTheRunningOne();
-    void databasePathFollowsTheOneRule();
 };
 
 void TestPaths::programIsFoundNextToTheRunningOne_data() {
@@ -42,22 +40,6 @@ void TestPaths::programIsFoundNextToTheRunningOne() {
     const QString expected =
         name.isEmpty() ? QString() : QDir(QCoreApplication::applicationDirPath()).filePath(name);
     QCOMPARE(CMN_ProgramPath(file), expected);
-}
-
-void TestPaths::databasePathFollowsTheOneRule() {
-    // Both the drills' path and the Database library's own default must name the same file.
-    const QByteArray saved = qgetenv("VUR_MDB");
-    qputenv("VUR_MDB", "/tmp/halvor test/VUR.MDB");
-    QString path = QStringLiteral("left over");
-    CMN_GetMDBFilePath(path);
-    QCOMPARE(path, QStringLiteral("/tmp/halvor test/VUR.MDB"));
-
-    qunsetenv("VUR_MDB");
-    CMN_GetMDBFilePath(path);
-    QCOMPARE(path, DB_DefaultPath());
-    QVERIFY2(path.endsWith(QLatin1String("/VUR.MDB")) && !path.contains(QLatin1String("//")),
-             qPrintable(path));
-    qputenv("VUR_MDB", saved);
 }
 
 QTEST_GUILESS_MAIN(TestPaths)

@@ -1,12 +1,14 @@
 // A school on one server: 200 classroom programs at once, each saving 50 windmill runs for its own learner
 // and drawing its chart, against a throwaway PostgreSQL cluster on this machine (socket only). Prints the
-// save latency (p50, p99), the chart time for a learner with 1,000 runs, and whether every run arrived once.
+// time from a run's end until it is safe on the computer and until it is on the server (p50, p99), the chart
+// time for a learner with 1,000 runs, and whether every run arrived once.
 //   database_bench_school [clients] [runs] [pause-ms]   (the parent; it starts the children itself)
 // With a pause, each program waits between runs (0.5 to 1.5 times it, starting at a random moment), as
 // learners do while they practise; without one, every program saves back to back, the worst case the server
 // can meet.
 #include "BenchKit.h"
 #include "Database.h"
+#include "SaveQueue.h"
 #include "Server.h"
 
 #include <QCoreApplication>
@@ -18,9 +20,11 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -32,11 +36,12 @@ double percentile(std::vector<double> v, double p) {
     return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())))];
 }
 
-// The windmill's save sequence: today's runs, highest first; then the new row.
-void saveRun(const QString& target, const QDate& day, int i) {
+// The windmill's save sequence: today's runs as this computer knows them, highest first; then the new row.
+int saveRun(const QString& target, const QDate& day, int i) {
     DB_T_DIGIT row;
-    DB_OpenT_Digit(target, QStringLiteral(" where [Y4mmdd] = #%1# and [Pelvoran] = 12 order by [round] desc")
-                               .arg(day.toString(QStringLiteral("yyyy/MM/dd"))));
+    DB_OpenT_Digit(DB_RunNumberPath(target),
+                   QStringLiteral(" where [Y4mmdd] = #%1# and [Pelvoran] = 12 order by [round] desc")
+                       .arg(day.toString(QStringLiteral("yyyy/MM/dd"))));
     const int round = DB_GetRecordT_Digit(&row) ? row.Round + 1 : 1;
     DB_CloseT_Digit();
     DB_ClearStructT_Digit(&row);
@@ -48,7 +53,7 @@ void saveRun(const QString& target, const QDate& day, int i) {
     row.RoundFlag = 1;
     row.result3 = 100 + i % 50;
     row.result3Flag = 1;
-    DB_InsertT_Digit(target, &row);
+    return DB_InsertT_Digit(target, &row);
 }
 
 double chartMs(const QString& target, int* rows) {
@@ -63,28 +68,64 @@ double chartMs(const QString& target, int* rows) {
     return static_cast<double>(t.nsecsElapsed()) / 1e6;
 }
 
-// One classroom program: its runs, then its chart; one line per measurement. Like the save queue's thread, it
-// keeps its server connection between saves. Runs it had to keep for later go at its next start.
+// One classroom program: its runs, saved as a drill saves them (on the save queue, the sender after it), then
+// its chart; one line per measurement: "safe" when a run is safe on this computer, "server" when the server
+// has it. Runs the first try could not send go at the program's next start, as often as it takes.
 int child(int runs, int pauseMs) {
-    halvor::db::ServerSession session;
+    using halvor::db::SaveOutcome;
+    using halvor::db::SaveQueue;
     const QString target = DB_DefaultPath();
+    // A computer that has been used before: its file is there, and its program sends what waits as it starts.
+    DB_OpenT_Digit(DB_LocalPath(), QStringLiteral(" where [Pelvoran] = 12"));
+    DB_CloseT_Digit();
+    DB_StartOutboxSend();
     QRandomGenerator* random = QRandomGenerator::global();
-    if (pauseMs > 0)
-        QThread::msleep(random->bounded(pauseMs));
-    for (int i = 0; i < runs; ++i) {
-        if (pauseMs > 0 && i > 0)
-            QThread::msleep(pauseMs / 2 + random->bounded(pauseMs));
-        QElapsedTimer t;
-        t.start();
-        saveRun(target, QDate(2026, 12, 7).addDays(i / 10), i);
-        std::printf("save %.3f%s\n", static_cast<double>(t.nsecsElapsed()) / 1e6,
-                    DB_SaveOutcome(1, 0).queued ? " queued" : "");
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<qint64> endedAt(static_cast<std::size_t>(runs));
+    int reported = 0;
+    std::vector<int> late;
+    const auto ms = [&](int i) {
+        return static_cast<double>(clock.nsecsElapsed() - endedAt[static_cast<std::size_t>(i)]) / 1e6;
+    };
+    std::function<void(int)> finish = [&](int i) {
+        endedAt[static_cast<std::size_t>(i)] = clock.nsecsElapsed();
+        SaveQueue::instance().submit(
+            [target, i] {
+                return DB_SaveOutcome(saveRun(target, QDate::currentDate().addDays(-(i / 10)), i), 0);
+            },
+            QCoreApplication::instance(),
+            [&, i](const SaveOutcome& outcome) {
+                std::printf("safe %.3f%s\n", ms(i),
+                            !outcome.stored   ? " lost"
+                            : outcome.spooled ? " spooled"
+                                              : "");
+                if (i + 1 < runs)
+                    QTimer::singleShot(pauseMs > 0 ? pauseMs / 2 + int(random->bounded(pauseMs)) : 0,
+                                       [&, i] { finish(i + 1); });
+            },
+            [&, i](const SaveOutcome& outcome) {
+                if (outcome.queued)
+                    late.push_back(i);
+                else
+                    std::printf("server %.3f\n", ms(i));
+                if (++reported == runs)
+                    QCoreApplication::quit();
+            });
+    };
+    QTimer::singleShot(pauseMs > 0 ? int(random->bounded(pauseMs)) : 0, [&] { finish(0); });
+    QCoreApplication::exec();
+    for (int start = 0; start < 30 && !late.empty(); ++start) {
+        if (DB_SendOutbox()) {
+            for (const int i : late)
+                std::printf("server %.3f late\n", ms(i));
+            late.clear();
+        } else {
+            QThread::sleep(1);
+        }
     }
     int rows = 0;
     std::printf("chart %.3f %d\n", chartMs(target, &rows), rows);
-    // The next start of a program on this computer sends what waits, as often as it takes.
-    for (int start = 0; start < 30 && !DB_SendOutbox(); ++start)
-        QThread::sleep(1);
     return 0;
 }
 
@@ -130,6 +171,9 @@ int main(int argc, char** argv) {
     QSqlDatabase::removeDatabase(QStringLiteral("make"));
     qputenv("VUR_MDB", dir.filePath(QStringLiteral("setup.mdb")).toUtf8());
     saveRun(target, QDate(2026, 1, 1), 0); // the first program makes the tables
+    qputenv("HALVOR_DATABASE", target.toUtf8());
+    DB_SendOutbox();
+    qunsetenv("HALVOR_DATABASE");
 
     std::vector<QProcess*> programs;
     QElapsedTimer wall;
@@ -144,20 +188,25 @@ int main(int argc, char** argv) {
                    QStringLiteral("生徒%1").arg(c, 3, 10, QLatin1Char('0')));
         env.insert(QStringLiteral("VUR_MDB"), dir.filePath(QStringLiteral("computer%1.mdb").arg(c)));
         p->setProcessEnvironment(env);
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p->start(QCoreApplication::applicationFilePath(), {});
         programs.push_back(p);
     }
-    std::vector<double> saves;
+    std::vector<double> safe;
+    std::vector<double> onServer;
     std::vector<double> charts;
-    int queued = 0;
+    int late = 0;
+    int lost = 0;
     for (QProcess* p : programs) {
         p->waitForFinished(-1);
         for (const QByteArray& line : p->readAllStandardOutput().split('\n')) {
             const QList<QByteArray> f = line.split(' ');
-            if (f.size() >= 2 && f[0] == "save")
-                saves.push_back(f[1].toDouble());
-            if (f.size() >= 3 && f[0] == "save")
-                ++queued;
+            if (f.size() >= 2 && f[0] == "safe")
+                safe.push_back(f[1].toDouble());
+            lost += f.size() >= 3 && f[0] == "safe";
+            if (f.size() >= 2 && f[0] == "server")
+                onServer.push_back(f[1].toDouble());
+            late += f.size() >= 3 && f[0] == "server";
             if (f.size() >= 2 && f[0] == "chart")
                 charts.push_back(f[1].toDouble());
         }
@@ -197,9 +246,14 @@ int main(int argc, char** argv) {
             .toLongLong();
 
     std::printf("%d programs x %d runs, pause %d ms, in %.1f s\n", clients, runs, pauseMs, seconds);
-    std::printf("save latency: p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu saves, %d kept for later)\n",
-                percentile(saves, 0.5), percentile(saves, 0.99), percentile(saves, 1.0), saves.size(),
-                queued);
+    std::printf(
+        "from a run's end until safe on the computer: p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu runs, %d "
+        "not safe)\n",
+        percentile(safe, 0.5), percentile(safe, 0.99), percentile(safe, 1.0), safe.size(), lost);
+    std::printf(
+        "from a run's end until on the server: p50 %.1f ms, p99 %.1f ms, max %.1f ms (%d sent at a later "
+        "start)\n",
+        percentile(onServer, 0.5), percentile(onServer, 0.99), percentile(onServer, 1.0), late);
     std::printf("chart of %d runs per program: p50 %.1f ms, p99 %.1f ms\n", runs, percentile(charts, 0.5),
                 percentile(charts, 0.99));
     std::printf("chart of a learner with %d runs: median %.1f ms\n", longRows, percentile(longCharts, 0.5));

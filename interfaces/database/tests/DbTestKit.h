@@ -2,6 +2,9 @@
 // library.
 #pragma once
 
+#include "Database.h"
+#include "Outbox.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -123,6 +126,12 @@ inline QString freshServerDatabase(const QString& adminUri) {
     PgAdmin admin(adminUri);
     admin.exec(QStringLiteral("CREATE DATABASE %1").arg(name));
     return QString(adminUri).replace(QStringLiteral("@/postgres?"), QStringLiteral("@/%1?").arg(name));
+}
+
+// Runs stored for a server wait in this computer's outbox; a test that reads the server sends them first, as
+// the sender would after a save.
+inline bool sendWaitingRuns(const QString& target) {
+    return !DB_IsServerAddress(target) || halvor::db::sendOutbox(target, DB_LocalPath());
 }
 
 inline QString databaseOf(const QString& uri) {

@@ -51,16 +51,17 @@ template <typename Rec> Rec runRow(const QDate& day, int drill, int round) {
     return rec;
 }
 
-// The save sequence exactly as the finger drills run it: today's clause, one get, close, clear, fill, insert.
+// The save sequence exactly as the finger drills run it: today's clause (on what this computer knows), one
+// get, close, clear, fill, insert.
 template <typename Rec>
 int save(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
     using F = Family<Rec>;
     Rec rec;
-    F::open(path, clause.isNull()
-                      ? QStringLiteral(" where [Y4mmdd] = #%1# and [%2] = %3 order by [round] desc")
-                            .arg(isoDate(day), QLatin1String(F::drillColumn))
-                            .arg(drill)
-                      : clause);
+    F::open(DB_RunNumberPath(path),
+            clause.isNull() ? QStringLiteral(" where [Y4mmdd] = #%1# and [%2] = %3 order by [round] desc")
+                                  .arg(isoDate(day), QLatin1String(F::drillColumn))
+                                  .arg(drill)
+                            : clause);
     const int round = F::get(&rec) ? rec.Round + 1 : 1;
     F::close();
     rec = runRow<Rec>(day, drill, round);

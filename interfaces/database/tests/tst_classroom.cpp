@@ -1,9 +1,12 @@
-// tools/classroom-setup against the test server: the tables it makes are the ones the programs make, and the
-// classroom computers' role may add and read results and read learners, nothing more.
+// tools/classroom-setup against the test server, and the classroom logins it makes against the class's
+// data: the tables are the ones the programs make; a login may add runs only through the server's insert
+// function, which refuses what no drill produces and never lets an existing run id swallow another run; no
+// login can end another computer's session; no password reaches a log, a message or a command line.
 #include "Database.h"
 #include "DbTestKit.h"
 #include "SaveSequences.h"
 
+#include <QDirIterator>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,7 +14,6 @@
 namespace {
 
 QStringList columnsOf(const QString& admin, const QString& database) {
-    QStringList out;
     PgAdmin db(admin, database);
     const QString sql =
         QStringLiteral("select string_agg(table_name || '.' || column_name || ' ' || data_type, ',' "
@@ -20,48 +22,107 @@ QStringList columnsOf(const QString& admin, const QString& database) {
     return db.value(sql).toString().split(QLatin1Char(','));
 }
 
+QString socketOf(const QString& admin) {
+    return QUrlQuery(QUrl(admin).query()).queryItemValue("host");
+}
+
+// Every command line of a process on this machine that mentions psql.
+void noteCommandLines(QSet<QString>& seen) {
+    QDirIterator it(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        QFile f(it.next() + QStringLiteral("/cmdline"));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QString line = QString::fromUtf8(f.readAll().replace('\0', ' '));
+        if (line.contains(QLatin1String("psql")))
+            seen.insert(line);
+    }
+}
+
 } // namespace
 
 class TestClassroom : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
     void theScriptPreparesAServerTheProgramsUse();
+    void aServerOfTheEarlierVersionIsBroughtUpToDate();
+    void theInsertFunctionRefusesWhatNoDrillProduces_data();
+    void theInsertFunctionRefusesWhatNoDrillProduces();
+    void aLoginCannotEndAnotherComputersSessionNorTakeEverySlot();
+    void aForgedRunIdNeverReplacesARealRun();
+    void noPasswordReachesALogOrACommandLine();
     void anOlderServerIsBroughtUpToDateByWhoMay();
+
+private:
+    // Runs the script; its standard output, or a failure.
+    QString setUp(const QStringList& arguments, QSet<QString>* commandLines = nullptr);
+    QString uriFor(const QString& login) const {
+        return QStringLiteral("postgresql://%1@/%2?host=%3").arg(login, m_database, socketOf(m_admin));
+    }
+
+    QString m_admin;
+    std::optional<QTemporaryDir> m_dir;
+    QString m_database; // set up once with two computers' logins
+    QString m_role;
+    QString m_stderr;
 };
 
-void TestClassroom::theScriptPreparesAServerTheProgramsUse() {
-    const QString admin = qEnvironmentVariable("HALVOR_TEST_PG");
-    QTemporaryDir dir(scratchBase() + QStringLiteral("/classroom-XXXXXX"));
-    qputenv("VUR_MDB", dir.filePath(QStringLiteral("VUR.MDB")).toUtf8());
+void TestClassroom::initTestCase() {
+    m_admin = qEnvironmentVariable("HALVOR_TEST_PG");
+    m_dir.emplace(scratchBase() + QStringLiteral("/classroom-XXXXXX"));
+    qputenv("VUR_MDB", m_dir->filePath(QStringLiteral("VUR.MDB")).toUtf8());
     const QString suffix = QUuid::createUuid().toString(QUuid::Id128).left(8);
-    const QString database = QStringLiteral("school_") + suffix;
-    const QString role = QStringLiteral("class_") + suffix;
-    writeFile(dir.filePath(QStringLiteral("class.txt")),
+    m_database = QStringLiteral("school_") + suffix;
+    m_role = QStringLiteral("class_") + suffix;
+    writeFile(m_dir->filePath(QStringLiteral("class.txt")),
               "ゆき\t1組\t2\tゆき\r\nはると\n\n田中 はると\t2組\t\tたなか はると\nそら\t1組\t1\n");
+}
 
+void TestClassroom::cleanupTestCase() {
+    qunsetenv("HALVOR_LEARNER");
+}
+
+QString TestClassroom::setUp(const QStringList& arguments, QSet<QString>* commandLines) {
     QProcess script;
-    script.start(QStringLiteral(HALVOR_CLASSROOM_SETUP),
-                 {"--database", database, "--role", role, "--class-list", dir.filePath("class.txt"),
-                  "--server-host", "school-server", "--admin-uri", admin});
-    QVERIFY(script.waitForFinished(60000));
-    QVERIFY2(script.exitCode() == 0, script.readAllStandardError().constData());
-    const QString settings = QString::fromUtf8(script.readAllStandardOutput());
-    QVERIFY2(settings.contains(QStringLiteral("Url=postgresql://%1@school-server/%2").arg(role, database)),
+    script.start(QStringLiteral(HALVOR_CLASSROOM_SETUP), QStringList{"--admin-uri", m_admin} + arguments);
+    if (!script.waitForStarted())
+        return QStringLiteral("not started");
+    while (!script.waitForFinished(commandLines ? 1 : 60000)) {
+        if (!commandLines)
+            return QStringLiteral("not finished");
+        noteCommandLines(*commandLines);
+    }
+    m_stderr = QString::fromUtf8(script.readAllStandardError());
+    if (script.exitCode() != 0)
+        return QStringLiteral("failed: ") + m_stderr;
+    return QString::fromUtf8(script.readAllStandardOutput());
+}
+
+void TestClassroom::theScriptPreparesAServerTheProgramsUse() {
+    const QString settings = setUp({"--database", m_database, "--role", m_role, "--class-list",
+                                    m_dir->filePath("class.txt"), "--server-host", "school-server",
+                                    "--computers", "2", "--logins-file", m_dir->filePath("logins")});
+    // Standard output holds the settings file and nothing else.
+    QVERIFY2(settings.startsWith("# Copy to") &&
+                 settings.contains(QStringLiteral("Url=postgresql://school-server/%1").arg(m_database)),
              qPrintable(settings));
-    QVERIFY(settings.contains(QStringLiteral("Shared=true")));
+    QVERIFY(settings.trimmed().endsWith(QStringLiteral("Shared=true")));
+    QCOMPARE(QFile::permissions(m_dir->filePath("logins")) & 0x0077, QFileDevice::Permissions());
 
     // The tables are the ones a program makes on an empty server.
-    const QString made = freshServerDatabase(admin);
+    const QString made = freshServerDatabase(m_admin);
     QVERIFY(saveDigit(made, QDate(2026, 12, 7), 12) == 1);
-    QCOMPARE(columnsOf(admin, database), columnsOf(admin, databaseOf(made)));
+    QVERIFY(sendWaitingRuns(made));
+    QCOMPARE(columnsOf(m_admin, m_database), columnsOf(m_admin, databaseOf(made)));
 
     // A classroom computer saves, reads its own rows and the learners, and can change nothing else.
-    const QString classroom = QStringLiteral("postgresql://%1@/%2?host=%3")
-                                  .arg(role, database, QUrlQuery(QUrl(admin).query()).queryItemValue("host"));
+    const QString classroom = uriFor(m_role + "_01");
     qputenv("HALVOR_LEARNER", "ゆき");
-    const int round = saveDigit(classroom, QDate(2026, 12, 7), 12);
-    QCOMPARE(round, 1);
-    QVERIFY(!DB_SaveOutcome(1, round).queued);
+    QCOMPARE(saveDigit(classroom, QDate(2026, 12, 7), 12), 1);
+    QVERIFY2(sendWaitingRuns(classroom), qPrintable(DB_LastError()));
     QCOMPARE(readAllRows<DB_T_DIGIT>(classroom, " where [Pelvoran] = 12"), QStringList({"2026-12-07/1/12"}));
     QList<DB_LEARNER> learners;
     QVERIFY2(DB_KnownLearners(classroom, learners), qPrintable(DB_LastError()));
@@ -72,12 +133,223 @@ void TestClassroom::theScriptPreparesAServerTheProgramsUse() {
                                : QString());
     QCOMPARE(names, QStringList(
                         {"そら*1組#1/", "ゆき*1組#2/ゆき", "田中 はると*2組#0/たなか はると", "はると*#0/"}));
-    PgAdmin asClassroom(admin, database, role);
+    PgAdmin asClassroom(m_admin, m_database, m_role + "_01");
     QVERIFY(asClassroom.isOpen());
+    QVERIFY(!asClassroom.exec("insert into t_digit (y4mmdd, pelvoran, learner, runid) values "
+                              "(current_date, 12, 'ゆき', gen_random_uuid())"));
+    QVERIFY(!asClassroom.exec("update t_digit set result3 = 1"));
     QVERIFY(!asClassroom.exec("delete from t_digit"));
     QVERIFY(!asClassroom.exec("insert into learners values ('x', NULL)"));
     QVERIFY(!asClassroom.exec("drop table t_key"));
-    qunsetenv("HALVOR_LEARNER");
+    // The group itself logs in no more.
+    QVERIFY(!PgAdmin(m_admin, m_database, m_role).isOpen());
+}
+
+void TestClassroom::aServerOfTheEarlierVersionIsBroughtUpToDate() {
+    const QString database = QStringLiteral("old_") + QUuid::createUuid().toString(QUuid::Id128).left(8);
+    PgAdmin(m_admin).exec(QStringLiteral("CREATE DATABASE %1").arg(database));
+    {
+        // As the earlier set-up left a server: version 2, and the classroom role inserting directly.
+        PgAdmin old(m_admin, database);
+        QVERIFY(old.exec("CREATE EXTENSION citext"));
+        QVERIFY(old.exec(
+            "CREATE TABLE t_digit (y4mmdd date, pelvoran smallint, round smallint, rem citext, cond1 "
+            "citext, cond2 citext, \"time\" double precision, result1 double precision, result2 double "
+            "precision, result3 double precision, result4 double precision, result5 double precision, "
+            "err1 citext, learner citext, runid uuid NOT NULL UNIQUE)"));
+        QVERIFY(old.exec("CREATE TABLE halvor_schema (version integer NOT NULL)"));
+        QVERIFY(old.exec("INSERT INTO halvor_schema VALUES (2)"));
+        QVERIFY(old.exec("INSERT INTO t_digit (y4mmdd, pelvoran, round, result3, learner, runid) VALUES "
+                         "('2026-12-01', 12, 1, 88.5, 'ゆき', gen_random_uuid())"));
+        QVERIFY(old.exec(QStringLiteral("CREATE ROLE %1_old LOGIN").arg(m_role)));
+        QVERIFY(
+            old.exec(QStringLiteral("GRANT INSERT, SELECT ON t_digit, halvor_schema TO %1_old").arg(m_role)));
+    }
+    // A classroom computer meets the older tables: it may not bring them up to date, and says so.
+    qputenv("HALVOR_LEARNER", "ゆき");
+    const QString oldLogin =
+        QStringLiteral("postgresql://%1_old@/%2?host=%3").arg(m_role, database, socketOf(m_admin));
+    QVERIFY(saveDigit(oldLogin, QDate(2026, 12, 7), 12) > 0);
+    QVERIFY(!sendWaitingRuns(oldLogin));
+    QCOMPARE(DB_LastProblem(), halvor::db::Problem::OtherVersion);
+
+    const QString settings = setUp({"--database", database, "--role", m_role + "_old"});
+    QVERIFY2(settings.startsWith("# Copy to"), qPrintable(settings));
+    PgAdmin after(m_admin, database);
+    QCOMPARE(after.value("select max(version) from halvor_schema").toInt(), 4);
+    QCOMPARE(after.value("select count(*) from t_digit where result3 = 88.5").toInt(), 1);
+    QVERIFY(!PgAdmin(m_admin, database, m_role + "_old")
+                 .exec("insert into t_digit (runid) values (gen_random_uuid())"));
+    // The waiting run now goes through the function.
+    QVERIFY2(sendWaitingRuns(oldLogin), qPrintable(DB_LastError()));
+    QCOMPARE(after.value("select count(*) from t_digit").toInt(), 2);
+}
+
+void TestClassroom::theInsertFunctionRefusesWhatNoDrillProduces_data() {
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("fields"); // beside a sound run's
+    QTest::addColumn<QString>("answer"); // how the answer begins
+    QTest::newRow("a sound run") << "t_digit"
+                                 << ""
+                                 << "new";
+    QTest::newRow("a speed no finger reaches") << "t_digit"
+                                               << R"("result3": 9999)"
+                                               << "refused";
+    QTest::newRow("a negative time") << "t_digit"
+                                     << R"("time": -1)"
+                                     << "refused";
+    QTest::newRow("not a number") << "t_digit"
+                                  << R"("time": "NaN")"
+                                  << "refused";
+    QTest::newRow("an hour and more at the windmill") << "t_digit"
+                                                      << R"("time": 3601)"
+                                                      << "refused";
+    QTest::newRow("a long hiragana run") << "t_key"
+                                         << R"("tavrel": 23, "cond1": "AI", "time": 5000)"
+                                         << "new";
+    QTest::newRow("a day to come") << "t_digit"
+                                   << R"("y4mmdd": "2099-01-01")"
+                                   << "refused";
+    QTest::newRow("a learner not on the class list") << "t_digit"
+                                                     << R"("learner": "だれか")"
+                                                     << "refused";
+    QTest::newRow("a drill number no drill has") << "t_key"
+                                                 << R"("tavrel": 99)"
+                                                 << "refused";
+    QTest::newRow("what the server sets itself") << "t_digit"
+                                                 << R"("sent_from": "pc-9")"
+                                                 << "refused";
+    QTest::newRow("a column that is not there") << "t_digit"
+                                                << R"("grade": 1)"
+                                                << "refused";
+}
+
+void TestClassroom::theInsertFunctionRefusesWhatNoDrillProduces() {
+    QFETCH(QString, table);
+    QFETCH(QString, fields);
+    QFETCH(QString, answer);
+    PgAdmin asComputer(m_admin, m_database, m_role + "_01");
+    const QString drill = table == "t_digit" ? R"("pelvoran": 12)" : R"("tavrel": 11)";
+    QString run =
+        QStringLiteral(R"({"y4mmdd": "2026-12-07", %1, "time": 30, "result3": 150.5, "learner": "ゆき",)"
+                       R"( "runid": "%2")")
+            .arg(drill, QUuid::createUuid().toString(QUuid::WithoutBraces));
+    if (!fields.isEmpty())
+        run += ", " + fields;
+    run += "}";
+    const qlonglong before = PgAdmin(m_admin, m_database).value("select count(*) from " + table).toLongLong();
+    const QString got = asComputer
+                            .value(QStringLiteral("select halvor_add_run('%1', '%2')")
+                                       .arg(table, QString(run).replace("'", "''")))
+                            .toString();
+    QVERIFY2(got.startsWith(answer), qPrintable(got));
+    QCOMPARE(PgAdmin(m_admin, m_database).value("select count(*) from " + table).toLongLong(),
+             before + (answer == "new" ? 1 : 0));
+}
+
+void TestClassroom::aLoginCannotEndAnotherComputersSessionNorTakeEverySlot() {
+    PgAdmin second(m_admin, m_database, m_role + "_02");
+    QVERIFY(second.isOpen());
+    {
+        PgAdmin first(m_admin, m_database, m_role + "_01");
+        QVERIFY(!first.exec(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity "
+                                           "where usename = '%1_02'")
+                                .arg(m_role)));
+        QVERIFY(!first.exec("select pg_read_file('server.log')"));
+    }
+    QCOMPARE(second.value("select 1").toInt(), 1);
+
+    // A computer's own connections are limited; more are told as the server having none free.
+    std::list<PgAdmin> held;
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(held.emplace_back(m_admin, m_database, m_role + "_01").isOpen());
+    qputenv("HALVOR_LEARNER", "ゆき");
+    QVERIFY(saveDigit(uriFor(m_role + "_01"), QDate(2026, 12, 7), 12) > 0);
+    QVERIFY(!sendWaitingRuns(uriFor(m_role + "_01")));
+    QCOMPARE(DB_LastProblem(), halvor::db::Problem::NoFreeSlot);
+    held.clear();
+    QVERIFY2(sendWaitingRuns(uriFor(m_role + "_01")), qPrintable(DB_LastError()));
+}
+
+void TestClassroom::aForgedRunIdNeverReplacesARealRun() {
+    // A run waits in this computer's outbox; a pupil at another computer reads its id from the shared file
+    // and adds a run of its own under that id first.
+    qputenv("HALVOR_LEARNER", "はると");
+    QVERIFY(saveDigit(uriFor(m_role + "_01"), QDate(2026, 12, 6), 12) > 0);
+    const QString id = Peek(DB_LocalPath()).rows("select RunId from Outbox").first().first().toString();
+    PgAdmin forger(m_admin, m_database, m_role + "_02");
+    QCOMPARE(forger
+                 .value(QStringLiteral(
+                            R"(select halvor_add_run('t_digit', '{"y4mmdd": "2026-12-06", "pelvoran": 12,)"
+                            R"( "result3": 1999, "learner": "はると", "runid": "%1"}'))")
+                            .arg(id))
+                 .toString(),
+             QStringLiteral("new"));
+
+    // The real run is sent again under a new id: both are kept, and each names the other.
+    QVERIFY2(sendWaitingRuns(uriFor(m_role + "_01")), qPrintable(DB_LastError()));
+    PgAdmin admin(m_admin, m_database);
+    QCOMPARE(
+        admin
+            .value(QStringLiteral("select string_agg(coalesce(result3::text, 'real') || ' ' || "
+                                  "(conflict is not null)::text || ' ' || split_part(sent_from, '@', 1), ',' "
+                                  "order by result3 nulls first) from t_digit where learner = 'はると' and "
+                                  "y4mmdd = '2026-12-06'"))
+            .toString(),
+        QStringLiteral("real true %1_01,1999 true %1_02").arg(m_role));
+    QCOMPARE(
+        admin
+            .value(QStringLiteral("select count(*) from t_digit a join t_digit b on a.conflict = b.runid and "
+                                  "b.conflict = a.runid where a.runid = '%1'")
+                       .arg(id))
+            .toInt(),
+        1);
+    QCOMPARE(Peek(DB_LocalPath()).rows("select count(*) from Outbox").first().first().toInt(), 0);
+}
+
+void TestClassroom::noPasswordReachesALogOrACommandLine() {
+    const QString database = QStringLiteral("pw_") + QUuid::createUuid().toString(QUuid::Id128).left(8);
+    const QString role = m_role + "_pw";
+    PgAdmin(m_admin).exec(QStringLiteral("CREATE DATABASE %1").arg(database));
+    // The server would log every statement of the set-up's session.
+    QVERIFY(PgAdmin(m_admin).exec(
+        QStringLiteral("ALTER ROLE postgres IN DATABASE %1 SET log_statement = 'all'").arg(database)));
+    const QString secret = QStringLiteral("geheim'\\7@x&password=");
+    writeFile(m_dir->filePath("pw"), secret.toUtf8() + "\n");
+    QSet<QString> commandLines;
+    const QString settings = setUp(
+        {"--database", database, "--role", role, "--password-file", m_dir->filePath("pw")}, &commandLines);
+    QVERIFY2(settings.startsWith("# Copy to"), qPrintable(settings));
+    const QString logged = QString::fromUtf8(readAll(socketOf(m_admin) + QStringLiteral("/server.log")));
+    QVERIFY2(logged.contains("CREATE OR REPLACE FUNCTION halvor_add_run"),
+             "the server logs no statement here");
+    QVERIFY(!commandLines.isEmpty());
+    for (const QString& text : QStringList{settings, m_stderr, logged} + QStringList(commandLines.values()))
+        QVERIFY2(!text.contains(QStringLiteral("geheim")), qPrintable(text.right(300)));
+
+    // The password is the login's, quotes and all; the programs' messages never show it, in any form.
+    const QString hba = socketOf(m_admin) + QStringLiteral("/data/pg_hba.conf");
+    const QByteArray rules = readAll(hba);
+    writeFile(hba, QStringLiteral("local %1 %2 scram-sha-256\n").arg(database, role).toUtf8() + rules);
+    QVERIFY(PgAdmin(m_admin).exec("select pg_reload_conf()"));
+    const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(secret));
+    const QString socket = socketOf(m_admin);
+    const QStringList addresses = {
+        QStringLiteral("postgresql://%1:%2@/%3?host=%4").arg(role, encoded, database, socket),
+        QStringLiteral("POSTGRESQL://%1:%2@/%3?host=%4").arg(role, encoded, database, socket),
+        QStringLiteral("postgresql://%1@/%3?host=%4&password=%2").arg(role, encoded, database, socket),
+    };
+    qputenv("HALVOR_LEARNER", "ゆき");
+    for (const QString& address : addresses) {
+        QVERIFY(saveDigit(address, QDate(2026, 12, 7), 12) > 0);
+        const QString wrong = QString(address).replace(encoded, QStringLiteral("geheim-nicht"));
+        QVERIFY(!sendWaitingRuns(wrong));
+        QCOMPARE(DB_LastProblem(), halvor::db::Problem::LoginRefused);
+        QVERIFY2(!DB_LastError().contains("geheim"), qPrintable(DB_LastError()));
+        QVERIFY2(sendWaitingRuns(address), qPrintable(DB_LastError()));
+    }
+    writeFile(hba, rules);
+    PgAdmin(m_admin).exec("select pg_reload_conf()");
 }
 
 void TestClassroom::anOlderServerIsBroughtUpToDateByWhoMay() {
@@ -87,6 +359,7 @@ void TestClassroom::anOlderServerIsBroughtUpToDateByWhoMay() {
     const QString server = freshServerDatabase(admin);
     const QString database = databaseOf(server);
     QVERIFY(saveDigit(server, QDate(2026, 12, 7), 12) == 1);
+    QVERIFY(sendWaitingRuns(server));
     // The tables as version 2 made them, and a login that may only add and read.
     PgAdmin owner(admin, database);
     QVERIFY(owner.exec("alter table learners drop column number, drop column furigana"));
@@ -103,7 +376,7 @@ void TestClassroom::anOlderServerIsBroughtUpToDateByWhoMay() {
     QCOMPARE(owner.value("select version from halvor_schema").toInt(), 2);
     // The owner's program brings them up: the learner stays, with room for a number and a reading.
     QVERIFY(DB_RegisterLearners(server, {{"はると", "1組", true, 3, "はると"}}));
-    QCOMPARE(owner.value("select version from halvor_schema").toInt(), 3);
+    QCOMPARE(owner.value("select version from halvor_schema").toInt(), 4);
     QList<DB_LEARNER> learners;
     QVERIFY(DB_KnownLearners(server, learners));
     QStringList names;

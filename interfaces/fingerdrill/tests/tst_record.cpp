@@ -222,10 +222,15 @@ private slots:
         QVERIFY(foreign.open(QIODevice::WriteOnly));
         foreign.write("not a results database\n");
         foreign.close();
-        QVERIFY(!halvor::RecordRun(path_, digitRun(1, "a", {}), QDate(2026, 5, 14)).stored);
+        // The run is kept beside what lies at the path, which is never written.
+        const auto outcome = halvor::RecordRun(path_, digitRun(1, "a", {}), QDate(2026, 5, 14));
+        QVERIFY(outcome.stored && outcome.spooled);
+        QCOMPARE(outcome.problem, halvor::db::Problem::Damaged);
         QVERIFY(foreign.open(QIODevice::ReadOnly));
         QCOMPARE(foreign.readAll(), QByteArray("not a results database\n"));
-        QVERIFY(!halvor::RecordRun(dir_.path(), digitRun(1, "a", {}), QDate(2026, 5, 14)).stored); // a folder
+        const auto folder = halvor::RecordRun(dir_.path(), digitRun(1, "a", {}), QDate(2026, 5, 14));
+        QCOMPARE(folder.problem, halvor::db::Problem::NotAFile);
+        QVERIFY(folder.spooled);
     }
 
     void chartRowsAreTheDrillsOwnInDateAndRunOrder() {

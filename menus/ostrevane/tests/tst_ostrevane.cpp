@@ -3,6 +3,7 @@
 #include "LearnerPicker.h"
 #include "MenuTestKit.h"
 #include "Ostrevane.h"
+#include "Startup.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -385,6 +386,7 @@ void TestOstrevane::onASharedComputerTheLearnerIsAskedFirst() {
     QCOMPARE(qEnvironmentVariable("HALVOR_LEARNER"), QStringLiteral("aoi"));
     QCOMPARE(recorder.launches.size(), 1u);
     // Every window of the programs started from here shows the name after its caption.
+    HalvorShowLearnerInCaptions();
     QWidget drill;
     CMN_SetWindowTitle("PELVORAN12", &drill);
     QCOMPARE(drill.windowTitle(), CMN_WindowTitle("PELVORAN12") + QStringLiteral("　－　aoi"));

@@ -1,0 +1,44 @@
+// A thread of the library's own that runs the work handed to it, in order, away from the window's thread:
+// the saves, the sending to the school's server, the reads for the charts. Each keeps its server
+// connections between jobs.
+#pragma once
+
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class QThread;
+
+namespace halvor::db {
+
+class WorkThread {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit WorkThread(const QString& name);
+    ~WorkThread();
+    WorkThread(const WorkThread&) = delete;
+    WorkThread& operator=(const WorkThread&) = delete;
+
+    // Runs `job` on the thread once `delayMs` have passed and the work handed in before it is done. False,
+    // with nothing run, once the thread has stopped.
+    bool post(std::function<void()> job, int delayMs = 0);
+    // Waits until no job is running or due; false when `timeoutMs` ran out first.
+    bool waitForIdle(int timeoutMs);
+    // Takes no further work and lets the thread end: after the jobs already due when `runWaiting`, else after
+    // the running one. True when it ended before `deadline`.
+    bool stop(Clock::time_point deadline, bool runWaiting);
+    // The thread, for objects that must live on it.
+    QThread* thread() const;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// Ends the program at once, without waiting for any thread: what a thread holds of the local file is safe
+// (SQLite rolls back what was not committed), and the server drops a connection that goes.
+[[noreturn]] void endProgramNow();
+
+} // namespace halvor::db
