@@ -77,14 +77,33 @@ const QStringList& libpqKeywords() {
     return all;
 }
 
-int serverSocket(const QSqlDatabase& db) {
+namespace {
+
+PGconn* connectionOf(const QSqlDatabase& db) {
     if (!db.driver())
-        return -1;
+        return nullptr;
     const QVariant handle = db.driver()->handle();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
-        return -1;
-    PGconn* conn = *static_cast<PGconn* const*>(handle.constData());
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
+}
+
+} // namespace
+
+int serverSocket(const QSqlDatabase& db) {
+    PGconn* conn = connectionOf(db);
     return conn ? PQsocket(conn) : -1;
+}
+
+bool takeNotifications(const QSqlDatabase& db, QList<QByteArray>* payloads) {
+    PGconn* conn = connectionOf(db);
+    if (!conn || !PQconsumeInput(conn) || PQstatus(conn) != CONNECTION_OK)
+        return false;
+    while (PGnotify* n = PQnotifies(conn)) {
+        payloads->append(QByteArray(n->extra));
+        PQfreemem(n);
+    }
+    return true;
 }
 
 } // namespace halvor::db

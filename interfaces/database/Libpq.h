@@ -1,5 +1,6 @@
 // What the library asks of libpq itself, beside Qt's driver: why a connection is refused (the server's
-// SQLSTATE, which libpq's translated messages hide), the keywords it knows, and the socket of a connection.
+// SQLSTATE, which libpq's translated messages hide), the keywords it knows, the socket of a connection and
+// the announcements that came on it.
 #pragma once
 
 #include <QList>
@@ -25,5 +26,8 @@ const QStringList& libpqKeywords();
 
 // The socket of an open QPSQL connection; -1 when there is none.
 int serverSocket(const QSqlDatabase& db);
+// Reads what has arrived on the connection and takes the announcements (NOTIFY) among it, as their payloads;
+// false when the connection is lost.
+bool takeNotifications(const QSqlDatabase& db, QList<QByteArray>* payloads);
 
 } // namespace halvor::db

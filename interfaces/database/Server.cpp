@@ -184,15 +184,18 @@ bool checkShape(QSqlDatabase& db, const QString& where) {
             "IN "
             "(to_regclass('t_key'), to_regclass('t_digit'), to_regclass('learners')) UNION ALL "
             "SELECT 'halvor_add_run', '', 'function' "
-            "WHERE to_regprocedure('halvor_add_run(text, jsonb, jsonb)') IS NOT NULL")))
+            "WHERE to_regprocedure('halvor_add_run(text, jsonb, jsonb)') IS NOT NULL UNION ALL "
+            "SELECT 'halvor_report', '', 'function' WHERE to_regprocedure('halvor_report(jsonb)') IS NOT NULL")))
         return failServerQuery(q.lastError(),
                                QStringLiteral("Cannot read the tables' shape on %1").arg(where));
     std::map<QString, std::map<QString, QString>> found;
     while (q.next())
         found[q.value(0).toString()][q.value(1).toString()] = q.value(2).toString();
     QStringList wrong;
-    if (!found.count(QStringLiteral("halvor_add_run")))
-        wrong << QStringLiteral("the function halvor_add_run is missing");
+    for (const QString& function : {QStringLiteral("halvor_add_run"), QStringLiteral("halvor_report")}) {
+        if (!found.count(function))
+            wrong << QStringLiteral("the function %1 is missing").arg(function);
+    }
     for (const auto& [table, columns] : expected) {
         const auto& have = found[table];
         for (const auto& [column, type] : columns) {

@@ -115,6 +115,9 @@ void Reporter::Private::run() {
         if (last)
             break;
     }
+    lock.unlock();
+    transport->threadEnding();
+    lock.lock();
     done = true;
     wake.notify_all();
 }

@@ -55,6 +55,8 @@ public:
     virtual bool send(const Report& report) = 0;
     // Makes a send under way give up at once, and every later one: the program is ending.
     virtual void interrupt() = 0;
+    // The reporter's thread ends: what send() made on it goes with it.
+    virtual void threadEnding() {}
 };
 
 class Reporter {

@@ -1,0 +1,246 @@
+#include "Live.h"
+
+#include "DbCore.h"
+#include "Libpq.h"
+#include "Server.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlQuery>
+#include <QUuid>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+namespace halvor::db {
+
+namespace {
+
+constexpr const char* kChannel = "halvor_live";
+// Silence this long on the listener's connection: one statement to see that it still answers.
+constexpr int kQuietMs = 10000;
+// After a lost connection or a failed attempt, the next one.
+constexpr int kRetryMs = 3000;
+// Rows older than this are of programs long gone: a viewer starting late does not show them.
+const QString kFreshRows = QStringLiteral("updated > now() - interval '10 minutes'");
+
+// A socket whose round trip is cut off from another thread; -1 when there is none.
+void cut(const std::atomic<int>& socket) {
+    if (const int s = socket.load(); s >= 0)
+        ::shutdown(s, SHUT_RDWR);
+}
+
+class ServerTransport final : public presence::Transport {
+public:
+    explicit ServerTransport(QString uri) : uri_(std::move(uri)) {}
+
+    bool send(const presence::Report& report) override {
+        if (interrupted_)
+            return false;
+        if (!link_) {
+            link_ = connectServer(uri_);
+            if (!link_)
+                return false;
+            socket_ = serverSocket(link_.db());
+            if (interrupted_) // the cut came while the connection was made
+                cut(socket_);
+        }
+        QString answer;
+        {
+            const StatementBound bound(link_.db(), kReportBoundMs);
+            QSqlQuery q(link_.db());
+            q.prepare(QStringLiteral("SELECT halvor_report(?::jsonb)"));
+            q.addBindValue(QString::fromUtf8(QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact)));
+            if (!q.exec() || !q.next()) {
+                failServerQuery(q.lastError(), QStringLiteral("A report of who is practising did not reach the server"));
+                drop();
+                return false;
+            }
+            answer = q.value(0).toString();
+        }
+        if (answer == QLatin1String("ok"))
+            return true;
+        // A program of this version sends what the server takes; the log says what it did not.
+        fail(Problem::ServerRefused, QStringLiteral("The server refused a report: %1").arg(answer));
+        return false;
+    }
+
+    void interrupt() override {
+        interrupted_ = true;
+        cut(socket_);
+    }
+
+    void threadEnding() override { drop(); }
+
+private:
+    void drop() {
+        socket_ = -1;
+        link_.drop();
+    }
+
+    QString uri_;
+    ServerLink link_;
+    std::atomic<int> socket_{-1};
+    std::atomic<bool> interrupted_{false};
+};
+
+// One statement's single text value, bounded; nothing when there is none.
+std::optional<QString> askText(QSqlDatabase& db, const QString& sql, const QVariantList& values, bool* ok) {
+    const StatementBound bound(db, kStatementBoundMs);
+    QSqlQuery q(db);
+    q.prepare(sql);
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    *ok = q.exec();
+    if (!*ok) {
+        failServerQuery(q.lastError(), QStringLiteral("The live view's query failed"));
+        return std::nullopt;
+    }
+    if (!q.next() || q.value(0).isNull())
+        return std::nullopt;
+    return q.value(0).toString();
+}
+
+} // namespace
+
+std::unique_ptr<presence::Transport> presenceTransport(const QString& uri) {
+    return std::make_unique<ServerTransport>(uri);
+}
+
+struct LiveListener::Private {
+    QString uri;
+    Callbacks callbacks;
+    int wakeFd = -1;
+    std::atomic<bool> stopping{false};
+    std::atomic<int> socket{-1};
+    std::thread thread;
+
+    void run();
+    // Hears the server on one connection until it is lost or the listener stops.
+    void listen(ServerLink& link);
+    bool readRows(QSqlDatabase& db);
+    bool announced(QSqlDatabase& db, const QByteArray& payload);
+    void deliver(const std::optional<QString>& json) const;
+    // Waits on the wake-up descriptor (and the connection's socket when given); true when there is input.
+    bool wait(int fd, int timeoutMs, bool* woken) const;
+};
+
+void LiveListener::Private::deliver(const std::optional<QString>& json) const {
+    if (!json)
+        return;
+    QString why;
+    if (const auto record = presence::Record::fromJson(json->toUtf8(), &why))
+        callbacks.heard(*record);
+    else
+        qCWarning(lcDb).noquote() << "The live view skipped a record it cannot read:" << why;
+}
+
+bool LiveListener::Private::readRows(QSqlDatabase& db) {
+    const StatementBound bound(db, kStatementBoundMs);
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT halvor_presence_record(p)::text FROM halvor_presence p WHERE %1 "
+                               "ORDER BY updated")
+                    .arg(kFreshRows)))
+        return failServerQuery(q.lastError(), QStringLiteral("The live view cannot read who is practising"));
+    while (q.next())
+        deliver(q.value(0).toString());
+    return true;
+}
+
+bool LiveListener::Private::announced(QSqlDatabase& db, const QByteArray& payload) {
+    const QJsonObject o = QJsonDocument::fromJson(payload).object();
+    bool ok = true;
+    if (o.contains(QLatin1String("runId"))) {
+        const QUuid id = QUuid::fromString(o.value(QLatin1String("runId")).toString());
+        if (!id.isNull())
+            deliver(askText(db, QStringLiteral("SELECT halvor_run_record(?, ?::uuid)::text"),
+                            {o.value(QLatin1String("table")).toString(), id.toString(QUuid::WithoutBraces)},
+                            &ok));
+    } else if (o.value(QLatin1String("login")).isString() && o.value(QLatin1String("computer")).isString()) {
+        deliver(askText(db,
+                        QStringLiteral("SELECT halvor_presence_record(p)::text FROM halvor_presence p "
+                                       "WHERE login = ? AND computer = ?"),
+                        {o.value(QLatin1String("login")).toString(), o.value(QLatin1String("computer")).toString()},
+                        &ok));
+    }
+    return ok;
+}
+
+bool LiveListener::Private::wait(int fd, int timeoutMs, bool* woken) const {
+    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {fd, POLLIN, 0}};
+    const int n = ::poll(fds, fd >= 0 ? 2 : 1, timeoutMs);
+    *woken = stopping || (n > 0 && (fds[0].revents & POLLIN));
+    return n > 0 && fd >= 0 && fds[1].revents != 0;
+}
+
+void LiveListener::Private::listen(ServerLink& link) {
+    QSqlDatabase& db = link.db();
+    socket = serverSocket(db);
+    bool ok = false;
+    askText(db, QStringLiteral("LISTEN %1").arg(QLatin1String(kChannel)), {}, &ok);
+    // Listening first, then the rows: nothing that changes in between is missed.
+    if (!ok || stopping || !readRows(db))
+        return;
+    callbacks.state(Problem::None);
+    while (!stopping) {
+        bool woken = false;
+        const bool input = wait(socket, kQuietMs, &woken);
+        if (woken)
+            return;
+        if (!input) {
+            askText(db, QStringLiteral("SELECT 1"), {}, &ok);
+            if (!ok)
+                return;
+        }
+        // Announcements also come in while a statement waits for its answer: they are taken after it.
+        QList<QByteArray> payloads;
+        if (!takeNotifications(db, &payloads)) {
+            fail(Problem::Offline, QStringLiteral("The live view's connection to the server was lost"));
+            return;
+        }
+        for (qsizetype i = 0; i < payloads.size() && !stopping; ++i) {
+            if (!announced(db, payloads[i]) || !takeNotifications(db, &payloads))
+                return;
+        }
+    }
+}
+
+void LiveListener::Private::run() {
+    while (!stopping) {
+        {
+            ServerLink link = connectServer(uri);
+            if (link)
+                listen(link);
+            socket = -1;
+            link.drop();
+        }
+        if (stopping)
+            break;
+        callbacks.state(DB_LastProblem() == Problem::None ? Problem::Offline : DB_LastProblem());
+        bool woken = false;
+        wait(-1, kRetryMs, &woken);
+    }
+}
+
+LiveListener::LiveListener(const QString& uri, Callbacks callbacks) : d(std::make_unique<Private>()) {
+    d->uri = uri;
+    d->callbacks = std::move(callbacks);
+    d->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    d->thread = std::thread([p = d.get()] { p->run(); });
+}
+
+LiveListener::~LiveListener() {
+    d->stopping = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = ::write(d->wakeFd, &one, sizeof one);
+    cut(d->socket); // a round trip under way ends at once
+    d->thread.join();
+    ::close(d->wakeFd);
+}
+
+} // namespace halvor::db
