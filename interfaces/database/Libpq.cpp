@@ -83,7 +83,9 @@ PGconn* connectionOf(const QSqlDatabase& db) {
     if (!db.driver())
         return nullptr;
     const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+    // Qt names the type by its struct: "pg_conn*" (Qt 6.4), "PGconn*" in other versions.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
         return nullptr;
     return *static_cast<PGconn* const*>(handle.constData());
 }

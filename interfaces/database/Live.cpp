@@ -93,10 +93,14 @@ private:
 std::optional<QString> askText(QSqlDatabase& db, const QString& sql, const QVariantList& values, bool* ok) {
     const StatementBound bound(db, kStatementBoundMs);
     QSqlQuery q(db);
-    q.prepare(sql);
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    *ok = q.exec();
+    if (values.isEmpty()) { // LISTEN takes no parameters, so it is not prepared
+        *ok = q.exec(sql);
+    } else {
+        q.prepare(sql);
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+        *ok = q.exec();
+    }
     if (!*ok) {
         failServerQuery(q.lastError(), QStringLiteral("The live view's query failed"));
         return std::nullopt;
