@@ -4,6 +4,7 @@
 #include "Libpq.h"
 #include "Server.h"
 
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlQuery>
@@ -187,10 +188,14 @@ void LiveListener::Private::listen(ServerLink& link) {
     socket = serverSocket(db);
     bool ok = false;
     askText(db, QStringLiteral("LISTEN %1").arg(QLatin1String(kChannel)), {}, &ok);
+    const qint64 asked = QDateTime::currentMSecsSinceEpoch();
+    const auto clock = ok ? askText(db, QStringLiteral("SELECT halvor_time(clock_timestamp())"), {}, &ok) : std::nullopt;
+    const QDateTime server = QDateTime::fromString(clock.value_or(QString()), Qt::ISODateWithMs);
+    const qint64 offset = server.isValid() ? server.toMSecsSinceEpoch() - (asked + QDateTime::currentMSecsSinceEpoch()) / 2 : 0;
     // Listening first, then the rows: nothing that changes in between is missed.
     if (!ok || stopping || !readRows(db))
         return;
-    callbacks.state(Problem::None);
+    callbacks.state(Problem::None, offset);
     while (!stopping) {
         bool woken = false;
         const bool input = wait(socket, kQuietMs, &woken);
@@ -225,7 +230,7 @@ void LiveListener::Private::run() {
         }
         if (stopping)
             break;
-        callbacks.state(DB_LastProblem() == Problem::None ? Problem::Offline : DB_LastProblem());
+        callbacks.state(DB_LastProblem() == Problem::None ? Problem::Offline : DB_LastProblem(), 0);
         bool woken = false;
         wait(-1, kRetryMs, &woken);
     }

@@ -27,8 +27,10 @@ public:
     struct Callbacks {
         // Each record heard; on the listener's thread.
         std::function<void(const presence::Record&)> heard;
-        // The listener hears the server (Problem::None), or why it does not; on the listener's thread.
-        std::function<void(Problem)> state;
+        // The listener hears the server (Problem::None), or why it does not; on the listener's thread. While
+        // it hears, `clockOffsetMs` is how far the server's clock is ahead of this computer's, as the records'
+        // times are the server's.
+        std::function<void(Problem problem, qint64 clockOffsetMs)> state;
     };
     LiveListener(const QString& uri, Callbacks callbacks);
     // Stops at once, cutting off a round trip under way.

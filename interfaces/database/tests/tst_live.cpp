@@ -23,7 +23,7 @@ public:
                     const std::lock_guard lock(m_mutex);
                     m_records << r;
                 },
-                [this](halvor::db::Problem p) {
+                [this](halvor::db::Problem p, qint64) {
                     const std::lock_guard lock(m_mutex);
                     m_states << p;
                 }};
