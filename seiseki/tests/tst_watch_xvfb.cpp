@@ -1,7 +1,8 @@
 // The classroom watched for real: `Seiseki --watch` against a throwaway server while real drills run on an X
-// server, typed into with xdotool, end, or are killed.
+// server, typed into with xdotool, pause, end, or are killed.
 #include "DbTestKit.h"
 #include "LessonProcessDriver.h"
+#include "LiveClass.h"
 #include "Presence.h"
 #include "Reporter.h"
 
@@ -93,7 +94,22 @@ void WatchTest::aDrillIsWatchedFromItsStartToItsLandedRunAndItsEnd() {
     QVERIFY(!open->first.computer.isEmpty());
 
     QVERIFY(drill.click(QPoint(560, 496))); // 開始
-    for (const char* line : {"aiueo", "kakikukeko", "sasisuseso", "tatituteto", "naninuneno", "hahihuheho",
+    QVERIFY(drill.type(QStringLiteral("aiu")));
+    // Hands off the keys: the next sign of life still says when the last key was, so a viewer sees the
+    // learner stuck once the bound has passed.
+    const auto quiet = watch.next(
+        [](const Record& r) {
+            return r.program == "Tavrel23" && r.running && r.lastInput.isValid() && r.lastInput.secsTo(r.time) >= 10;
+        },
+        int(halvor::presence::Timing{}.heartbeatMs) + 10000);
+    QVERIFY(quiet);
+    seiseki::LiveClass live;
+    const QString key = live.apply(quiet->first, quiet->first.time);
+    QCOMPARE(live.state(*live.tile(key), quiet->first.lastInput.addSecs(29)), seiseki::TileState::Practising);
+    QCOMPARE(live.state(*live.tile(key), quiet->first.lastInput.addSecs(31)), seiseki::TileState::Idle);
+    QVERIFY(drill.type(QStringLiteral("eo")));
+    QVERIFY(pressEnter());
+    for (const char* line : {"kakikukeko", "sasisuseso", "tatituteto", "naninuneno", "hahihuheho",
                              "mamimumemo", "yayuyo", "rarirurero", "wawiwewo", "nn"}) {
         QVERIFY(drill.type(QString::fromLatin1(line)));
         QVERIFY(pressEnter());
