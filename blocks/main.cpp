@@ -8,6 +8,11 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    if (CMN_AnswerInfoOption(
+            argc, argv, "[RETURN-PROGRAM [MODE]]",
+            "The embankment-block typing game (堤防のブロック): MODE 11 lays two characters (without a "
+            "MODE), 12 four. It starts RETURN-PROGRAM when it closes."))
+        return 0;
     CMN_PrepareDisplay(argv[0]);
     CMN_PreloadPictures({"bitmap/129", "bitmap/130", "bitmap/147"});
     QApplication app(argc, argv);

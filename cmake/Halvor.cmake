@@ -31,6 +31,28 @@ endif()
 add_library(halvor_config INTERFACE)
 target_compile_features(halvor_config INTERFACE cxx_std_20)
 target_compile_options(halvor_config INTERFACE -Wall -Wextra -Wpedantic $<$<BOOL:${HALVOR_WERROR}>:-Werror>)
+# Only the libraries a program or module calls are named in it: an imported target's own needs (Qt Charts'
+# OpenGL) stay that library's, and the package depends on no more than is used.
+target_link_options(halvor_config INTERFACE -Wl,--as-needed)
+
+# Debian's build flags, as dpkg-buildflags gives them with every hardening feature on (stack protector,
+# fortified functions, relocations read-only and bound at start), so the package is built as Debian builds
+# its own. Not with the sanitizers, whose unoptimised build cannot fortify.
+option(HALVOR_DEBIAN_FLAGS "Compile and link with dpkg-buildflags' hardened flags" ON)
+find_program(HALVOR_DPKG_BUILDFLAGS dpkg-buildflags)
+if(HALVOR_DEBIAN_FLAGS AND HALVOR_DPKG_BUILDFLAGS AND NOT HALVOR_SANITIZE)
+    foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
+        execute_process(COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=+all
+                                ${HALVOR_DPKG_BUILDFLAGS} --get ${kind}
+                        OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+        separate_arguments(flags UNIX_COMMAND "${flags}")
+        # The build folder's path map would differ between checkouts, and ccache could share nothing.
+        list(FILTER flags EXCLUDE REGEX "^-f(file|debug|macro)-prefix-map=")
+        set(HALVOR_DEBIAN_${kind} ${flags})
+    endforeach()
+    target_compile_options(halvor_config INTERFACE ${HALVOR_DEBIAN_CPPFLAGS} ${HALVOR_DEBIAN_CXXFLAGS})
+    target_link_options(halvor_config INTERFACE ${HALVOR_DEBIAN_LDFLAGS})
+endif()
 if(HALVOR_SANITIZE)
     target_compile_options(halvor_config INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
                                                    -fno-sanitize-recover=undefined)
@@ -74,6 +96,16 @@ if(BUILD_TESTING)
     add_test(NAME postgres_stop COMMAND ${PROJECT_SOURCE_DIR}/tools/pg-test-cluster stop ${HALVOR_TEST_PG_DIR})
     set_tests_properties(postgres_start PROPERTIES FIXTURES_SETUP postgres)
     set_tests_properties(postgres_stop PROPERTIES FIXTURES_CLEANUP postgres)
+    # Every run of the tests starts from empty settings folders: a test that failed halfway must not leave a
+    # setting (a shared computer, whose menu then waits for a learner) to the next run.
+    add_test(NAME settings_clear COMMAND ${CMAKE_COMMAND} -E rm -rf ${HALVOR_TEST_RUNTIME}/config)
+    set_tests_properties(settings_clear PROPERTIES FIXTURES_SETUP settings)
+endif()
+# However CTest is started, a test that waits for an answer nobody gives is stopped (seconds).
+if(HALVOR_SANITIZE)
+    set(HALVOR_TEST_TIMEOUT 900)
+else()
+    set(HALVOR_TEST_TIMEOUT 300)
 endif()
 
 # halvor_add_test(<name> SOURCES ... LIBS ... [XVFB [SCREEN WxHxD]] [POSTGRES])
@@ -102,9 +134,10 @@ function(halvor_add_test name)
     endif()
     set_tests_properties(${name} PROPERTIES ENVIRONMENT
         "QT_QPA_PLATFORM=${platform};XDG_RUNTIME_DIR=${HALVOR_TEST_RUNTIME}/xdg;VUR_MDB=${HALVOR_TEST_RUNTIME}/db/${name}.mdb;HALVOR_SCREENSHOTS=${CMAKE_BINARY_DIR}/screenshots;HALVOR_BIN=${CMAKE_BINARY_DIR}/bin;HALVOR_MODULES=${CMAKE_BINARY_DIR}/bin/modules;ASAN_OPTIONS=detect_leaks=0;UBSAN_OPTIONS=print_stacktrace=1;QT_LOGGING_RULES=qt.multimedia*=false;XDG_CONFIG_HOME=${HALVOR_TEST_RUNTIME}/config/${name};XDG_CONFIG_DIRS=${HALVOR_TEST_RUNTIME}/config/${name}-system;HALVOR_DATABASE=;HALVOR_LEARNER=")
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED settings TIMEOUT ${HALVOR_TEST_TIMEOUT})
     if(ARG_POSTGRES)
         set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "HALVOR_TEST_PG=${HALVOR_TEST_PG}")
-        set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED postgres)
+        set_property(TEST ${name} APPEND PROPERTY FIXTURES_REQUIRED postgres)
     endif()
 endfunction()
 

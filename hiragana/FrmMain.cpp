@@ -313,13 +313,14 @@ void FrmMain::PaintResultStrip(QPainter& painter) {
     for (int i = 0; i < kKindCount; ++i) {
         const int x = 160 * i;
         painter.setPen(Qt::white);
-        painter.drawText(QRect(46 + x, 486, 60, 20), Qt::AlignLeft | Qt::AlignTop, Kind(i).caption);
+        CMN_DrawText(painter, QRect(46 + x, 486, 60, 20), Qt::AlignLeft | Qt::AlignTop, Kind(i).caption);
         painter.setPen(Qt::black);
         // An outline of exactly 60 x 20 around a fill of 58 x 18 (drawRect would cover one pixel more).
         painter.fillRect(104 + x, 484, 60, 20, Qt::black);
         painter.fillRect(105 + x, 485, 58, 18, Qt::white);
         painter.setPen(Qt::white);
-        painter.drawText(QRect(172 + x, 486, 20, 20), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("秒"));
+        CMN_DrawText(painter, QRect(172 + x, 486, 20, 20), Qt::AlignLeft | Qt::AlignTop,
+                     QStringLiteral("秒"));
     }
     painter.restore();
 }

@@ -5,6 +5,9 @@
 #include <Startup.h>
 
 int main(int argc, char* argv[]) {
+    if (CMN_AnswerInfoOption(argc, argv, "[RETURN-PROGRAM]",
+                             "The mouse lesson (マウスについて). It starts RETURN-PROGRAM when it closes."))
+        return 0;
     CMN_PrepareDisplay(argv[0]);
     QApplication app(argc, argv);
     HalvorInitApplication();

@@ -6,6 +6,11 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    if (CMN_AnswerInfoOption(
+            argc, argv, "[RETURN-PROGRAM [LEVEL]]",
+            "The windmill finger-speed drill (風車), LEVEL 1 to 7 (1 without). It starts RETURN-PROGRAM "
+            "when it closes."))
+        return 0;
     CMN_PrepareDisplay(argv[0]);
     const int level = halvor::WindmillGame::LevelFromCommandLine(CMN_CommandLineOf(argc, argv));
     const QByteArray background =

@@ -25,6 +25,10 @@ QColor CMN_ColorFromRef(COLORREF colour);
 
 // ---- Application and fonts --------------------------------------------------------------------------------
 
+// Called first in every program's main: with the one argument --version or --help the program says its
+// version, or how it is used (`arguments` after its name, and what it is), on standard output, and true
+// is returned: main then returns 0 at once, before any window or display is needed.
+bool CMN_AnswerInfoOption(int argc, char* argv[], const char* arguments, const char* what);
 // Called first in every program's main, before the QApplication: when no display can be reached the program
 // says so in one line (and how to run headless for tests) and exits with status 1, rather than aborting.
 void CMN_PrepareDisplay(const char* program);
@@ -67,6 +71,10 @@ QImage CMN_LoadPicture(const QString& name, qreal ratio, QSize size = {});
 bool CMN_IsOpaque(const QImage& image);
 // "ＭＳ ゴシック" -> IPAGothic, "ＭＳ Ｐゴシック" -> IPAPGothic; size in points at 96 dpi (px = pt * 4 / 3).
 QFont CMN_Font(const QString& face, double points, bool bold = false);
+// QPainter::drawText in the painter's font and pen, with bold that shows at every scale: the Japanese fonts
+// have no bold face, and the bold Qt makes of them thins as the screen's scale grows. Widgets' captions
+// (labels, buttons) are drawn this way by themselves once CMN_InitApplication has run.
+void CMN_DrawText(QPainter& painter, const QRectF& rect, int flags, const QString& text);
 
 // ---- Window
 // ------------------------------------------------------------------------------------------------

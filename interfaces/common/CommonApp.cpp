@@ -216,6 +216,26 @@ QString CMN_NoDisplayText(const QString& program) {
                           "xvfb-run で起動してください。");
 }
 
+bool CMN_AnswerInfoOption(int argc, char* argv[], const char* arguments, const char* what) {
+    if (argc != 2 || !argv || !argv[1])
+        return false;
+    const QByteArray option(argv[1]);
+    if (option != "--version" && option != "--help")
+        return false;
+    const QByteArray name = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName().toLocal8Bit();
+    if (option == "--version") {
+        std::printf("%s (Halvor) %s\n", name.constData(), HALVOR_VERSION);
+    } else {
+        std::printf("Usage: %s %s\n%s\n\n"
+                    "  --help     this text\n"
+                    "  --version  the program's version\n\n"
+                    "F11 fills the screen with the window, and F11 again leaves. More in halvor(1).\n",
+                    name.constData(), arguments ? arguments : "", what ? what : "");
+    }
+    std::fflush(stdout);
+    return true;
+}
+
 void CMN_PrepareDisplay(const char* program) {
     StartUp& s = startUp();
     if (s.watching)
@@ -235,6 +255,7 @@ void CMN_InitApplication() {
     QCoreApplication::setOrganizationName(QStringLiteral("Halvor"));
     QCoreApplication::setApplicationName(QStringLiteral("Halvor"));
     installFontSubstitutions();
+    cmn_detail::useBoldTextStyle();
     CMN_EnableFullScreenKey();
     CMN_AfterFirstFrame(cmn_detail::dropPreloaded);
     // The window is built next, and asks for fonts.

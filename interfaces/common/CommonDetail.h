@@ -1,11 +1,16 @@
 // Common's own helpers shared between its source files; not part of the programs' interface.
 #pragma once
 
+#include <QBrush>
+#include <QFont>
 #include <QImage>
 #include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
+
+class QPainter;
+class QPainterPath;
 
 namespace cmn_detail {
 
@@ -43,6 +48,14 @@ int toDevice(int logical, qreal ratio);
 QRect toDevice(const QRect& logical, qreal ratio);
 QSize deviceSize(QSize logical, qreal ratio);
 QSize logicalSize(const QImage& image);
+
+// The width of the outline that draws bold in `font` (a family without a bold face asked for bold); 0 when
+// Qt draws it (not bold, or a real bold face).
+qreal boldOutline(const QFont& font);
+// Fills `glyphs` with `ink` and strokes them `outline` wide: bold that keeps its weight at every scale.
+void fillOutlined(QPainter& painter, const QPainterPath& glyphs, const QBrush& ink, qreal outline);
+// Has the widgets' captions drawn with that bold (set up by CMN_InitApplication).
+void useBoldTextStyle();
 
 // Where a program learns that the program that started it was in full screen ("1").
 inline constexpr char kFullScreenVariable[] = "HALVOR_FULL_SCREEN";

@@ -7,8 +7,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QFontMetrics>
 #include <QHash>
 #include <QLoggingCategory>
@@ -100,7 +98,8 @@ QImage loadPicture(const QString& folder, const QString& stem, QSize size, qreal
     if (QImage image = prerendered(base, size, ratio); !image.isNull())
         return image;
     if (QFile::exists(svgPath)) {
-        QSvgRenderer renderer(svgPath);
+        QSvgRenderer renderer;
+        halvor::loadSvg(renderer, svgPath);
         if (!renderer.isValid()) {
             qCWarning(lcDraw) << svgPath << "is not a readable SVG";
             return {};
@@ -166,13 +165,6 @@ struct FontEntry {
     // glyphs get an outline in their own colour of this width instead; 0 when not needed.
     qreal outline = 0;
 };
-
-bool hasBoldFace(const QString& family) {
-    const QStringList styles = QFontDatabase::styles(family);
-    return std::any_of(styles.begin(), styles.end(), [&](const QString& style) {
-        return QFontDatabase::weight(family, style) >= QFont::DemiBold;
-    });
-}
 
 struct DrawState {
     CMN_Surface back;
@@ -403,8 +395,7 @@ const FontEntry& fontFor(const QString& face, int size, bool bold) {
         const QFontMetrics metrics(entry.font);
         entry.ascent = metrics.ascent();
         entry.height = metrics.height();
-        if (bold && !hasBoldFace(QFontInfo(entry.font).family()))
-            entry.outline = std::max(0.75, entry.font.pixelSize() * 0.045);
+        entry.outline = cmn_detail::boldOutline(entry.font);
         it = fonts.insert(key, entry);
     }
     return it.value();
@@ -548,9 +539,7 @@ int CMN_DXTextOut(CMN_Surface* surface, int x, int y, const QString& text, const
     if (entry.outline > 0) {
         QPainterPath glyphs;
         glyphs.addText(QPointF(x, y + entry.ascent), entry.font, text);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.fillPath(glyphs, ink);
-        painter.strokePath(glyphs, QPen(ink, entry.outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        cmn_detail::fillOutlined(painter, glyphs, ink, entry.outline);
         return 1;
     }
     painter.setPen(ink);

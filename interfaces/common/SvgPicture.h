@@ -3,8 +3,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QString>
 #include <QSvgRenderer>
 #include <QSysInfo>
@@ -12,6 +14,40 @@
 #include <cstring>
 
 namespace halvor {
+
+// QtSvg lays a text out at 100 px and scales it down, its pen with it: a text's outline comes out at
+// font-size / 100 of the width the file gives, and a bold outline shows as nothing. Each text's
+// stroke-width is given over in that measure, so an outline (the bold of fonts without a bold face, a halo)
+// is as wide as the file says, as other renderers draw it.
+inline QByteArray textStrokesAsWritten(const QByteArray& svg) {
+    static const QRegularExpression text(QStringLiteral("<text\\b[^>]*>"));
+    static const QRegularExpression fontSize(QStringLiteral("\\sfont-size=\"([0-9.]+)\""));
+    static const QRegularExpression strokeWidth(QStringLiteral("\\sstroke-width=\"([0-9.]+)\""));
+    const QString source = QString::fromUtf8(svg);
+    QString out;
+    qsizetype at = 0;
+    for (auto it = text.globalMatch(source); it.hasNext();) {
+        const QRegularExpressionMatch tag = it.next();
+        QString element = tag.captured(0);
+        const QRegularExpressionMatch size = fontSize.match(element);
+        const QRegularExpressionMatch width = strokeWidth.match(element);
+        const double pixels = size.captured(1).toDouble();
+        if (pixels > 0 && width.hasMatch())
+            element.replace(width.capturedStart(1), width.capturedLength(1),
+                            QString::number(width.captured(1).toDouble() * 100 / pixels, 'g', 6));
+        out += QStringView(source).mid(at, tag.capturedStart() - at);
+        out += element;
+        at = tag.capturedEnd();
+    }
+    out += QStringView(source).mid(at);
+    return out.toUtf8();
+}
+
+// Reads the SVG file at `path` into `renderer` (see isValid()), its text outlines as written.
+inline void loadSvg(QSvgRenderer& renderer, const QString& path) {
+    QFile file(path);
+    renderer.load(file.open(QIODevice::ReadOnly) ? textStrokesAsWritten(file.readAll()) : QByteArray());
+}
 
 inline QImage renderSvg(QSvgRenderer& renderer, QSize pixels) {
     QImage image(pixels, QImage::Format_ARGB32_Premultiplied);

@@ -248,8 +248,8 @@ void FingerDrillDialog::paintEvent(QPaintEvent*) {
     dc.setPen(Qt::white);
     const QPoint panel = panelFrame_->pos();
     for (const PanelLabel& label : PanelLabels)
-        dc.drawText(QRect(panel + QPoint(label.x, label.y), QSize(120, 24)), Qt::AlignLeft | Qt::AlignTop,
-                    QString::fromUtf8(label.text));
+        CMN_DrawText(dc, QRect(panel + QPoint(label.x, label.y), QSize(120, 24)),
+                     Qt::AlignLeft | Qt::AlignTop, QString::fromUtf8(label.text));
     for (const tagKirokuNumber& number : numbers_)
         CMN_RedrawKirokuNumber(dc, number);
 }

@@ -126,7 +126,7 @@ void KeyboardLessonArtworkTest::wrongLayerCrossesEveryCell() {
     const QImage image = load(137);
     for (const auto& cell : keyCells()) {
         const int l = cell.area.left, t = cell.area.top;
-        for (QPoint p : {QPoint(l + 10, t + 10), QPoint(l + 29, t + 10), QPoint(l + 10, t + 29)}) {
+        for (QPoint p : {QPoint(l + 7, t + 7), QPoint(l + 32, t + 7), QPoint(l + 7, t + 32)}) {
             const QRgb pixel = image.pixel(p);
             QVERIFY2(qRed(pixel) > 200 && qGreen(pixel) < 90 && qBlue(pixel) < 90,
                      where(cell, p) + " not red");

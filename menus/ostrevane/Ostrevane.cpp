@@ -114,11 +114,15 @@ void COstrevaneDlg::openHomePage() {
         return;
     const QPoint at = QCursor::pos();
     startingMessage_ = CMN_DispStartupMsg(this, at.x(), at.y(), QStringLiteral("起動中です"));
-    // Nothing is reported when the page cannot be opened; the message goes at once then.
+    // When no browser can be started (no xdg-open), the learner is told so in place of a button that does
+    // nothing; the reason goes to the log.
     const QUrl page = homePage();
     if (!QDesktopServices::openUrl(page)) {
-        qCInfo(lcOstrevane) << "could not open" << page;
+        qCWarning(lcOstrevane) << "no web browser could be started for" << page
+                               << "(xdg-open, from xdg-utils, opens the desktop's browser)";
         closeStartingMessage();
+        CMN_ShowMessage(this, QMessageBox::Information, windowTitle(), noBrowserText(),
+                        QStringLiteral("noBrowserMessage"), QStringLiteral("browser"));
         return;
     }
     if (!startingMessage_)
@@ -131,6 +135,11 @@ void COstrevaneDlg::openHomePage() {
                 if (s != Qt::ApplicationActive)
                     closeStartingMessage();
             });
+}
+
+QString COstrevaneDlg::noBrowserText() {
+    return QStringLiteral("ホームページを みる ソフト（ブラウザ）を ひらけませんでした。"
+                          "おうちの ひとか せんせいに みて もらって ください。");
 }
 
 void COstrevaneDlg::closeStartingMessage() {

@@ -22,6 +22,8 @@ public:
     // The guide as found from the programs' folder: the installed data folder, else the build tree's copy.
     static QUrl guidePage(const QString& programDir);
 
+    // What the learner reads when no browser can be started.
+    static QString noBrowserText();
     // How long "起動中です" stays at most while the browser starts (its window taking the focus ends it).
     static constexpr int kStartingMessageMs = 1500;
 

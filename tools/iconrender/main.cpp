@@ -18,7 +18,8 @@
 namespace {
 
 int renderIcon(const QStringList& args) {
-    QSvgRenderer svg(args[1]);
+    QSvgRenderer svg;
+    halvor::loadSvg(svg, args[1]);
     if (!svg.isValid()) {
         std::fprintf(stderr, "halvor-iconrender: cannot read %s\n", qPrintable(args[1]));
         return 1;
@@ -48,7 +49,8 @@ int renderPictures(const QStringList& args) {
         return 1;
     }
     for (const QString& file : args.mid(3)) {
-        QSvgRenderer svg(file);
+        QSvgRenderer svg;
+        halvor::loadSvg(svg, file);
         const QSize size = svg.defaultSize();
         if (!svg.isValid() || size.isEmpty()) {
             std::fprintf(stderr, "halvor-iconrender: cannot read %s\n", qPrintable(file));

@@ -1,9 +1,12 @@
 // Whether the text drawn in a program's artwork can be read by young and older learners: at least 12 px,
-// a contrast of at least 4.5:1 against what lies behind it, and bold that draws thicker than regular (the
-// Japanese fonts have no bold face and the SVG renderer does not thicken them, so bold needs an outline in
-// the text's own colour). Each text is measured as drawn: the picture is rendered with that text alone
-// and without any, and the pixels that differ are its glyphs.
+// a contrast of at least 4.5:1 against what lies behind it, and bold that shows: at least 1.3 times the ink
+// of the same text in regular, at both densities the pictures are drawn ahead for (the Japanese fonts have
+// no bold face and the SVG renderer does not thicken them, so bold needs an outline in the text's own
+// colour). Each text is measured as the programs draw it: the picture is rendered with that text alone and
+// without any, and the pixels that differ are its glyphs.
 #pragma once
+
+#include "SvgPicture.h"
 
 #include <QColor>
 #include <QDir>
@@ -23,7 +26,7 @@ namespace artwork {
 constexpr double kMinimumContrast = 4.5;
 constexpr double kMinimumPixelSize = 12;
 // How much more ink bold must lay down than the same text in regular.
-constexpr double kBoldInk = 1.05;
+constexpr double kBoldInk = 1.3;
 
 inline double luminance(QColor c) {
     auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
@@ -79,12 +82,14 @@ inline std::vector<Text> texts(const QString& svg) {
     return out;
 }
 
-inline QImage render(const QString& svg) {
-    QSvgRenderer renderer(svg.toUtf8());
-    QImage image(renderer.defaultSize(), QImage::Format_ARGB32);
-    image.fill(Qt::white); // see-through parts lie on the page below; white is the likeliest
+// The picture as a program draws it at `ratio`, on white: see-through parts lie on the page below, and white
+// is the likeliest.
+inline QImage render(const QString& svg, qreal ratio = 1) {
+    QSvgRenderer renderer(halvor::textStrokesAsWritten(svg.toUtf8()));
+    QImage image(renderer.defaultSize() * ratio, QImage::Format_ARGB32);
+    image.fill(Qt::white);
     QPainter painter(&image);
-    renderer.render(&painter);
+    painter.drawImage(0, 0, halvor::renderSvg(renderer, image.size()));
     return image;
 }
 
@@ -124,8 +129,12 @@ inline std::pair<double, std::map<QRgb, int>> glyphs(const QImage& with, const Q
     return {ink, behind};
 }
 
-inline std::vector<Measure> measure(const QString& svg) {
+// Each text's measures at `ratio`; with boldOnly, of one bold text of each size and outline only (bold's
+// weight depends on those, and the pictures have hundreds of bold key labels).
+inline std::vector<Measure> measure(const QString& svg, qreal ratio = 1, bool boldOnly = false) {
+    std::vector<QString> kinds;
     const std::vector<Text> all = texts(svg);
+    const auto render = [ratio](const QString& picture) { return artwork::render(picture, ratio); };
     const QImage bare = render(only(svg, all, {}));
     auto samePlace = [](const Text& a, const Text& b) {
         return a.content == b.content &&
@@ -138,6 +147,15 @@ inline std::vector<Measure> measure(const QString& svg) {
         // A copy drawn under a text at the same place is its halo: part of what the text lies on.
         if (std::any_of(all.begin() + i + 1, all.end(), [&](const Text& o) { return samePlace(o, t); }))
             continue;
+        const QString weight = t.attribute(QStringLiteral("font-weight"));
+        const bool bold = weight == QLatin1String("bold") || weight.toInt() >= 600;
+        if (boldOnly) {
+            const QString kind = t.attribute(QStringLiteral("font-size")) + QLatin1Char('/') +
+                                 t.attribute(QStringLiteral("stroke-width"));
+            if (!bold || std::find(kinds.begin(), kinds.end(), kind) != kinds.end())
+                continue;
+            kinds.push_back(kind);
+        }
         std::vector<int> drawn;
         for (int j = 0; j < i; ++j) {
             if (samePlace(all[static_cast<std::size_t>(j)], t))
@@ -157,8 +175,7 @@ inline std::vector<Measure> measure(const QString& svg) {
             if (stroke.isValid() && t.attribute(QStringLiteral("stroke-width")).toDouble() >= 1)
                 m.contrast = std::max(m.contrast, contrast(stroke, back));
         }
-        const QString weight = t.attribute(QStringLiteral("font-weight"));
-        if (weight == QLatin1String("bold") || weight.toInt() >= 600) {
+        if (bold) {
             static const QRegularExpression styling(
                 QStringLiteral("\\s(font-weight|stroke|stroke-width|stroke-linejoin)=\"[^\"]*\""));
             QString plain = svg.mid(t.begin, t.end - t.begin);
@@ -181,7 +198,8 @@ inline QStringList problems(const QString& path) {
         return {path + QStringLiteral(": cannot be read")};
     QStringList out;
     const QString name = QFileInfo(path).fileName();
-    for (const Measure& m : measure(QString::fromUtf8(file.readAll()))) {
+    const QString svg = QString::fromUtf8(file.readAll());
+    for (const Measure& m : measure(svg)) {
         const QString what = QStringLiteral("%1 \"%2\"").arg(name, m.content);
         if (!m.followed)
             out << what + QStringLiteral(": under a transform the check does not follow");
@@ -191,6 +209,12 @@ inline QStringList problems(const QString& path) {
             out << what + QStringLiteral(": contrast %1:1").arg(m.contrast, 0, 'f', 2);
         if (m.boldInk != 0 && m.boldInk < kBoldInk)
             out << what + QStringLiteral(": bold draws as regular (ink x%1)").arg(m.boldInk, 0, 'f', 2);
+    }
+    for (const Measure& m : measure(svg, 2, true)) {
+        if (m.boldInk < kBoldInk)
+            out << QStringLiteral("%1 \"%2\": bold draws as regular at density 2 (ink x%3)")
+                       .arg(name, m.content)
+                       .arg(m.boldInk, 0, 'f', 2);
     }
     return out;
 }

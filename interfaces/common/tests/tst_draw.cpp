@@ -324,7 +324,8 @@ private slots:
         QFETCH(qreal, ratio);
         QFETCH(QSize, size);
         QVERIFY(QFile::exists(halvor::prerenderedName(QStringLiteral(":/bitmap/") + stem, 2)));
-        QSvgRenderer svg(QStringLiteral(":/bitmap/%1.svg").arg(stem));
+        QSvgRenderer svg;
+        halvor::loadSvg(svg, QStringLiteral(":/bitmap/%1.svg").arg(stem));
         const QSize logical = size.isValid() ? size : svg.defaultSize();
         QImage expected = halvor::renderSvg(svg, cmn_detail::deviceSize(logical, ratio));
         expected.setDevicePixelRatio(ratio);

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QtTest>
+#include <functional>
 
 namespace {
 
@@ -98,6 +99,21 @@ QImage paintNumber(const tagKirokuNumber& number, QSize size = QSize(300, 80)) {
 
 } // namespace
 
+// The ink of what `draw` lays on white at `ratio`, in logical pixels' worth.
+double inkAt(QSize logical, qreal ratio, const std::function<void(QPainter&)>& draw) {
+    QImage image(logical * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    draw(painter);
+    painter.end();
+    double ink = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ink += (255 - qGray(image.pixel(x, y))) / 255.0;
+    return ink / (ratio * ratio);
+}
+
 class TestWindow : public QObject {
     Q_OBJECT
 
@@ -120,6 +136,8 @@ private slots:
     void numberTooLargeShowsTheHighestThatFits();
     void panelNumbersEndBeforeTheirLabels_data();
     void panelNumbersEndBeforeTheirLabels();
+    void boldShowsAtEveryScale_data();
+    void boldShowsAtEveryScale();
     void fontsArePixelSizedAndJapanese_data();
     void fontsArePixelSizedAndJapanese();
     void coloursAreBlueGreenRed();
@@ -398,6 +416,50 @@ void TestWindow::panelNumbersEndBeforeTheirLabels() {
     QVERIFY(rect.right() < labelX);
     QVERIFY(rect.bottom() < 72);                                 // inside the panel
     QVERIFY(rect.height() >= 24 && rect.width() >= 22 * digits); // still large enough to read at a glance
+}
+
+// Bold lays down at least 1.3 times the ink of regular at the same size, at 100 % and 200 % and in the
+// full-screen view's zoom: the panels' labels drawn by a painter, and a widget's caption drawn by the style.
+void TestWindow::boldShowsAtEveryScale_data() {
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<double>("points");
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<bool>("widget");
+    for (const qreal ratio : {1.0, 2.0, 2.0 * 1024 / 540}) {
+        QTest::addRow("panel label x%.2f", ratio)
+            << QStringLiteral("ＭＳ ゴシック") << 12.0 << ratio << false;
+        QTest::addRow("small caption x%.2f", ratio)
+            << QStringLiteral("ＭＳ Ｐゴシック") << 9.0 << ratio << true;
+        QTest::addRow("heading x%.2f", ratio) << QStringLiteral("ＭＳ Ｐゴシック") << 15.0 << ratio << true;
+    }
+}
+
+void TestWindow::boldShowsAtEveryScale() {
+    QFETCH(QString, face);
+    QFETCH(double, points);
+    QFETCH(qreal, ratio);
+    QFETCH(bool, widget);
+    const QString text = QStringLiteral("現在速度 回／分 ひらがな キー");
+    const QSize size(360, 40);
+    const auto draw = [&](bool bold) {
+        return inkAt(size, ratio, [&](QPainter& painter) {
+            painter.setFont(CMN_Font(face, points, bold));
+            if (!widget) {
+                painter.setPen(Qt::black);
+                CMN_DrawText(painter, QRect(QPoint(4, 4), size), Qt::AlignLeft | Qt::AlignTop, text);
+                return;
+            }
+            QLabel label(text);
+            label.setFont(painter.font());
+            label.setStyleSheet(QStringLiteral("color: black; background: white;"));
+            label.resize(size);
+            label.render(&painter);
+        });
+    };
+    const double regular = draw(false);
+    QVERIFY(regular > 0);
+    const double bold = draw(true);
+    QVERIFY2(bold >= 1.3 * regular, qPrintable(QStringLiteral("bold is %1 x regular").arg(bold / regular)));
 }
 
 void TestWindow::fontsArePixelSizedAndJapanese_data() {

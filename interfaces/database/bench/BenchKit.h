@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QString>
 
@@ -30,10 +29,6 @@ inline double medianMs(int runs, const std::function<void()>& work) {
 class ThrowawayCluster {
 public:
     explicit ThrowawayCluster(const QString& folder) : path_(folder + QStringLiteral("/pg")) {
-        // The cluster belongs to the postgres user when this runs as root; it must reach its folder.
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                          QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                          QFile::ExeOther);
         started_ =
             QProcess::execute(QStringLiteral(HALVOR_PG_CLUSTER), {QStringLiteral("start"), path_}) == 0;
     }

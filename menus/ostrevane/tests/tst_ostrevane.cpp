@@ -4,6 +4,7 @@
 #include "MenuTestKit.h"
 #include "Ostrevane.h"
 #include "Startup.h"
+#include "TestDoubles.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,11 +18,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <optional>
 
 using halvor::testing::LaunchRecorder;
 
@@ -67,6 +70,7 @@ private slots:
     void homePageAddress_data();
     void homePageAddress();
     void urlShowsTheMessageWhileOpening();
+    void urlWithoutABrowserSaysSo();
     void guideIsInstalledBesideThePrograms();
     void guideIsFoundFromTheProgramsFolder_data();
     void guideIsFoundFromTheProgramsFolder();
@@ -266,6 +270,28 @@ void TestOstrevane::urlShowsTheMessageWhileOpening() {
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
+void TestOstrevane::urlWithoutABrowserSaysSo() {
+    // No handler and a platform that opens nothing: as a desktop without xdg-open.
+    LaunchRecorder recorder;
+    COstrevaneDlg menu;
+    QVERIFY(halvor::testing::showAndWait(menu));
+    QTest::mouseClick(menu.findChild<QAbstractButton*>(QStringLiteral("URL")), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(300, 20));
+    auto* message = menu.findChild<QMessageBox*>(QStringLiteral("noBrowserMessage"));
+    QVERIFY(message && message->isVisible());
+    QCOMPARE(message->text(), COstrevaneDlg::noBrowserText());
+    QCOMPARE(message->windowModality(), Qt::WindowModal);
+    const auto startingMessages = [] {
+        int up = 0;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            up += top->objectName() == QLatin1String("startupMessage") && top->isVisible() ? 1 : 0;
+        return up;
+    };
+    QCOMPARE(startingMessages(), 0);
+    message->close();
+    QVERIFY(menu.isVisible() && menu.musicPlaying());
+}
+
 void TestOstrevane::guideIsInstalledBesideThePrograms() {
     const QString bin = qEnvironmentVariable("HALVOR_BIN");
     if (bin.isEmpty())
@@ -315,36 +341,44 @@ void TestOstrevane::screenshot() {
 
 namespace {
 
-// A shared computer whose results know two learners, and one registered learner of class 1組.
-void shareTheComputer(bool shared) {
+void setSharedComputer(bool shared) {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Halvor"),
                        QStringLiteral("Halvor"));
     settings.setValue(QStringLiteral("Learners/Shared"), shared);
     settings.sync();
-    if (!shared)
-        return;
-    QFile::remove(DB_LocalPath());
-    for (const char* name : {"はると", "aoi"}) {
-        qputenv("HALVOR_LEARNER", name);
-        DB_T_DIGIT row;
-        row.Pelvoran = 12;
-        row.PelvoranFlag = 1;
-        DB_InsertT_Digit(DB_LocalPath(), &row);
-    }
-    qunsetenv("HALVOR_LEARNER");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("seed"));
-        db.setDatabaseName(DB_LocalPath());
-        db.open();
-        QSqlQuery(db).exec(QStringLiteral("insert into Learners (Name, Class) values ('ゆき', '1組')"));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("seed"));
 }
+
+// A shared computer whose results know two learners, and one registered learner of class 1組; a computer of
+// one learner again when the test ends, also when it failed halfway (the other tests' menus ask no one).
+class SharedComputer {
+public:
+    SharedComputer() {
+        setSharedComputer(true);
+        QFile::remove(DB_LocalPath());
+        for (const char* name : {"はると", "aoi"}) {
+            ScopedVariable learner("HALVOR_LEARNER", name);
+            DB_T_DIGIT row;
+            row.Pelvoran = 12;
+            row.PelvoranFlag = 1;
+            DB_InsertT_Digit(DB_LocalPath(), &row);
+        }
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("seed"));
+            db.setDatabaseName(DB_LocalPath());
+            db.open();
+            QSqlQuery(db).exec(QStringLiteral("insert into Learners (Name, Class) values ('ゆき', '1組')"));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("seed"));
+    }
+    ~SharedComputer() { setSharedComputer(false); }
+    SharedComputer(const SharedComputer&) = delete;
+    SharedComputer& operator=(const SharedComputer&) = delete;
+};
 
 } // namespace
 
 void TestOstrevane::thePickerOffersTheKnownNamesAndANewOne() {
-    shareTheComputer(true);
+    const SharedComputer shared;
     LearnerPicker picker;
     picker.show();
     QTRY_VERIFY(picker.namesShown());
@@ -365,11 +399,11 @@ void TestOstrevane::thePickerOffersTheKnownNamesAndANewOne() {
     QTest::mouseClick(start, Qt::LeftButton);
     QCOMPARE(picker.result(), int(QDialog::Accepted));
     QCOMPARE(picker.chosen(), QStringLiteral("田中 はると"));
-    shareTheComputer(false);
 }
 
 void TestOstrevane::onASharedComputerTheLearnerIsAskedFirst() {
-    shareTheComputer(true);
+    const ScopedVariable chosenLearner("HALVOR_LEARNER", QByteArray());
+    std::optional<SharedComputer> shared(std::in_place);
     LaunchRecorder recorder(true);
     COstrevaneDlg menu;
     QVERIFY(halvor::testing::showAndWait(menu));
@@ -390,10 +424,9 @@ void TestOstrevane::onASharedComputerTheLearnerIsAskedFirst() {
     QWidget drill;
     CMN_SetWindowTitle("PELVORAN12", &drill);
     QCOMPARE(drill.windowTitle(), CMN_WindowTitle("PELVORAN12") + QStringLiteral("　－　aoi"));
-    shareTheComputer(false);
+    shared.reset();
     CMN_SetWindowTitle("PELVORAN12", &drill);
     QCOMPARE(drill.windowTitle(), CMN_WindowTitle("PELVORAN12"));
-    qunsetenv("HALVOR_LEARNER");
 }
 
 QTEST_MAIN(TestOstrevane)
