@@ -137,12 +137,13 @@ int run(int argc, char* argv[]) {
     if (CMN_AnswerInfoOption(
             argc, argv,
             "[--class NAME] | [--csv FILE] [--pdf FILE] [--learner NAME | --class NAME] [--from YYYY-MM-DD] "
-            "[--to YYYY-MM-DD] | --import-class-list FILE [--class NAME]",
+            "[--to YYYY-MM-DD] | --import-class-list FILE [--class NAME] | --watch",
             "The results viewer (せいせき); --class alone opens it on that class. With --csv or --pdf it "
             "writes the runs\nto FILE without a window (CSV for a spreadsheet, an A4 report), of the "
             "learner, "
             "the class or everyone,\nfrom and to the days given; --import-class-list registers a class list. "
-            "The exit status is 2,\nwith the reason, when it cannot."))
+            "The exit status is 2,\nwith the reason, when it cannot. --watch prints a JSON line for every "
+            "change of who is practising\nand every run that lands on the school's server."))
         return 0;
     const QStringList arguments = argumentsOf(argc, argv);
     if (arguments == QStringList{QStringLiteral("--watch")})
