@@ -58,7 +58,8 @@ public:
             q.prepare(QStringLiteral("SELECT halvor_report(?::jsonb)"));
             q.addBindValue(QString::fromUtf8(QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact)));
             if (!q.exec() || !q.next()) {
-                failServerQuery(q.lastError(), QStringLiteral("A report of who is practising did not reach the server"));
+                failServerQuery(q.lastError(),
+                                QStringLiteral("A report of who is practising did not reach the server"));
                 drop();
                 return false;
             }
@@ -167,11 +168,12 @@ bool LiveListener::Private::announced(QSqlDatabase& db, const QByteArray& payloa
                             {o.value(QLatin1String("table")).toString(), id.toString(QUuid::WithoutBraces)},
                             &ok));
     } else if (o.value(QLatin1String("login")).isString() && o.value(QLatin1String("computer")).isString()) {
-        deliver(askText(db,
-                        QStringLiteral("SELECT halvor_presence_record(p)::text FROM halvor_presence p "
-                                       "WHERE login = ? AND computer = ?"),
-                        {o.value(QLatin1String("login")).toString(), o.value(QLatin1String("computer")).toString()},
-                        &ok));
+        deliver(askText(
+            db,
+            QStringLiteral("SELECT halvor_presence_record(p)::text FROM halvor_presence p "
+                           "WHERE login = ? AND computer = ?"),
+            {o.value(QLatin1String("login")).toString(), o.value(QLatin1String("computer")).toString()},
+            &ok));
     }
     return ok;
 }
@@ -189,9 +191,11 @@ void LiveListener::Private::listen(ServerLink& link) {
     bool ok = false;
     askText(db, QStringLiteral("LISTEN %1").arg(QLatin1String(kChannel)), {}, &ok);
     const qint64 asked = QDateTime::currentMSecsSinceEpoch();
-    const auto clock = ok ? askText(db, QStringLiteral("SELECT halvor_time(clock_timestamp())"), {}, &ok) : std::nullopt;
+    const auto clock =
+        ok ? askText(db, QStringLiteral("SELECT halvor_time(clock_timestamp())"), {}, &ok) : std::nullopt;
     const QDateTime server = QDateTime::fromString(clock.value_or(QString()), Qt::ISODateWithMs);
-    const qint64 offset = server.isValid() ? server.toMSecsSinceEpoch() - (asked + QDateTime::currentMSecsSinceEpoch()) / 2 : 0;
+    const qint64 offset =
+        server.isValid() ? server.toMSecsSinceEpoch() - (asked + QDateTime::currentMSecsSinceEpoch()) / 2 : 0;
     // Listening first, then the rows: nothing that changes in between is missed.
     if (!ok || stopping || !readRows(db))
         return;

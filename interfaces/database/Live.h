@@ -28,8 +28,8 @@ public:
         // Each record heard; on the listener's thread.
         std::function<void(const presence::Record&)> heard;
         // The listener hears the server (Problem::None), or why it does not; on the listener's thread. While
-        // it hears, `clockOffsetMs` is how far the server's clock is ahead of this computer's, as the records'
-        // times are the server's.
+        // it hears, `clockOffsetMs` is how far the server's clock is ahead of this computer's, as the
+        // records' times are the server's.
         std::function<void(Problem problem, qint64 clockOffsetMs)> state;
     };
     LiveListener(const QString& uri, Callbacks callbacks);

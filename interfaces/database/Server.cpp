@@ -185,7 +185,8 @@ bool checkShape(QSqlDatabase& db, const QString& where) {
             "(to_regclass('t_key'), to_regclass('t_digit'), to_regclass('learners')) UNION ALL "
             "SELECT 'halvor_add_run', '', 'function' "
             "WHERE to_regprocedure('halvor_add_run(text, jsonb, jsonb)') IS NOT NULL UNION ALL "
-            "SELECT 'halvor_report', '', 'function' WHERE to_regprocedure('halvor_report(jsonb)') IS NOT NULL")))
+            "SELECT 'halvor_report', '', 'function' WHERE to_regprocedure('halvor_report(jsonb)') IS NOT "
+            "NULL")))
         return failServerQuery(q.lastError(),
                                QStringLiteral("Cannot read the tables' shape on %1").arg(where));
     std::map<QString, std::map<QString, QString>> found;

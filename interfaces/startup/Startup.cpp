@@ -55,7 +55,8 @@ void HalvorStartPresence(const QString& path) {
     if (g_presence || !DB_IsServerAddress(path) || presence::programTitle(program) == program)
         return;
     g_presence = std::make_unique<PresenceParts>();
-    g_presence->reporter = std::make_unique<presence::Reporter>(g_presence->clock, halvor::db::presenceTransport(path));
+    g_presence->reporter =
+        std::make_unique<presence::Reporter>(g_presence->clock, halvor::db::presenceTransport(path));
     g_presence->reporter->open(DB_Learner(), QSysInfo::machineHostName(), program, presence::course());
     presence::install(g_presence->reporter.get());
     qApp->installEventFilter(new InputWatch(qApp));

@@ -63,7 +63,8 @@ std::function<bool(const Record&)> is(Event event, const QString& program) {
 }
 
 bool pressEnter() {
-    return QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")}) == 0;
+    return QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")}) ==
+           0;
 }
 
 } // namespace
@@ -99,7 +100,8 @@ void WatchTest::aDrillIsWatchedFromItsStartToItsLandedRunAndItsEnd() {
     // learner stuck once the bound has passed.
     const auto quiet = watch.next(
         [](const Record& r) {
-            return r.program == "Tavrel23" && r.running && r.lastInput.isValid() && r.lastInput.secsTo(r.time) >= 10;
+            return r.program == "Tavrel23" && r.running && r.lastInput.isValid() &&
+                   r.lastInput.secsTo(r.time) >= 10;
         },
         int(halvor::presence::Timing{}.heartbeatMs) + 10000);
     QVERIFY(quiet);
@@ -143,9 +145,9 @@ void WatchTest::aKilledDrillGoesStale() {
     windmill.kill();
     QVERIFY(windmill.waitForFinished());
     // No end is told; after three signs of life missed, the watch says the computer went silent.
-    const auto stale = watch.next(
-        [](const Record& r) { return r.event == Event::Stale || r.event == Event::Close; },
-        int(halvor::presence::kStaleMs) + 20000);
+    const auto stale =
+        watch.next([](const Record& r) { return r.event == Event::Stale || r.event == Event::Close; },
+                   int(halvor::presence::kStaleMs) + 20000);
     QVERIFY(stale);
     QCOMPARE(stale->first.event, Event::Stale);
     QCOMPARE(stale->first.program, QString("Pelvoran12"));

@@ -76,8 +76,8 @@ int main(int argc, char* argv[]) {
     const double idle = measure(10);
 
     std::atomic<int> heard{0};
-    halvor::db::LiveListener viewer(uri, {[&](const halvor::presence::Record&) { ++heard; },
-                                          [](halvor::db::Problem, qint64) {}});
+    halvor::db::LiveListener viewer(
+        uri, {[&](const halvor::presence::Record&) { ++heard; }, [](halvor::db::Problem, qint64) {}});
     halvor::SystemClock clock;
     std::vector<std::unique_ptr<halvor::presence::Reporter>> reporters;
     for (int i = 0; i < computers; ++i) {
@@ -140,8 +140,9 @@ int main(int argc, char* argv[]) {
         sent += r->sent();
         failed += r->failed();
     }
-    std::printf("%d computers, %d s: %d reports (%.1f a second), %d not taken, %d records heard by a viewer\n",
-                computers, seconds, sent, sent * 1000.0 / double(wall.elapsed()), failed, heard.load());
+    std::printf(
+        "%d computers, %d s: %d reports (%.1f a second), %d not taken, %d records heard by a viewer\n",
+        computers, seconds, sent, sent * 1000.0 / double(wall.elapsed()), failed, heard.load());
     std::printf("server CPU, share of one core: idle %.2f %%, with the classroom's presence %.2f %% "
                 "(the presence's own: %.2f %%)\n",
                 idle, busy, busy - idle);

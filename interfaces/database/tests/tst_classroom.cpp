@@ -4,8 +4,8 @@
 // login can end another computer's session; no password reaches a log, a message or a command line.
 #include "Database.h"
 #include "DbTestKit.h"
-#include "Schema.h"
 #include "SaveSequences.h"
+#include "Schema.h"
 
 #include <QDirIterator>
 #include <QProcess>
@@ -253,18 +253,29 @@ void TestClassroom::theInsertFunctionRefusesWhatNoDrillProduces() {
 void TestClassroom::aReportIsCheckedAndStoredUnderItsLogin_data() {
     QTest::addColumn<QString>("fields"); // beside a sound report's
     QTest::addColumn<QString>("answer"); // how the answer begins
-    QTest::newRow("a sound report") << "" << "ok";
-    QTest::newRow("an event no program sends") << R"("event": "run")" << "refused";
-    QTest::newRow("no computer") << R"("computer": "")" << "refused";
-    QTest::newRow("a control character") << R"("learner": "ゆ\u0007き")" << "refused";
-    QTest::newRow("a name too long") << R"("learner": "あああああああああああああああああああああああああああああああああ")"
+    QTest::newRow("a sound report") << ""
+                                    << "ok";
+    QTest::newRow("an event no program sends") << R"("event": "run")"
+                                               << "refused";
+    QTest::newRow("no computer") << R"("computer": "")"
+                                 << "refused";
+    QTest::newRow("a control character") << R"("learner": "ゆ\u0007き")"
+                                         << "refused";
+    QTest::newRow("a name too long")
+        << R"("learner": "あああああああああああああああああああああああああああああああああ")"
+        << "refused";
+    QTest::newRow("a speed no finger reaches") << R"("speed": 99999)"
+                                               << "refused";
+    QTest::newRow("accuracy over a hundred") << R"("accuracy": 101)"
+                                             << "refused";
+    QTest::newRow("a number as text") << R"("keystrokes": "12")"
+                                      << "refused";
+    QTest::newRow("a start in the future") << R"("sinceStartMs": -5000)"
+                                           << "refused";
+    QTest::newRow("no time since the start") << R"("sinceStartMs": null)"
+                                             << "refused";
+    QTest::newRow("not a yes or no") << R"("running": "maybe")"
                                      << "refused";
-    QTest::newRow("a speed no finger reaches") << R"("speed": 99999)" << "refused";
-    QTest::newRow("accuracy over a hundred") << R"("accuracy": 101)" << "refused";
-    QTest::newRow("a number as text") << R"("keystrokes": "12")" << "refused";
-    QTest::newRow("a start in the future") << R"("sinceStartMs": -5000)" << "refused";
-    QTest::newRow("no time since the start") << R"("sinceStartMs": null)" << "refused";
-    QTest::newRow("not a yes or no") << R"("running": "maybe")" << "refused";
 }
 
 void TestClassroom::aReportIsCheckedAndStoredUnderItsLogin() {
@@ -284,10 +295,12 @@ void TestClassroom::aReportIsCheckedAndStoredUnderItsLogin() {
             .toString();
     QVERIFY2(got.startsWith(answer), qPrintable(got));
     // Stored under the login it came through, with the server's own times; a refused one not at all.
-    QCOMPARE(owner.value("select string_agg(login || '/' || computer || '/' || learner, ',') from halvor_presence "
-                         "where started between now() - interval '61 s' and now() - interval '59 s'")
-                 .toString(),
-             answer == "ok" ? m_role + "_01/pc-1/ゆき" : QString());
+    QCOMPARE(
+        owner
+            .value("select string_agg(login || '/' || computer || '/' || learner, ',') from halvor_presence "
+                   "where started between now() - interval '61 s' and now() - interval '59 s'")
+            .toString(),
+        answer == "ok" ? m_role + "_01/pc-1/ゆき" : QString());
     // Nobody writes the rows but the function.
     QVERIFY(!asComputer.exec("update halvor_presence set learner = 'そら'"));
     QVERIFY(!asComputer.exec("delete from halvor_presence"));

@@ -176,8 +176,9 @@ void TestLive::aLandedRunIsHeardWithItsFigures() {
 
 void TestLive::aLateViewerReadsTheRowsAndAnnouncementsForgeNothing() {
     PgAdmin anyone(m_uri, databaseOf(m_uri));
-    QCOMPARE(anyone.value(R"(select halvor_report('{"event": "open", "computer": "pc-1", "learner": "ゆき", )"
-                          R"("program": "Tavrel23", "course": "GA", "sinceStartMs": 1000}'))")
+    QCOMPARE(anyone
+                 .value(R"(select halvor_report('{"event": "open", "computer": "pc-1", "learner": "ゆき", )"
+                        R"("program": "Tavrel23", "course": "GA", "sinceStartMs": 1000}'))")
                  .toString(),
              QString("ok"));
     Heard heard;
@@ -187,10 +188,10 @@ void TestLive::aLateViewerReadsTheRowsAndAnnouncementsForgeNothing() {
     QCOMPARE(heard.records().first().course, QString("GA"));
 
     // Anyone may announce; what is heard is only what the rows say.
-    for (const char* payload : {R"({"login": "postgres", "computer": "pc-99"})",
-                                R"({"table": "t_key", "runId": "9b2f7c1e-0000-4000-8000-000000000000"})",
-                                R"({"table": "pg_authid", "runId": "9b2f7c1e-0000-4000-8000-000000000000"})",
-                                "not json at all"})
+    for (const char* payload :
+         {R"({"login": "postgres", "computer": "pc-99"})",
+          R"({"table": "t_key", "runId": "9b2f7c1e-0000-4000-8000-000000000000"})",
+          R"({"table": "pg_authid", "runId": "9b2f7c1e-0000-4000-8000-000000000000"})", "not json at all"})
         QVERIFY(anyone.exec(QStringLiteral("NOTIFY halvor_live, '%1'").arg(QLatin1String(payload))));
     QVERIFY(anyone.exec(R"(NOTIFY halvor_live, '{"login": "postgres", "computer": "pc-1"}')"));
     QTRY_COMPARE(heard.records().size(), 2);
@@ -198,8 +199,7 @@ void TestLive::aLateViewerReadsTheRowsAndAnnouncementsForgeNothing() {
 }
 
 void TestLive::aServerAwayIsToldAndNothingWaits() {
-    const QString away = QStringLiteral("postgresql://postgres@/none?host=%1/no-server")
-                             .arg(scratchBase());
+    const QString away = QStringLiteral("postgresql://postgres@/none?host=%1/no-server").arg(scratchBase());
     Heard heard;
     {
         halvor::db::LiveListener listener(away, heard.callbacks());

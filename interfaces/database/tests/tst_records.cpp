@@ -1,8 +1,8 @@
 // The drills' save and chart sequences against real files, read back with plain SQL beside the library.
 #include "Database.h"
 #include "DbTestKit.h"
-#include "Schema.h"
 #include "SaveSequences.h"
+#include "Schema.h"
 
 #include <QDir>
 #include <QFile>
