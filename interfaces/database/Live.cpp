@@ -16,6 +16,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace halvor::db {
@@ -36,6 +38,43 @@ void cut(const std::atomic<int>& socket) {
         ::shutdown(s, SHUT_RDWR);
 }
 
+// One text value a statement answers; nothing when there is none, and *ok false (the failure recorded) when
+// the statement failed.
+std::optional<QString> answerOf(QSqlQuery& q, bool executed, bool* ok) {
+    *ok = executed;
+    if (!executed) {
+        failServerQuery(q.lastError(), QStringLiteral("A statement of the live view failed"));
+        return std::nullopt;
+    }
+    if (!q.next() || q.value(0).isNull())
+        return std::nullopt;
+    return q.value(0).toString();
+}
+
+// A statement without parameters (LISTEN takes none, so nothing is prepared), bounded.
+std::optional<QString> askText(QSqlDatabase& db, const QString& sql, bool* ok) {
+    const StatementBound bound(db, kStatementBoundMs);
+    QSqlQuery q(db);
+    return answerOf(q, q.exec(sql), ok);
+}
+
+// A statement prepared once on a connection and asked again with new values: the server plans it once.
+class Statement {
+public:
+    Statement(QSqlDatabase& db, const QString& sql) : db_(db), q_(db) { prepared_ = q_.prepare(sql); }
+    std::optional<QString> ask(const QVariantList& values, int boundMs, bool* ok) {
+        const StatementBound bound(db_, boundMs);
+        for (qsizetype i = 0; i < values.size(); ++i)
+            q_.bindValue(int(i), values[i]);
+        return answerOf(q_, prepared_ && q_.exec(), ok);
+    }
+
+private:
+    QSqlDatabase& db_;
+    QSqlQuery q_;
+    bool prepared_ = false;
+};
+
 class ServerTransport final : public presence::Transport {
 public:
     explicit ServerTransport(QString uri) : uri_(std::move(uri)) {}
@@ -50,20 +89,17 @@ public:
             socket_ = serverSocket(link_.db());
             if (interrupted_) // the cut came while the connection was made
                 cut(socket_);
+            statement_.emplace(link_.db(), QStringLiteral("SELECT halvor_report(?::jsonb)"));
         }
-        QString answer;
-        {
-            const StatementBound bound(link_.db(), kReportBoundMs);
-            QSqlQuery q(link_.db());
-            q.prepare(QStringLiteral("SELECT halvor_report(?::jsonb)"));
-            q.addBindValue(QString::fromUtf8(QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact)));
-            if (!q.exec() || !q.next()) {
-                failServerQuery(q.lastError(),
-                                QStringLiteral("A report of who is practising did not reach the server"));
-                drop();
-                return false;
-            }
-            answer = q.value(0).toString();
+        bool ok = false;
+        const QString answer =
+            statement_
+                ->ask({QString::fromUtf8(QJsonDocument(report.toJson()).toJson(QJsonDocument::Compact))},
+                      kReportBoundMs, &ok)
+                .value_or(QString());
+        if (!ok) {
+            drop();
+            return false;
         }
         if (answer == QLatin1String("ok"))
             return true;
@@ -82,35 +118,16 @@ public:
 private:
     void drop() {
         socket_ = -1;
+        statement_.reset();
         link_.drop();
     }
 
     QString uri_;
     ServerLink link_;
+    std::optional<Statement> statement_;
     std::atomic<int> socket_{-1};
     std::atomic<bool> interrupted_{false};
 };
-
-// One statement's single text value, bounded; nothing when there is none.
-std::optional<QString> askText(QSqlDatabase& db, const QString& sql, const QVariantList& values, bool* ok) {
-    const StatementBound bound(db, kStatementBoundMs);
-    QSqlQuery q(db);
-    if (values.isEmpty()) { // LISTEN takes no parameters, so it is not prepared
-        *ok = q.exec(sql);
-    } else {
-        q.prepare(sql);
-        for (const QVariant& v : values)
-            q.addBindValue(v);
-        *ok = q.exec();
-    }
-    if (!*ok) {
-        failServerQuery(q.lastError(), QStringLiteral("The live view's query failed"));
-        return std::nullopt;
-    }
-    if (!q.next() || q.value(0).isNull())
-        return std::nullopt;
-    return q.value(0).toString();
-}
 
 } // namespace
 
@@ -124,13 +141,20 @@ struct LiveListener::Private {
     int wakeFd = -1;
     std::atomic<bool> stopping{false};
     std::atomic<int> socket{-1};
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
     std::thread thread;
 
     void run();
     // Hears the server on one connection until it is lost or the listener stops.
     void listen(ServerLink& link);
     bool readRows(QSqlDatabase& db);
-    bool announced(QSqlDatabase& db, const QByteArray& payload);
+    struct Lookups {
+        Statement presence;
+        Statement run;
+    };
+    bool announced(Lookups& lookups, const QByteArray& payload);
     void deliver(const std::optional<QString>& json) const;
     // Waits on the wake-up descriptor (and the connection's socket when given); true when there is input.
     bool wait(int fd, int timeoutMs, bool* woken) const;
@@ -158,22 +182,19 @@ bool LiveListener::Private::readRows(QSqlDatabase& db) {
     return true;
 }
 
-bool LiveListener::Private::announced(QSqlDatabase& db, const QByteArray& payload) {
+bool LiveListener::Private::announced(Lookups& lookups, const QByteArray& payload) {
     const QJsonObject o = QJsonDocument::fromJson(payload).object();
     bool ok = true;
     if (o.contains(QLatin1String("runId"))) {
         const QUuid id = QUuid::fromString(o.value(QLatin1String("runId")).toString());
         if (!id.isNull())
-            deliver(askText(db, QStringLiteral("SELECT halvor_run_record(?, ?::uuid)::text"),
-                            {o.value(QLatin1String("table")).toString(), id.toString(QUuid::WithoutBraces)},
-                            &ok));
+            deliver(lookups.run.ask(
+                {o.value(QLatin1String("table")).toString(), id.toString(QUuid::WithoutBraces)},
+                kStatementBoundMs, &ok));
     } else if (o.value(QLatin1String("login")).isString() && o.value(QLatin1String("computer")).isString()) {
-        deliver(askText(
-            db,
-            QStringLiteral("SELECT halvor_presence_record(p)::text FROM halvor_presence p "
-                           "WHERE login = ? AND computer = ?"),
+        deliver(lookups.presence.ask(
             {o.value(QLatin1String("login")).toString(), o.value(QLatin1String("computer")).toString()},
-            &ok));
+            kStatementBoundMs, &ok));
     }
     return ok;
 }
@@ -189,16 +210,19 @@ void LiveListener::Private::listen(ServerLink& link) {
     QSqlDatabase& db = link.db();
     socket = serverSocket(db);
     bool ok = false;
-    askText(db, QStringLiteral("LISTEN %1").arg(QLatin1String(kChannel)), {}, &ok);
+    askText(db, QStringLiteral("LISTEN %1").arg(QLatin1String(kChannel)), &ok);
     const qint64 asked = QDateTime::currentMSecsSinceEpoch();
     const auto clock =
-        ok ? askText(db, QStringLiteral("SELECT halvor_time(clock_timestamp())"), {}, &ok) : std::nullopt;
+        ok ? askText(db, QStringLiteral("SELECT halvor_time(clock_timestamp())"), &ok) : std::nullopt;
     const QDateTime server = QDateTime::fromString(clock.value_or(QString()), Qt::ISODateWithMs);
     const qint64 offset =
         server.isValid() ? server.toMSecsSinceEpoch() - (asked + QDateTime::currentMSecsSinceEpoch()) / 2 : 0;
     // Listening first, then the rows: nothing that changes in between is missed.
     if (!ok || stopping || !readRows(db))
         return;
+    Lookups lookups{{db, QStringLiteral("SELECT halvor_presence_record(p)::text FROM halvor_presence p "
+                                        "WHERE login = ? AND computer = ?")},
+                    {db, QStringLiteral("SELECT halvor_run_record(?, ?::uuid)::text")}};
     callbacks.state(Problem::None, offset);
     while (!stopping) {
         bool woken = false;
@@ -206,7 +230,7 @@ void LiveListener::Private::listen(ServerLink& link) {
         if (woken)
             return;
         if (!input) {
-            askText(db, QStringLiteral("SELECT 1"), {}, &ok);
+            askText(db, QStringLiteral("SELECT 1"), &ok);
             if (!ok)
                 return;
         }
@@ -217,7 +241,7 @@ void LiveListener::Private::listen(ServerLink& link) {
             return;
         }
         for (qsizetype i = 0; i < payloads.size() && !stopping; ++i) {
-            if (!announced(db, payloads[i]) || !takeNotifications(db, &payloads))
+            if (!announced(lookups, payloads[i]) || !takeNotifications(db, &payloads))
                 return;
         }
     }
@@ -238,6 +262,9 @@ void LiveListener::Private::run() {
         bool woken = false;
         wait(-1, kRetryMs, &woken);
     }
+    const std::lock_guard lock(mutex);
+    done = true;
+    ended.notify_all();
 }
 
 LiveListener::LiveListener(const QString& uri, Callbacks callbacks) : d(std::make_unique<Private>()) {
@@ -251,7 +278,12 @@ LiveListener::~LiveListener() {
     d->stopping = true;
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto written = ::write(d->wakeFd, &one, sizeof one);
-    cut(d->socket); // a round trip under way ends at once
+    // A listener waiting on its socket ends at once and closes its connection in order; a round trip under
+    // way is cut off after a moment.
+    std::unique_lock lock(d->mutex);
+    if (!d->ended.wait_for(lock, std::chrono::milliseconds(300), [this] { return d->done; }))
+        cut(d->socket);
+    lock.unlock();
     d->thread.join();
     ::close(d->wakeFd);
 }

@@ -244,7 +244,8 @@ $fn$;
 -- Takes one program's report, checked, and says what became of it: 'ok', or 'refused: …'. The login is the
 -- session's; the program sends how long ago it came up and how long ago the last keystroke was, and the
 -- times are the server's own, so computers with wrong clocks agree. A login keeps at most four rows (a
--- computer running two programs, a renamed computer), and rows nobody has reported for an hour go.
+-- computer running two programs, a renamed computer), and rows nobody has reported for an hour go, both as a
+-- program opens.
 CREATE OR REPLACE FUNCTION halvor_report(p jsonb) RETURNS text LANGUAGE plpgsql SECURITY DEFINER
 SET search_path = pg_catalog, public, pg_temp AS $fn$
 DECLARE
@@ -309,9 +310,11 @@ BEGIN
     last_input = EXCLUDED.last_input, running = EXCLUDED.running, figures = EXCLUDED.figures,
     updated = EXCLUDED.updated
   RETURNING * INTO v_row;
-  DELETE FROM halvor_presence WHERE (login = session_user AND computer NOT IN (
-      SELECT computer FROM halvor_presence WHERE login = session_user ORDER BY updated DESC LIMIT 4))
-    OR updated < now() - interval '1 hour';
+  IF v_row.event = 'open' THEN -- tidied as programs open, not at every report
+    DELETE FROM halvor_presence WHERE (login = session_user AND computer NOT IN (
+        SELECT computer FROM halvor_presence WHERE login = session_user ORDER BY updated DESC LIMIT 4))
+      OR updated < now() - interval '1 hour';
+  END IF;
   PERFORM pg_notify('halvor_live', jsonb_build_object('login', v_row.login, 'computer', v_row.computer)::text);
   RETURN 'ok';
 EXCEPTION WHEN data_exception THEN

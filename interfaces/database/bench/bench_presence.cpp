@@ -86,6 +86,7 @@ int main(int argc, char* argv[]) {
         reporters.back()->open(QStringLiteral("learner%1").arg(i), QStringLiteral("pc-%1").arg(i),
                                QStringLiteral("Pelvoran12"), QStringLiteral("LEVEL3"));
         reporters.back()->runStarted();
+        QThread::msleep(100); // computers come up one by one, as a class sits down
     }
     // The learners type: a tick every 100 ms, each key with a chance of 0.3 (three a second), the figures
     // once a second, a run finished every minute at a moment of each computer's own.
@@ -116,7 +117,7 @@ int main(int argc, char* argv[]) {
             }
         }
     };
-    for (int tick = 0; tick < 50; ++tick) { // warming up: every computer opens and reports once
+    for (int tick = 0; tick < 100; ++tick) { // warming up: every computer has connected and reported
         drive(tick);
         QThread::msleep(100);
     }
@@ -129,7 +130,7 @@ int main(int argc, char* argv[]) {
     const long long before = clusterTicks(cluster.path());
     QElapsedTimer wall;
     wall.start();
-    for (int tick = 50; wall.elapsed() < seconds * 1000LL; ++tick) {
+    for (int tick = 100; wall.elapsed() < seconds * 1000LL; ++tick) {
         drive(tick);
         QThread::msleep(100);
     }
