@@ -379,9 +379,12 @@ private slots:
 
     void aFailedSaveIsToldAndTheRunStillEnds() {
         // The database path is a folder: nothing can be stored there, and the run is kept beside it.
-        QTemporaryDir folder;
+        // The folder lies inside a temporary one, so the runs kept beside it go when the test ends.
+        QTemporaryDir scratch;
+        const QString folder = scratch.filePath("VUR.MDB");
+        QVERIFY(QDir().mkpath(folder));
         const QByteArray saved = qgetenv("VUR_MDB");
-        qputenv("VUR_MDB", folder.path().toLocal8Bit());
+        qputenv("VUR_MDB", folder.toLocal8Bit());
         FakeClock clock;
         halvor::StdRandom random;
         CWindmillDlg dlg(clock, random, line("1"));

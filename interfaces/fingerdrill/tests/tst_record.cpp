@@ -4,6 +4,7 @@
 #include "RecordRun.h"
 #include "TestDoubles.h"
 
+#include <QDir>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -228,7 +229,9 @@ private slots:
         QCOMPARE(outcome.problem, halvor::db::Problem::Damaged);
         QVERIFY(foreign.open(QIODevice::ReadOnly));
         QCOMPARE(foreign.readAll(), QByteArray("not a results database\n"));
-        const auto folder = halvor::RecordRun(dir_.path(), digitRun(1, "a", {}), QDate(2026, 5, 14));
+        const QString folderPath = dir_.filePath("folder");
+        QVERIFY(QDir().mkpath(folderPath));
+        const auto folder = halvor::RecordRun(folderPath, digitRun(1, "a", {}), QDate(2026, 5, 14));
         QCOMPARE(folder.problem, halvor::db::Problem::NotAFile);
         QVERIFY(folder.spooled);
     }
