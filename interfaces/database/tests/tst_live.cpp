@@ -54,8 +54,9 @@ private:
 };
 
 constexpr halvor::presence::Timing kQuick{50, 200, 500};
-// A connection refused on a busy machine keeps the server taken as away for ten seconds, then it is made.
-constexpr int kConnectMs = 15000;
+// A connection refused on a busy machine keeps the server taken as away for ten seconds, then it is made;
+// under the suite's full load a connection has also been seen to take half a minute to be made.
+constexpr int kConnectMs = 45000;
 
 } // namespace
 
