@@ -26,9 +26,9 @@ WorkThread& thread(int which) {
     static WorkThread* threads[3] = {};
     static std::once_flag made;
     std::call_once(made, [] {
-        static WorkThread saves(QStringLiteral("halvor.db.saves"));
-        static WorkThread sender(QStringLiteral("halvor.db.sender"));
-        static WorkThread reads(QStringLiteral("halvor.db.reads"));
+        static WorkThread saves(QStringLiteral("halvor.db.saves"), kConnectTimeoutSeconds);
+        static WorkThread sender(QStringLiteral("halvor.db.sender"), kSenderConnectTimeoutSeconds);
+        static WorkThread reads(QStringLiteral("halvor.db.reads"), kConnectTimeoutSeconds);
         threads[0] = &saves;
         threads[1] = &sender;
         threads[2] = &reads;

@@ -324,6 +324,7 @@ private:
 // ---------------------------------------------------------------------------------------------------
 
 thread_local std::map<QString, std::shared_ptr<Connection>>* t_session = nullptr;
+thread_local int t_connectSeconds = kConnectTimeoutSeconds;
 
 std::mutex g_awayMutex;
 std::map<QString, std::pair<QElapsedTimer, QString>> g_away; // uri -> since when, and why
@@ -469,12 +470,13 @@ ServerLink connectServer(const QString& uri) {
     QList<QPair<QString, QString>> keywords = address->keywords;
     for (const auto& [key, val] : connectionDefaults()) {
         if (address->value(key).isEmpty())
-            keywords.append({key, val});
+            keywords.append(
+                {key, key == QLatin1String("connect_timeout") ? QString::number(t_connectSeconds) : val});
     }
     // Qt's driver waits without a bound once it has logged in (it asks the server a few things then), so
     // the way is tried first on a connection of libpq's own, every wait of which is bounded; it also says
     // why a server turns a login away.
-    const Attempt attempt = attemptConnection(keywords, kConnectTimeoutSeconds * 1000 + 1000);
+    const Attempt attempt = attemptConnection(keywords, t_connectSeconds * 1000 + 1000);
     auto connection = std::make_shared<Connection>(QStringLiteral("QPSQL"), QString());
     QStringList options;
     for (const auto& [key, val] : keywords)
@@ -549,14 +551,16 @@ bool failServerQuery(const QSqlError& error, const QString& what) {
                 what + QStringLiteral(": ") + sqlError(error));
 }
 
-ServerSession::ServerSession() {
+ServerSession::ServerSession(int connectSeconds) {
     if (!t_session)
         t_session = new std::map<QString, std::shared_ptr<Connection>>();
+    t_connectSeconds = connectSeconds;
 }
 
 ServerSession::~ServerSession() {
     delete t_session;
     t_session = nullptr;
+    t_connectSeconds = kConnectTimeoutSeconds;
 }
 
 QString serverSchemaScript() {

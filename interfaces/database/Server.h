@@ -14,6 +14,9 @@ namespace halvor::db {
 // is a little shorter), and how long a connection may take to be made.
 constexpr int kStatementBoundMs = 6000;
 constexpr int kConnectTimeoutSeconds = 2; // libpq's least
+// The sender waits for nobody (the run is safe on the computer, and the program's end cuts it off), so a
+// server busy logging in a whole school at once gets longer before the runs are kept for later.
+constexpr int kSenderConnectTimeoutSeconds = 10;
 
 // A libpq connection URI taken apart:
 // postgresql://[user[:password]@][host][:port][,...][/dbname][?key=value&...]
@@ -80,7 +83,8 @@ void cutOffServerCalls();
 // Keeps the server connections made on this thread until it ends; without one every call connects afresh.
 class ServerSession {
 public:
-    ServerSession();
+    // `connectSeconds`: how long this thread's connections may take to be made.
+    explicit ServerSession(int connectSeconds = kConnectTimeoutSeconds);
     ~ServerSession();
     ServerSession(const ServerSession&) = delete;
     ServerSession& operator=(const ServerSession&) = delete;

@@ -32,6 +32,7 @@ struct WorkThread::Private {
     bool stopping = false;
     bool runWaiting = false;
     std::unique_ptr<QThread> thread;
+    int connectSeconds = kConnectTimeoutSeconds;
 
     // The first entry that is due, or the end; *next is when the earliest of the others will be.
     std::deque<Entry>::iterator firstDue(Clock::time_point now, Clock::time_point* next) {
@@ -45,7 +46,7 @@ struct WorkThread::Private {
     }
 
     void loop() {
-        ServerSession session;
+        ServerSession session(connectSeconds);
         FileSession files;
         std::unique_lock lock(mutex);
         for (;;) {
@@ -73,7 +74,8 @@ struct WorkThread::Private {
     }
 };
 
-WorkThread::WorkThread(const QString& name) : d(std::make_unique<Private>()) {
+WorkThread::WorkThread(const QString& name, int connectSeconds) : d(std::make_unique<Private>()) {
+    d->connectSeconds = connectSeconds;
     d->thread.reset(QThread::create([this] { d->loop(); }));
     d->thread->setObjectName(name);
     d->thread->start();

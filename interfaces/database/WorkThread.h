@@ -16,7 +16,8 @@ class WorkThread {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit WorkThread(const QString& name);
+    // `connectSeconds`: how long the thread's server connections may take to be made.
+    WorkThread(const QString& name, int connectSeconds);
     ~WorkThread();
     WorkThread(const WorkThread&) = delete;
     WorkThread& operator=(const WorkThread&) = delete;

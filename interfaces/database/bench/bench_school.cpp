@@ -5,7 +5,9 @@
 //   database_bench_school [clients] [runs] [pause-ms]   (the parent; it starts the children itself)
 // With a pause, each program waits between runs (0.5 to 1.5 times it, starting at a random moment), as
 // learners do while they practise; without one, every program saves back to back, the worst case the server
-// can meet.
+// can meet. The programs start together, and their runs begin once all of them are up (a school's programs
+// run for a lesson; they do not all start within the same second as their first run ends); the first run of
+// each, which meets its program's own start (its file opened, its connection made), is told apart.
 #include "BenchKit.h"
 #include "Database.h"
 #include "SaveQueue.h"
@@ -25,6 +27,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <iostream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -79,10 +83,16 @@ int child(int runs, int pauseMs) {
     DB_OpenT_Digit(DB_LocalPath(), QStringLiteral(" where [Pelvoran] = 12"));
     DB_CloseT_Digit();
     DB_StartOutboxSend();
+    std::printf("ready\n");
+    std::fflush(stdout);
+    std::string go;
+    std::getline(std::cin, go); // every program is up
     QRandomGenerator* random = QRandomGenerator::global();
     QElapsedTimer clock;
     clock.start();
     std::vector<qint64> endedAt(static_cast<std::size_t>(runs));
+    // How long the save itself took on the save thread, apart from waiting for its turn and for the CPU.
+    std::vector<double> saveMs(static_cast<std::size_t>(runs));
     int reported = 0;
     std::vector<int> late;
     const auto ms = [&](int i) {
@@ -91,12 +101,16 @@ int child(int runs, int pauseMs) {
     std::function<void(int)> finish = [&](int i) {
         endedAt[static_cast<std::size_t>(i)] = clock.nsecsElapsed();
         SaveQueue::instance().submit(
-            [target, i] {
-                return DB_SaveOutcome(saveRun(target, QDate::currentDate().addDays(-(i / 10)), i), 0);
+            [target, i, &saveMs] {
+                QElapsedTimer own;
+                own.start();
+                const int id = saveRun(target, QDate::currentDate().addDays(-(i / 10)), i);
+                saveMs[static_cast<std::size_t>(i)] = static_cast<double>(own.nsecsElapsed()) / 1e6;
+                return DB_SaveOutcome(id, 0);
             },
             QCoreApplication::instance(),
             [&, i](const SaveOutcome& outcome) {
-                std::printf("safe %.3f%s\n", ms(i),
+                std::printf("safe %.3f %d %.3f%s\n", ms(i), i, saveMs[static_cast<std::size_t>(i)],
                             !outcome.stored   ? " lost"
                             : outcome.spooled ? " spooled"
                                               : "");
@@ -108,7 +122,7 @@ int child(int runs, int pauseMs) {
                 if (outcome.queued)
                     late.push_back(i);
                 else
-                    std::printf("server %.3f\n", ms(i));
+                    std::printf("server %.3f %d\n", ms(i), i);
                 if (++reported == runs)
                     QCoreApplication::quit();
             });
@@ -118,7 +132,7 @@ int child(int runs, int pauseMs) {
     for (int start = 0; start < 30 && !late.empty(); ++start) {
         if (DB_SendOutbox()) {
             for (const int i : late)
-                std::printf("server %.3f late\n", ms(i));
+                std::printf("server %.3f %d late\n", ms(i), i);
             late.clear();
         } else {
             QThread::sleep(1);
@@ -192,7 +206,19 @@ int main(int argc, char** argv) {
         p->start(QCoreApplication::applicationFilePath(), {});
         programs.push_back(p);
     }
+    for (QProcess* p : programs) {
+        while (p->state() != QProcess::NotRunning && !p->canReadLine())
+            p->waitForReadyRead(1000);
+        p->readLine(); // "ready"
+    }
+    const double startSeconds = static_cast<double>(wall.restart()) / 1000.0;
+    for (QProcess* p : programs) {
+        p->write("go\n");
+        p->waitForBytesWritten(1000); // nothing else runs the parent's event loop
+    }
     std::vector<double> safe;
+    std::vector<double> safeFirst;
+    std::vector<double> saveItself;
     std::vector<double> onServer;
     std::vector<double> charts;
     int late = 0;
@@ -201,12 +227,14 @@ int main(int argc, char** argv) {
         p->waitForFinished(-1);
         for (const QByteArray& line : p->readAllStandardOutput().split('\n')) {
             const QList<QByteArray> f = line.split(' ');
-            if (f.size() >= 2 && f[0] == "safe")
-                safe.push_back(f[1].toDouble());
-            lost += f.size() >= 3 && f[0] == "safe";
-            if (f.size() >= 2 && f[0] == "server")
+            if (f.size() >= 4 && f[0] == "safe") {
+                (f[2] == "0" ? safeFirst : safe).push_back(f[1].toDouble());
+                saveItself.push_back(f[3].toDouble());
+            }
+            lost += f.size() >= 5 && f[0] == "safe";
+            if (f.size() >= 3 && f[0] == "server")
                 onServer.push_back(f[1].toDouble());
-            late += f.size() >= 3 && f[0] == "server";
+            late += f.size() >= 4 && f[0] == "server";
             if (f.size() >= 2 && f[0] == "chart")
                 charts.push_back(f[1].toDouble());
         }
@@ -245,11 +273,17 @@ int main(int argc, char** argv) {
                                  .arg(runs))
             .toLongLong();
 
-    std::printf("%d programs x %d runs, pause %d ms, in %.1f s\n", clients, runs, pauseMs, seconds);
+    std::printf("%d programs x %d runs, pause %d ms, in %.1f s after %.1f s for the programs to start\n",
+                clients, runs, pauseMs, seconds, startSeconds);
     std::printf(
         "from a run's end until safe on the computer: p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu runs, %d "
         "not safe)\n",
         percentile(safe, 0.5), percentile(safe, 0.99), percentile(safe, 1.0), safe.size(), lost);
+    std::printf("  a program's first run: p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu runs)\n",
+                percentile(safeFirst, 0.5), percentile(safeFirst, 0.99), percentile(safeFirst, 1.0),
+                safeFirst.size());
+    std::printf("  the save itself on the save thread: p50 %.1f ms, p99 %.1f ms, max %.1f ms\n",
+                percentile(saveItself, 0.5), percentile(saveItself, 0.99), percentile(saveItself, 1.0));
     std::printf(
         "from a run's end until on the server: p50 %.1f ms, p99 %.1f ms, max %.1f ms (%d sent at a later "
         "start)\n",
