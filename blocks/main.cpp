@@ -14,7 +14,7 @@ int main(int argc, char* argv[]) {
             "MODE), 12 four. It starts RETURN-PROGRAM when it closes."))
         return 0;
     CMN_PrepareDisplay(argv[0]);
-    CMN_PreloadPictures({"bitmap/129", "bitmap/130", "bitmap/147"});
+    CMN_PreloadPictures({"bitmap/129", "bitmap/130", "bitmap/147"}, CMN_kDrillDrawSize);
     QApplication app(argc, argv);
     HalvorInitApplication();
     halvor::SystemClock clock;

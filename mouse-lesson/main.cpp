@@ -9,6 +9,8 @@ int main(int argc, char* argv[]) {
                              "The mouse lesson (マウスについて). It starts RETURN-PROGRAM when it closes."))
         return 0;
     CMN_PrepareDisplay(argv[0]);
+    // The first page, the hand cursor and the back surface, made while the window system is set up.
+    CMN_PreloadPictures({"bitmap/129", "cursor/139"}, QSize(720, 540));
     QApplication app(argc, argv);
     HalvorInitApplication();
     halvor::MouseLessonWindow window;

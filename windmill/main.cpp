@@ -15,7 +15,8 @@ int main(int argc, char* argv[]) {
     const int level = halvor::WindmillGame::LevelFromCommandLine(CMN_CommandLineOf(argc, argv));
     const QByteArray background =
         "bitmap/" + QByteArray::number(halvor::WindmillGame::BackgroundBitmap(level));
-    CMN_PreloadPictures({background.constData(), "bitmap/142", "bitmap/131", "bitmap/132"});
+    CMN_PreloadPictures({background.constData(), "bitmap/142", "bitmap/131", "bitmap/132"},
+                        CMN_kDrillDrawSize);
     QApplication app(argc, argv);
     HalvorInitApplication();
     halvor::SystemClock clock;

@@ -33,8 +33,12 @@ bool CMN_AnswerInfoOption(int argc, char* argv[], const char* arguments, const c
 // says so in one line (and how to run headless for tests) and exits with status 1, rather than aborting.
 void CMN_PrepareDisplay(const char* program);
 // Called in main after CMN_PrepareDisplay with the pictures the first frame shows ("bitmap/129",
-// "cursor/134"): they are read on another core while the window system is being set up.
-void CMN_PreloadPictures(std::initializer_list<const char*> names);
+// "cursor/134"): they are read on another core while the window system is being set up. A program that
+// draws through CMN_DXInitDirectDraw7 names the size of its drawing frame too, and its back surface is
+// made there as well: fresh memory is slow to touch the first time.
+void CMN_PreloadPictures(std::initializer_list<const char*> names, QSize backSurface = {});
+// The drawing frame CMN_SetFrameSize gives a drill in its 720 x 540 window.
+inline constexpr QSize CMN_kDrillDrawSize{704, 444};
 // The line CMN_PrepareDisplay prints for `program` (its path or name).
 QString CMN_NoDisplayText(const QString& program);
 // Called once by every program's main after the QApplication exists: font substitution, logging, the

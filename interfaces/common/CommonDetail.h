@@ -39,6 +39,9 @@ QImage loadPicture(const QString& folder, const QString& stem, QSize size = {}, 
 // A picture CMN_PreloadPictures read ahead for `base` (":/bitmap/129") at `ratio`, handed over once; null
 // when there is none.
 QImage takePreloaded(const QString& base, qreal ratio);
+// The black back surface CMN_PreloadPictures made ahead for `logical` at `ratio`, handed over once; null
+// when there is none of that size.
+QImage takePreloadedBack(QSize logical, qreal ratio);
 // Lets go of the pictures read ahead that no window asked for.
 void dropPreloaded();
 

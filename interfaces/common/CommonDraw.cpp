@@ -56,6 +56,10 @@ struct Preloaded {
 struct Preloads {
     std::mutex lock;
     std::vector<Preloaded> pictures;
+    // A black back surface of this logical size at this ratio.
+    QSize backSize;
+    qreal backRatio = 1;
+    std::shared_future<QImage> back;
 };
 
 Preloads& preloads() {
@@ -81,10 +85,23 @@ QImage takePreloaded(const QString& base, qreal ratio) {
     return image.valid() ? image.get() : QImage();
 }
 
+QImage takePreloadedBack(QSize logical, qreal ratio) {
+    Preloads& p = preloads();
+    std::shared_future<QImage> image;
+    {
+        const std::lock_guard<std::mutex> locked(p.lock);
+        if (p.back.valid() && p.backSize == logical && p.backRatio == ratio)
+            image = p.back;
+        p.back = {};
+    }
+    return image.valid() ? image.get() : QImage();
+}
+
 void dropPreloaded() {
     Preloads& p = preloads();
     const std::lock_guard<std::mutex> locked(p.lock);
     p.pictures.clear();
+    p.back = {};
 }
 
 QImage loadPicture(const QString& folder, const QString& stem, QSize size, qreal ratio) {
@@ -416,7 +433,9 @@ CMN_Surface* CMN_DXInitDirectDraw7(QWidget* frame) {
     delete s.view.data();
     s.frame = frame;
     s.scale = CMN_PixelRatio(frame);
-    s.back.image = blankImage(frame->size(), s.scale);
+    s.back.image = cmn_detail::takePreloadedBack(frame->size(), s.scale);
+    if (s.back.image.isNull())
+        s.back.image = blankImage(frame->size(), s.scale);
     s.back.resourceId = 0;
     s.front = QImage(); // made by the first flip; shown black until then
 
@@ -691,16 +710,20 @@ QSize CMN_SurfaceSize(const CMN_Surface* surface) {
     return surface ? cmn_detail::logicalSize(surface->image) : QSize();
 }
 
-void CMN_PreloadPictures(std::initializer_list<const char*> names) {
+void CMN_PreloadPictures(std::initializer_list<const char*> names, QSize backSurface) {
     // The window's density is not known before the application is made; it is the scale the session asks
     // for, usually 1. A picture read for another density is let go when the window asks.
     bool ok = false;
     const qreal ratio = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&ok);
     const qreal guess = ok && ratio > 0 ? ratio : 1.0;
     std::vector<std::pair<QString, std::promise<QImage>>> work;
+    std::promise<QImage> back;
     cmn_detail::Preloads& p = cmn_detail::preloads();
     {
         const std::lock_guard<std::mutex> locked(p.lock);
+        p.backSize = backSurface.isEmpty() ? QSize() : backSurface;
+        p.backRatio = guess;
+        p.back = p.backSize.isValid() ? back.get_future().share() : std::shared_future<QImage>();
         for (const char* name : names) {
             const QString base = QStringLiteral(":/") + QLatin1String(name);
             std::promise<QImage> promise;
@@ -708,7 +731,9 @@ void CMN_PreloadPictures(std::initializer_list<const char*> names) {
             work.emplace_back(base, std::move(promise));
         }
     }
-    std::thread([work = std::move(work), guess]() mutable {
+    std::thread([work = std::move(work), back = std::move(back), backSize = backSurface, guess]() mutable {
+        // The back surface first: it is asked for before the pictures.
+        back.set_value(backSize.isEmpty() ? QImage() : blankImage(backSize, guess));
         for (auto& [base, promise] : work)
             promise.set_value(cmn_detail::prerendered(base, {}, guess));
     }).detach();

@@ -9,13 +9,78 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QProxyStyle>
+#include <QStyleOption>
 #include <QTextLayout>
 #include <algorithm>
+#include <memory>
 
 namespace {
+
+// A standard icon looked up when it is first drawn or asked about. Many are made for what may never show
+// (a line edit's clear button, a menu bar's overflow button), and the first lookup scans the icon theme's
+// folders and loads the image plugins: tens of milliseconds before a window's first frame.
+class LaterIconEngine : public QIconEngine {
+public:
+    LaterIconEngine(const QStyle* style, QStyle::StandardPixmap which, const QStyleOption* option,
+                    const QWidget* widget)
+        : style_(const_cast<QStyle*>(style)), which_(which), widget_(const_cast<QWidget*>(widget)) {
+        if (const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option))
+            option_ = std::make_shared<QStyleOptionFrame>(*frame);
+        else if (option)
+            option_ = std::make_shared<QStyleOption>(*option);
+    }
+
+    // The options that can be kept whole for later.
+    static bool keeps(const QStyleOption* option) {
+        return !option || option->type == QStyleOption::SO_Default ||
+               qstyleoption_cast<const QStyleOptionFrame*>(option);
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().pixmap(size, 1, mode, state);
+    }
+    // `size` counts device pixels here.
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override {
+        if (scale <= 0)
+            scale = 1;
+        return icon().pixmap((QSizeF(size) / scale).toSize(), scale, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return icon().availableSizes(mode, state);
+    }
+    QString iconName() override { return icon().name(); }
+    bool isNull() override { return icon().isNull(); }
+    QString key() const override { return QStringLiteral("halvor-later"); }
+    QIconEngine* clone() const override { return new LaterIconEngine(*this); }
+
+private:
+    const QIcon& icon() {
+        if (!resolved_) {
+            resolved_ = true;
+            if (style_)
+                icon_ = style_->standardIcon(which_, option_.get(), widget_);
+        }
+        return icon_;
+    }
+
+    QPointer<QStyle> style_;
+    QStyle::StandardPixmap which_;
+    QPointer<QWidget> widget_;
+    std::shared_ptr<const QStyleOption> option_;
+    bool resolved_ = false;
+    QIcon icon_;
+};
 
 // Widgets draw their captions through the style: the labels and buttons of the menus, panels and lessons.
 class BoldTextStyle : public QProxyStyle {
@@ -31,6 +96,13 @@ public:
             painter->setPen(QPen(palette.brush(textRole), painter->pen().widthF()));
         CMN_DrawText(*painter, rect, flags, text);
         painter->restore();
+    }
+
+    QIcon standardIcon(StandardPixmap which, const QStyleOption* option,
+                       const QWidget* widget) const override {
+        if (!LaterIconEngine::keeps(option))
+            return QProxyStyle::standardIcon(which, option, widget);
+        return QIcon(new LaterIconEngine(baseStyle(), which, option, widget));
     }
 };
 

@@ -349,6 +349,38 @@ private slots:
         QVERIFY(cmn_detail::takePreloaded(QStringLiteral(":/bitmap/139"), 1).isNull());
     }
 
+    // A back surface made ahead is black, of the size and density asked for, and handed over once; another
+    // size or density gets none.
+    void preloadedBackSurfaceIsBlackAndHandedOverOnce_data() {
+        QTest::addColumn<QSize>("asked");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<bool>("handed");
+        QTest::newRow("as made") << CMN_kDrillDrawSize << 1.0 << true;
+        QTest::newRow("another size") << QSize(720, 540) << 1.0 << false;
+        QTest::newRow("another density") << CMN_kDrillDrawSize << 2.0 << false;
+    }
+    void preloadedBackSurfaceIsBlackAndHandedOverOnce() {
+        QFETCH(QSize, asked);
+        QFETCH(qreal, ratio);
+        QFETCH(bool, handed);
+        {
+            const ScopedVariable scale("QT_SCALE_FACTOR", {});
+            CMN_PreloadPictures({}, CMN_kDrillDrawSize);
+        }
+        const QImage back = cmn_detail::takePreloadedBack(asked, ratio);
+        QCOMPARE(!back.isNull(), handed);
+        QVERIFY(cmn_detail::takePreloadedBack(asked, ratio).isNull());
+        if (!handed)
+            return;
+        QCOMPARE(cmn_detail::logicalSize(back), asked);
+        QCOMPARE(back.devicePixelRatio(), ratio);
+        QCOMPARE(back.format(), QImage::Format_ARGB32_Premultiplied);
+        QImage black(back.size(), QImage::Format_ARGB32_Premultiplied);
+        black.fill(Qt::black);
+        black.setDevicePixelRatio(ratio);
+        QCOMPARE(back, black);
+    }
+
     // A stored picture that is cut short or not a picture is refused, never read past its end.
     void packedPicturesRoundTripAndRefuseDamage_data() {
         QTest::addColumn<int>("cut");

@@ -7,12 +7,16 @@
 #include <QDir>
 #include <QFontInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QtTest>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -138,6 +142,8 @@ private slots:
     void panelNumbersEndBeforeTheirLabels();
     void boldShowsAtEveryScale_data();
     void boldShowsAtEveryScale();
+    void standardIconsAreTheStylesOwn_data();
+    void standardIconsAreTheStylesOwn();
     void fontsArePixelSizedAndJapanese_data();
     void fontsArePixelSizedAndJapanese();
     void coloursAreBlueGreenRed();
@@ -460,6 +466,40 @@ void TestWindow::boldShowsAtEveryScale() {
     QVERIFY(regular > 0);
     const double bold = draw(true);
     QVERIFY2(bold >= 1.3 * regular, qPrintable(QStringLiteral("bold is %1 x regular").arg(bold / regular)));
+}
+
+// The suite's style looks its standard icons up only when they are first drawn; what is drawn is the
+// underlying style's icon, for the option and widget it was asked with.
+void TestWindow::standardIconsAreTheStylesOwn_data() {
+    QTest::addColumn<int>("which");
+    QTest::addColumn<bool>("withOption");
+    QTest::newRow("clear button, line edit's option") << int(QStyle::SP_LineEditClearButton) << true;
+    QTest::newRow("menu bar's overflow") << int(QStyle::SP_ToolBarHorizontalExtensionButton) << false;
+    QTest::newRow("message warning") << int(QStyle::SP_MessageBoxWarning) << false;
+    QTest::newRow("dialog's yes, option") << int(QStyle::SP_DialogYesButton) << true;
+}
+
+void TestWindow::standardIconsAreTheStylesOwn() {
+    QFETCH(int, which);
+    QFETCH(bool, withOption);
+    QLineEdit edit;
+    edit.setLayoutDirection(Qt::RightToLeft);
+    QStyleOptionFrame option;
+    option.initFrom(&edit);
+    const auto pixmap = QStyle::StandardPixmap(which);
+    const QStyleOption* given = withOption ? &option : nullptr;
+    const QIcon later = QApplication::style()->standardIcon(pixmap, given, &edit);
+    const std::unique_ptr<QStyle> plain(QStyleFactory::create(QStringLiteral("Fusion")));
+    const QIcon now = plain->standardIcon(pixmap, given, &edit);
+    QVERIFY(!now.isNull());
+    QVERIFY(!later.isNull());
+    for (const int side : {16, 32}) {
+        for (const qreal ratio : {1.0, 2.0}) {
+            const QImage expected = now.pixmap(QSize(side, side), ratio).toImage();
+            QCOMPARE(later.pixmap(QSize(side, side), ratio).toImage(), expected);
+        }
+    }
+    QCOMPARE(later.actualSize(QSize(32, 32)), now.actualSize(QSize(32, 32)));
 }
 
 void TestWindow::fontsArePixelSizedAndJapanese_data() {
