@@ -1,6 +1,8 @@
 #include "Libpq.h"
 
 #include <QElapsedTimer>
+#include <QLibrary>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QVariant>
@@ -8,9 +10,85 @@
 #include <libpq-fe.h>
 #include <poll.h>
 
+#include <optional>
+#include <type_traits>
 #include <vector>
 
 namespace halvor::db {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcLibpq, "halvor.database")
+
+// libpq and the libraries it brings (TLS, Kerberos, LDAP) are loaded when the school's server is first
+// used, not at every program's start: they cost tens of milliseconds before a window's first frame.
+struct Pq {
+#define HALVOR_PQ(name) decltype(&::name) name = nullptr;
+    HALVOR_PQ(PQconnectStartParams)
+    HALVOR_PQ(PQsetErrorVerbosity)
+    HALVOR_PQ(PQsocket)
+    HALVOR_PQ(PQstatus)
+    HALVOR_PQ(PQconnectPoll)
+    HALVOR_PQ(PQsetnonblocking)
+    HALVOR_PQ(PQsendQuery)
+    HALVOR_PQ(PQflush)
+    HALVOR_PQ(PQisBusy)
+    HALVOR_PQ(PQconsumeInput)
+    HALVOR_PQ(PQgetResult)
+    HALVOR_PQ(PQresultStatus)
+    HALVOR_PQ(PQclear)
+    HALVOR_PQ(PQconnectionNeedsPassword)
+    HALVOR_PQ(PQerrorMessage)
+    HALVOR_PQ(PQfinish)
+    HALVOR_PQ(PQconndefaults)
+    HALVOR_PQ(PQconninfoFree)
+    HALVOR_PQ(PQnotifies)
+    HALVOR_PQ(PQfreemem)
+#undef HALVOR_PQ
+};
+
+// Null when libpq cannot be loaded; the reason goes to the log once.
+const Pq* pq() {
+    static const std::optional<Pq> loaded = []() -> std::optional<Pq> {
+        QLibrary library(QStringLiteral("pq"), 5);
+        Pq f;
+        bool all = library.load();
+        const auto resolve = [&](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(library.resolve(name));
+            all = all && function;
+        };
+#define HALVOR_PQ(name) resolve(f.name, #name);
+        HALVOR_PQ(PQconnectStartParams)
+        HALVOR_PQ(PQsetErrorVerbosity)
+        HALVOR_PQ(PQsocket)
+        HALVOR_PQ(PQstatus)
+        HALVOR_PQ(PQconnectPoll)
+        HALVOR_PQ(PQsetnonblocking)
+        HALVOR_PQ(PQsendQuery)
+        HALVOR_PQ(PQflush)
+        HALVOR_PQ(PQisBusy)
+        HALVOR_PQ(PQconsumeInput)
+        HALVOR_PQ(PQgetResult)
+        HALVOR_PQ(PQresultStatus)
+        HALVOR_PQ(PQclear)
+        HALVOR_PQ(PQconnectionNeedsPassword)
+        HALVOR_PQ(PQerrorMessage)
+        HALVOR_PQ(PQfinish)
+        HALVOR_PQ(PQconndefaults)
+        HALVOR_PQ(PQconninfoFree)
+        HALVOR_PQ(PQnotifies)
+        HALVOR_PQ(PQfreemem)
+#undef HALVOR_PQ
+        if (!all) {
+            qCWarning(lcLibpq) << "libpq cannot be loaded:" << library.errorString();
+            return std::nullopt;
+        }
+        return f; // the library stays loaded
+    }();
+    return loaded ? &*loaded : nullptr;
+}
+
+} // namespace
 
 Attempt attemptConnection(const QList<QPair<QString, QString>>& keywords, int timeoutMs) {
     QList<QByteArray> storage;
@@ -26,51 +104,59 @@ Attempt attemptConnection(const QList<QPair<QString, QString>>& keywords, int ti
     values.push_back(nullptr);
 
     Attempt out;
-    PGconn* conn = PQconnectStartParams(keys.data(), values.data(), 0);
+    const Pq* f = pq();
+    if (!f) {
+        out.message = QStringLiteral("libpq cannot be loaded");
+        return out;
+    }
+    PGconn* conn = f->PQconnectStartParams(keys.data(), values.data(), 0);
     if (!conn)
         return out;
     // The verbose form puts the server's SQLSTATE before its message, in any language.
-    PQsetErrorVerbosity(conn, PQERRORS_VERBOSE);
+    f->PQsetErrorVerbosity(conn, PQERRORS_VERBOSE);
     QElapsedTimer timer;
     timer.start();
     const auto waitFor = [&](short events) {
         const qint64 left = timeoutMs - timer.elapsed();
-        pollfd p{PQsocket(conn), events, 0};
+        pollfd p{f->PQsocket(conn), events, 0};
         return left > 0 && p.fd >= 0 && ::poll(&p, 1, int(left)) > 0;
     };
     PostgresPollingStatusType state = PGRES_POLLING_WRITING;
-    while (PQstatus(conn) != CONNECTION_BAD && state != PGRES_POLLING_OK && state != PGRES_POLLING_FAILED &&
-           waitFor(state == PGRES_POLLING_READING ? POLLIN : POLLOUT))
-        state = PQconnectPoll(conn);
-    out.connected = PQstatus(conn) == CONNECTION_OK;
+    while (f->PQstatus(conn) != CONNECTION_BAD && state != PGRES_POLLING_OK &&
+           state != PGRES_POLLING_FAILED && waitFor(state == PGRES_POLLING_READING ? POLLIN : POLLOUT))
+        state = f->PQconnectPoll(conn);
+    out.connected = f->PQstatus(conn) == CONNECTION_OK;
     // A network that stops passing a connection's packets once it has logged in is found here, in time.
-    if (out.connected && PQsetnonblocking(conn, 1) == 0 && PQsendQuery(conn, "SELECT 1")) {
-        while (PQflush(conn) == 1 && waitFor(POLLOUT)) {
+    if (out.connected && f->PQsetnonblocking(conn, 1) == 0 && f->PQsendQuery(conn, "SELECT 1")) {
+        while (f->PQflush(conn) == 1 && waitFor(POLLOUT)) {
         }
-        while (PQisBusy(conn) && waitFor(POLLIN) && PQconsumeInput(conn)) {
+        while (f->PQisBusy(conn) && waitFor(POLLIN) && f->PQconsumeInput(conn)) {
         }
-        if (!PQisBusy(conn)) {
-            while (PGresult* result = PQgetResult(conn)) {
-                out.answered = out.answered || PQresultStatus(result) == PGRES_TUPLES_OK;
-                PQclear(result);
+        if (!f->PQisBusy(conn)) {
+            while (PGresult* result = f->PQgetResult(conn)) {
+                out.answered = out.answered || f->PQresultStatus(result) == PGRES_TUPLES_OK;
+                f->PQclear(result);
             }
         }
     }
-    out.needsPassword = PQconnectionNeedsPassword(conn) != 0;
-    out.message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+    out.needsPassword = f->PQconnectionNeedsPassword(conn) != 0;
+    out.message = QString::fromUtf8(f->PQerrorMessage(conn)).trimmed();
     static const QRegularExpression code(QStringLiteral("(?:^|\\s)([0-9][0-9A-Z]{4}):\\s"));
     out.sqlState = code.match(out.message).captured(1);
-    PQfinish(conn);
+    f->PQfinish(conn);
     return out;
 }
 
 const QStringList& libpqKeywords() {
     static const QStringList all = [] {
         QStringList out;
-        if (PQconninfoOption* options = PQconndefaults()) {
+        const Pq* f = pq();
+        if (!f)
+            return out;
+        if (PQconninfoOption* options = f->PQconndefaults()) {
             for (PQconninfoOption* o = options; o->keyword; ++o)
                 out << QString::fromLatin1(o->keyword);
-            PQconninfoFree(options);
+            f->PQconninfoFree(options);
         }
         return out;
     }();
@@ -94,16 +180,18 @@ PGconn* connectionOf(const QSqlDatabase& db) {
 
 int serverSocket(const QSqlDatabase& db) {
     PGconn* conn = connectionOf(db);
-    return conn ? PQsocket(conn) : -1;
+    const Pq* f = pq();
+    return conn && f ? f->PQsocket(conn) : -1;
 }
 
 bool takeNotifications(const QSqlDatabase& db, QList<QByteArray>* payloads) {
     PGconn* conn = connectionOf(db);
-    if (!conn || !PQconsumeInput(conn) || PQstatus(conn) != CONNECTION_OK)
+    const Pq* f = pq();
+    if (!conn || !f || !f->PQconsumeInput(conn) || f->PQstatus(conn) != CONNECTION_OK)
         return false;
-    while (PGnotify* n = PQnotifies(conn)) {
+    while (PGnotify* n = f->PQnotifies(conn)) {
         payloads->append(QByteArray(n->extra));
-        PQfreemem(n);
+        f->PQfreemem(n);
     }
     return true;
 }
