@@ -20,30 +20,36 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcLibpq, "halvor.database")
 
+// The functions used, named once for the table and its loading.
+// clang-format off
+#define HALVOR_PQ_FUNCTIONS(X) \
+    X(PQconnectStartParams) \
+    X(PQsetErrorVerbosity) \
+    X(PQsocket) \
+    X(PQstatus) \
+    X(PQconnectPoll) \
+    X(PQsetnonblocking) \
+    X(PQsendQuery) \
+    X(PQflush) \
+    X(PQisBusy) \
+    X(PQconsumeInput) \
+    X(PQgetResult) \
+    X(PQresultStatus) \
+    X(PQclear) \
+    X(PQconnectionNeedsPassword) \
+    X(PQerrorMessage) \
+    X(PQfinish) \
+    X(PQconndefaults) \
+    X(PQconninfoFree) \
+    X(PQnotifies) \
+    X(PQfreemem)
+// clang-format on
+
 // libpq and the libraries it brings (TLS, Kerberos, LDAP) are loaded when the school's server is first
 // used, not at every program's start: they cost tens of milliseconds before a window's first frame.
 struct Pq {
 #define HALVOR_PQ(name) decltype(&::name) name = nullptr;
-    HALVOR_PQ(PQconnectStartParams)
-    HALVOR_PQ(PQsetErrorVerbosity)
-    HALVOR_PQ(PQsocket)
-    HALVOR_PQ(PQstatus)
-    HALVOR_PQ(PQconnectPoll)
-    HALVOR_PQ(PQsetnonblocking)
-    HALVOR_PQ(PQsendQuery)
-    HALVOR_PQ(PQflush)
-    HALVOR_PQ(PQisBusy)
-    HALVOR_PQ(PQconsumeInput)
-    HALVOR_PQ(PQgetResult)
-    HALVOR_PQ(PQresultStatus)
-    HALVOR_PQ(PQclear)
-    HALVOR_PQ(PQconnectionNeedsPassword)
-    HALVOR_PQ(PQerrorMessage)
-    HALVOR_PQ(PQfinish)
-    HALVOR_PQ(PQconndefaults)
-    HALVOR_PQ(PQconninfoFree)
-    HALVOR_PQ(PQnotifies)
-    HALVOR_PQ(PQfreemem)
+    HALVOR_PQ_FUNCTIONS(HALVOR_PQ)
 #undef HALVOR_PQ
 };
 
@@ -58,26 +64,7 @@ const Pq* pq() {
             all = all && function;
         };
 #define HALVOR_PQ(name) resolve(f.name, #name);
-        HALVOR_PQ(PQconnectStartParams)
-        HALVOR_PQ(PQsetErrorVerbosity)
-        HALVOR_PQ(PQsocket)
-        HALVOR_PQ(PQstatus)
-        HALVOR_PQ(PQconnectPoll)
-        HALVOR_PQ(PQsetnonblocking)
-        HALVOR_PQ(PQsendQuery)
-        HALVOR_PQ(PQflush)
-        HALVOR_PQ(PQisBusy)
-        HALVOR_PQ(PQconsumeInput)
-        HALVOR_PQ(PQgetResult)
-        HALVOR_PQ(PQresultStatus)
-        HALVOR_PQ(PQclear)
-        HALVOR_PQ(PQconnectionNeedsPassword)
-        HALVOR_PQ(PQerrorMessage)
-        HALVOR_PQ(PQfinish)
-        HALVOR_PQ(PQconndefaults)
-        HALVOR_PQ(PQconninfoFree)
-        HALVOR_PQ(PQnotifies)
-        HALVOR_PQ(PQfreemem)
+        HALVOR_PQ_FUNCTIONS(HALVOR_PQ)
 #undef HALVOR_PQ
         if (!all) {
             qCWarning(lcLibpq) << "libpq cannot be loaded:" << library.errorString();

@@ -214,8 +214,10 @@ void TestServerFaults::aStalledOrLockedServerHoldsNoRunAndNoProgram() {
     QVERIFY(program->waitForReadyRead(10000));
     const QList<QByteArray> said = program->readLine().trimmed().split(' ');
     QCOMPARE(said.value(0), QByteArray("saved"));
-    QVERIFY2(said.value(1).toInt() < 1000,
-             said.value(1).constData()); // safe on this computer within a second
+    // Safe on this computer long before any wait on the server could end (a connection is given 3 s at the
+    // least, a lock 3 s, and both faults last longer): about a second on a plain build, more under the
+    // sanitizers on a busy machine.
+    QVERIFY2(said.value(1).toInt() < 2500, said.value(1).constData());
     QElapsedTimer closing;
     closing.start();
     QVERIFY(program->waitForFinished(10000));
