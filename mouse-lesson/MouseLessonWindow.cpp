@@ -83,7 +83,7 @@ lesson::LessonWindow::Exercise MouseLessonWindow::exercise() const {
         f.accuracy = presence::accuracyOf(core_.hits() + core_.misses(), core_.misses());
         f.seconds = core_.clickMilliseconds() / 1000.0;
         e.done = core_.clicksDone();
-        e.going = core_.clickMilliseconds() > 0;
+        e.going = core_.hits() + core_.misses() > 0; // the first try starts it, though no time has passed
         break;
     case MouseLessonCore::kDoubleClickPage:
         for (int i = 0; i < MouseLessonCore::kPresents; ++i)

@@ -77,7 +77,7 @@ const Pq* pq() {
 
 } // namespace
 
-Attempt attemptConnection(const QList<QPair<QString, QString>>& keywords, int timeoutMs) {
+Attempt attemptConnection(const QList<QPair<QString, QString>>& keywords, int timeoutMs, int cutFd) {
     QList<QByteArray> storage;
     for (const auto& [key, value] : keywords)
         storage << key.toUtf8() << value.toUtf8();
@@ -105,8 +105,8 @@ Attempt attemptConnection(const QList<QPair<QString, QString>>& keywords, int ti
     timer.start();
     const auto waitFor = [&](short events) {
         const qint64 left = timeoutMs - timer.elapsed();
-        pollfd p{f->PQsocket(conn), events, 0};
-        return left > 0 && p.fd >= 0 && ::poll(&p, 1, int(left)) > 0;
+        pollfd p[2] = {{f->PQsocket(conn), events, 0}, {cutFd, POLLIN, 0}};
+        return left > 0 && p[0].fd >= 0 && ::poll(p, cutFd >= 0 ? 2 : 1, int(left)) > 0 && p[1].revents == 0;
     };
     PostgresPollingStatusType state = PGRES_POLLING_WRITING;
     while (f->PQstatus(conn) != CONNECTION_BAD && state != PGRES_POLLING_OK &&

@@ -18,8 +18,9 @@ struct Attempt {
     QString message;            // libpq's message, for the log
 };
 // Logs in with these libpq keywords and asks one statement, all within `timeoutMs` (every wait of it is
-// bounded, unlike a connection Qt's driver makes), and closes the connection again.
-Attempt attemptConnection(const QList<QPair<QString, QString>>& keywords, int timeoutMs);
+// bounded, unlike a connection Qt's driver makes), and closes the connection again. It gives up at once when
+// `cutFd` becomes readable.
+Attempt attemptConnection(const QList<QPair<QString, QString>>& keywords, int timeoutMs, int cutFd = -1);
 
 // Every connection keyword this libpq knows.
 const QStringList& libpqKeywords();

@@ -12,7 +12,6 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -31,12 +30,6 @@ constexpr int kQuietMs = 10000;
 constexpr int kRetryMs = 3000;
 // Rows older than this are of programs long gone: a viewer starting late does not show them.
 const QString kFreshRows = QStringLiteral("updated > now() - interval '10 minutes'");
-
-// A socket whose round trip is cut off from another thread; -1 when there is none.
-void cut(const std::atomic<int>& socket) {
-    if (const int s = socket.load(); s >= 0)
-        ::shutdown(s, SHUT_RDWR);
-}
 
 // One text value a statement answers; nothing when there is none, and *ok false (the failure recorded) when
 // the statement failed.
@@ -80,15 +73,12 @@ public:
     explicit ServerTransport(QString uri) : uri_(std::move(uri)) {}
 
     bool send(const presence::Report& report) override {
-        if (interrupted_)
+        if (cut_.isCut())
             return false;
         if (!link_) {
-            link_ = connectServer(uri_);
+            link_ = connectServer(uri_, &cut_);
             if (!link_)
                 return false;
-            socket_ = serverSocket(link_.db());
-            if (interrupted_) // the cut came while the connection was made
-                cut(socket_);
             statement_.emplace(link_.db(), QStringLiteral("SELECT halvor_report(?::jsonb)"));
         }
         bool ok = false;
@@ -108,25 +98,21 @@ public:
         return false;
     }
 
-    void interrupt() override {
-        interrupted_ = true;
-        cut(socket_);
-    }
+    void interrupt() override { cut_.cut(); }
 
     void threadEnding() override { drop(); }
 
 private:
     void drop() {
-        socket_ = -1;
+        cut_.watch(-1);
         statement_.reset();
         link_.drop();
     }
 
     QString uri_;
+    ServerCut cut_;
     ServerLink link_;
     std::optional<Statement> statement_;
-    std::atomic<int> socket_{-1};
-    std::atomic<bool> interrupted_{false};
 };
 
 } // namespace
@@ -136,17 +122,23 @@ std::unique_ptr<presence::Transport> presenceTransport(const QString& uri) {
 }
 
 struct LiveListener::Private {
+    ~Private() { ::close(wakeFd); }
+
     QString uri;
-    Callbacks callbacks;
-    int wakeFd = -1;
+    int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     std::atomic<bool> stopping{false};
-    std::atomic<int> socket{-1};
+    ServerCut cut;
     std::mutex mutex;
     std::condition_variable ended;
     bool done = false;
+    bool stopped = false; // by the destructor or at the process's end, whichever comes first
     std::thread thread;
+    int atExit = 0;
 
     void run();
+    // Ends the thread: at once when it waits, within moments when it is cut off in a round trip or a
+    // connection being made; one that still does not return is left to end by itself, unheard.
+    void stop();
     // Hears the server on one connection until it is lost or the listener stops.
     void listen(ServerLink& link);
     bool readRows(QSqlDatabase& db);
@@ -155,18 +147,27 @@ struct LiveListener::Private {
         Statement run;
     };
     bool announced(Lookups& lookups, const QByteArray& payload);
-    void deliver(const std::optional<QString>& json) const;
+    void deliver(const std::optional<QString>& json);
+    void tell(Problem problem, qint64 offsetMs);
     // Waits on the wake-up descriptor (and the connection's socket when given); true when there is input.
     bool wait(int fd, int timeoutMs, bool* woken) const;
+
+private:
+    // The caller's callbacks, taken away before a thread that does not end is left behind.
+    std::mutex callbackMutex;
+    Callbacks callbacks;
+    friend class LiveListener;
 };
 
-void LiveListener::Private::deliver(const std::optional<QString>& json) const {
+void LiveListener::Private::deliver(const std::optional<QString>& json) {
     if (!json)
         return;
     QString why;
-    if (const auto record = presence::Record::fromJson(json->toUtf8(), &why))
-        callbacks.heard(*record);
-    else
+    if (const auto record = presence::Record::fromJson(json->toUtf8(), &why)) {
+        const std::lock_guard lock(callbackMutex);
+        if (callbacks.heard)
+            callbacks.heard(*record);
+    } else
         qCWarning(lcDb).noquote() << "The live view skipped a record it cannot read:" << why;
 }
 
@@ -199,6 +200,12 @@ bool LiveListener::Private::announced(Lookups& lookups, const QByteArray& payloa
     return ok;
 }
 
+void LiveListener::Private::tell(Problem problem, qint64 offsetMs) {
+    const std::lock_guard lock(callbackMutex);
+    if (callbacks.state)
+        callbacks.state(problem, offsetMs);
+}
+
 bool LiveListener::Private::wait(int fd, int timeoutMs, bool* woken) const {
     pollfd fds[2] = {{wakeFd, POLLIN, 0}, {fd, POLLIN, 0}};
     const int n = ::poll(fds, fd >= 0 ? 2 : 1, timeoutMs);
@@ -208,7 +215,7 @@ bool LiveListener::Private::wait(int fd, int timeoutMs, bool* woken) const {
 
 void LiveListener::Private::listen(ServerLink& link) {
     QSqlDatabase& db = link.db();
-    socket = serverSocket(db);
+    const int socket = serverSocket(db);
     bool ok = false;
     askText(db, QStringLiteral("LISTEN %1").arg(QLatin1String(kChannel)), &ok);
     const qint64 asked = QDateTime::currentMSecsSinceEpoch();
@@ -223,7 +230,7 @@ void LiveListener::Private::listen(ServerLink& link) {
     Lookups lookups{{db, QStringLiteral("SELECT halvor_presence_record(p)::text FROM halvor_presence p "
                                         "WHERE login = ? AND computer = ?")},
                     {db, QStringLiteral("SELECT halvor_run_record(?, ?::uuid)::text")}};
-    callbacks.state(Problem::None, offset);
+    tell(Problem::None, offset);
     while (!stopping) {
         bool woken = false;
         const bool input = wait(socket, kQuietMs, &woken);
@@ -250,15 +257,15 @@ void LiveListener::Private::listen(ServerLink& link) {
 void LiveListener::Private::run() {
     while (!stopping) {
         {
-            ServerLink link = connectServer(uri);
+            ServerLink link = connectServer(uri, &cut);
             if (link)
                 listen(link);
-            socket = -1;
+            cut.watch(-1);
             link.drop();
         }
         if (stopping)
             break;
-        callbacks.state(DB_LastProblem() == Problem::None ? Problem::Offline : DB_LastProblem(), 0);
+        tell(DB_LastProblem() == Problem::None ? Problem::Offline : DB_LastProblem(), 0);
         bool woken = false;
         wait(-1, kRetryMs, &woken);
     }
@@ -267,25 +274,40 @@ void LiveListener::Private::run() {
     ended.notify_all();
 }
 
-LiveListener::LiveListener(const QString& uri, Callbacks callbacks) : d(std::make_unique<Private>()) {
+void LiveListener::Private::stop() {
+    std::unique_lock lock(mutex);
+    if (std::exchange(stopped, true))
+        return;
+    stopping = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = ::write(wakeFd, &one, sizeof one);
+    // A listener waiting on its socket ends at once and closes its connection in order; a round trip or a
+    // connection being made is cut off after a moment.
+    if (!ended.wait_for(lock, std::chrono::milliseconds(300), [this] { return done; })) {
+        cut.cut();
+        if (!ended.wait_for(lock, std::chrono::milliseconds(presence::kEndWaitMs), [this] { return done; })) {
+            lock.unlock();
+            qCWarning(lcDb) << "The live view's connection did not end in time; it is left behind";
+            const std::lock_guard quiet(callbackMutex);
+            callbacks = {};
+            thread.detach();
+            return;
+        }
+    }
+    lock.unlock();
+    thread.join();
+}
+
+LiveListener::LiveListener(const QString& uri, Callbacks callbacks) : d(std::make_shared<Private>()) {
     d->uri = uri;
     d->callbacks = std::move(callbacks);
-    d->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    d->thread = std::thread([p = d.get()] { p->run(); });
+    d->atExit = stopAtExit([p = d] { p->stop(); });
+    d->thread = std::thread([p = d] { p->run(); });
 }
 
 LiveListener::~LiveListener() {
-    d->stopping = true;
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = ::write(d->wakeFd, &one, sizeof one);
-    // A listener waiting on its socket ends at once and closes its connection in order; a round trip under
-    // way is cut off after a moment.
-    std::unique_lock lock(d->mutex);
-    if (!d->ended.wait_for(lock, std::chrono::milliseconds(300), [this] { return d->done; }))
-        cut(d->socket);
-    lock.unlock();
-    d->thread.join();
-    ::close(d->wakeFd);
+    forgetAtExit(d->atExit);
+    d->stop();
 }
 
 } // namespace halvor::db

@@ -12,6 +12,12 @@
 
 namespace halvor::db {
 
+// Runs `stop` before the process's static teardown (Qt SQL's connection registry, the round trips'
+// watchdog) also when the process ends by exit() and no destructor of its objects runs, as Qt does when
+// its display is lost. For a thread that uses the server; `forgetAtExit` once it has ended.
+int stopAtExit(std::function<void()> stop);
+void forgetAtExit(int id);
+
 // How long one report may take before it is cut off: the next one says the same, newer.
 constexpr int kReportBoundMs = 3000;
 
@@ -33,14 +39,15 @@ public:
         std::function<void(Problem problem, qint64 clockOffsetMs)> state;
     };
     LiveListener(const QString& uri, Callbacks callbacks);
-    // Stops at once, cutting off a round trip under way.
+    // Stops at once, cutting off a round trip or a connection under way: it never waits two seconds. Also
+    // stopped when the process ends by exit().
     ~LiveListener();
     LiveListener(const LiveListener&) = delete;
     LiveListener& operator=(const LiveListener&) = delete;
 
 private:
     struct Private;
-    std::unique_ptr<Private> d;
+    std::shared_ptr<Private> d; // shared with the thread, which may outlive the listener
 };
 
 } // namespace halvor::db

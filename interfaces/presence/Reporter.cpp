@@ -123,8 +123,8 @@ void Reporter::Private::run() {
 }
 
 Reporter::Reporter(const Clock& clock, std::unique_ptr<Transport> transport, Timing timing)
-    : d(std::make_unique<Private>(clock, std::move(transport), timing)) {
-    d->thread = std::thread([p = d.get()] { p->run(); });
+    : d(std::make_shared<Private>(clock, std::move(transport), timing)) {
+    d->thread = std::thread([p = d] { p->run(); });
 }
 
 Reporter::~Reporter() {
@@ -212,6 +212,15 @@ void Reporter::close(int waitMs) {
     lock.unlock();
     if (busy)
         d->transport->interrupt();
+    lock.lock();
+    // A send that does not return even when cut off (a driver's own wait) holds no program's end: the thread
+    // keeps its state and ends by itself, and after a send it only sees that it is to stop.
+    if (!d->wake.wait_for(lock, std::chrono::milliseconds(kEndWaitMs), [this] { return d->done; })) {
+        lock.unlock();
+        d->thread.detach();
+        return;
+    }
+    lock.unlock();
     d->thread.join();
 }
 

@@ -19,8 +19,10 @@ struct Timing {
 // A viewer takes a computer not heard of for this long as gone away (killed, or cut off): three
 // heartbeats missed.
 constexpr qint64 kStaleMs = 45000;
-// How long a program's end waits for its close to reach the server.
+// How long a program's end waits for its close to reach the server ...
 constexpr int kCloseWaitMs = 300;
+// ... and then for a send it cut off to return; one that still does not is left to end by itself.
+constexpr int kEndWaitMs = 1500;
 
 // When the next report is due, on one monotonic clock's milliseconds. Plain arithmetic.
 class Schedule {
@@ -82,7 +84,8 @@ public:
     // A run ended without a result (stopped, or the window closed during it).
     void runStopped();
     // The program ends: the close is sent and waited for at most `waitMs` (not at all when the server was
-    // away at the last report); a send still under way is then interrupted and the thread ends.
+    // away at the last report); a send still under way is then interrupted and the thread ends, or is left
+    // to end by itself after kEndWaitMs.
     void close(int waitMs);
 
     // How many reports the server took, and how many it did not (tests, the benchmark).
@@ -91,7 +94,7 @@ public:
 
 private:
     struct Private;
-    std::unique_ptr<Private> d;
+    std::shared_ptr<Private> d; // shared with the thread, which may outlive the reporter
 };
 
 // The program's one reporter, installed by the start-up on a computer that reports to a server; each

@@ -32,6 +32,7 @@ public:
 struct PresenceParts {
     halvor::SystemClock clock;
     std::unique_ptr<presence::Reporter> reporter;
+    int atExit = 0;
 };
 std::unique_ptr<PresenceParts> g_presence;
 
@@ -40,6 +41,7 @@ void stopPresence() {
         return;
     presence::install(nullptr);
     g_presence->reporter->close(presence::kCloseWaitMs);
+    halvor::db::forgetAtExit(g_presence->atExit);
     g_presence.reset();
 }
 
@@ -49,8 +51,8 @@ void HalvorShowLearnerInCaptions() {
     CMN_SetCaptionSuffix([] { return DB_SharedComputer() ? DB_Learner() : QString(); });
 }
 
-void HalvorStartPresence(const QString& path) {
-    const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+void HalvorStartPresence(const QString& path, const QString& as) {
+    const QString program = as.isEmpty() ? QFileInfo(QCoreApplication::applicationFilePath()).fileName() : as;
     // Only the drills and lessons say who is practising; a computer without a server says nothing.
     if (g_presence || !DB_IsServerAddress(path) || presence::programTitle(program) == program)
         return;
@@ -62,6 +64,7 @@ void HalvorStartPresence(const QString& path) {
     qApp->installEventFilter(new InputWatch(qApp));
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, stopPresence);
     qAddPostRoutine(stopPresence); // a program that ends without its event loop ending
+    g_presence->atExit = halvor::db::stopAtExit(stopPresence); // or by exit(), as on a lost display
 }
 
 void HalvorInitApplication() {

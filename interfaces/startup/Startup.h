@@ -10,6 +10,7 @@
 void HalvorInitApplication();
 // The learner's name after every caption on a shared computer (part of the above).
 void HalvorShowLearnerInCaptions();
-// Reports who is practising in this program to the server at `path` until the program ends (part of the
-// above); nothing for a file, or for a program that is no drill or lesson.
-void HalvorStartPresence(const QString& path);
+// Reports who is practising in this program (or as `program`, by its executable's name) to the server at
+// `path` until the program ends (part of the above); nothing for a file, or for a program that is no drill or
+// lesson.
+void HalvorStartPresence(const QString& path, const QString& program = QString());

@@ -4,8 +4,13 @@
 #include "Live.h"
 #include "SaveSequences.h"
 #include "Server.h"
+#include "StallingProxy.h"
 
+#include <QProcess>
+#include <QTcpServer>
 #include <QTest>
+#include <QUrl>
+#include <QUrlQuery>
 
 #include <mutex>
 
@@ -71,6 +76,8 @@ private slots:
     void aLandedRunIsHeardWithItsFigures();
     void aLateViewerReadsTheRowsAndAnnouncementsForgeNothing();
     void aServerAwayIsToldAndNothingWaits();
+    void anEndWaitsForNoServer_data();
+    void anEndWaitsForNoServer();
 
 private:
     QString m_uri;
@@ -216,6 +223,77 @@ void TestLive::aServerAwayIsToldAndNothingWaits() {
     reporter.input(); // nothing is queued: the next try comes after the retry wait, with the state then
     QTest::qWait(200);
     QCOMPARE(reporter.failed(), 1);
+}
+
+void TestLive::anEndWaitsForNoServer_data() {
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("ending");
+    for (const char* server : {"never answers", "stalls after login"}) {
+        for (const char* ending : {"a program", "a viewer", "exit()"})
+            QTest::addRow("a server that %s, %s", server, ending) << server << ending;
+    }
+    QTest::newRow("a server that answers, exit()") << "answers"
+                                                   << "exit()";
+}
+
+// A program or a viewer that ends while its connection is being made or its round trip stalls does not wait
+// for the connection's own bounds (seconds): what runs is cut off at once. A process that ends by exit()
+// (no destructor runs then, and Qt SQL's globals go) stops its threads first, and still says it ended.
+void TestLive::anEndWaitsForNoServer() {
+    QFETCH(QString, server);
+    QFETCH(QString, ending);
+    QTcpServer silent; // takes connections (the system does) and never says a word
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    const QString host =
+        QUrlQuery(QUrl(qEnvironmentVariable("HALVOR_TEST_PG")).query()).queryItemValue("host");
+    StallingProxy proxy(host);
+    proxy.setStalling(true);
+    const QString uri =
+        server == "answers"
+            ? m_uri
+            : QStringLiteral("postgresql://postgres@127.0.0.1:%1/%2?sslmode=disable&gssencmode=disable")
+                  .arg(server == "stalls after login" ? proxy.port() : silent.serverPort())
+                  .arg(databaseOf(m_uri));
+    Heard heard;
+    Heard watching;
+    halvor::db::LiveListener watcher(m_uri, watching.callbacks());
+    halvor::SystemClock clock;
+    auto viewer =
+        ending == "a viewer" ? std::make_unique<halvor::db::LiveListener>(uri, heard.callbacks()) : nullptr;
+    auto program =
+        ending == "a program"
+            ? std::make_unique<halvor::presence::Reporter>(clock, halvor::db::presenceTransport(uri), kQuick)
+            : nullptr;
+    if (program)
+        program->open("ゆき", "pc-9", "Pelvoran12", "LEVEL1");
+    QProcess process;
+    if (ending == "exit()") {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HALVOR_DATABASE"), uri);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(HALVOR_PROGRAM_START), {QStringLiteral("live")});
+        QVERIFY(process.waitForStarted());
+    }
+    if (server == "answers")
+        QTRY_VERIFY_WITH_TIMEOUT(watching.last(Event::Open), kConnectMs);
+    else
+        QTest::qWait(500); // well inside the connection's bounds
+    QElapsedTimer ended;
+    ended.start();
+    viewer.reset();
+    program.reset();
+    if (ending == "exit()") {
+        process.write("\n");
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        const QString said = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(!said.contains("Sanitizer") && !said.contains("runtime error"), qPrintable(said));
+    }
+    QVERIFY2(ended.elapsed() < 2500, qPrintable(QString::number(ended.elapsed())));
+    QVERIFY(heard.records().isEmpty());
+    if (server == "answers")
+        QTRY_VERIFY(watching.last(Event::Close));
 }
 
 QTEST_GUILESS_MAIN(TestLive)

@@ -25,14 +25,15 @@ public:
         bool hold = false;
         bool fail = false;
         bool interrupted = false;
-        int waiting = 0; // sends held back right now
+        bool deaf = false; // a held send that even a cut does not end (a driver's own wait)
+        int waiting = 0;   // sends held back right now
     };
     explicit FakeTransport(std::shared_ptr<Shared> s) : s_(std::move(s)) {}
     bool send(const halvor::presence::Report& report) override {
         std::unique_lock lock(s_->mutex);
         ++s_->waiting;
         s_->changed.notify_all();
-        s_->changed.wait(lock, [&] { return !s_->hold || s_->interrupted; });
+        s_->changed.wait(lock, [&] { return !s_->hold || (s_->interrupted && !s_->deaf); });
         --s_->waiting;
         const bool ok = !s_->fail && !s_->interrupted;
         if (ok)

@@ -335,12 +335,15 @@ void PresenceTest::finishedRunGoesBeforeTheNextStart() {
 
 void PresenceTest::closeIsSentOrGivenUpWithinItsBound_data() {
     QTest::addColumn<bool>("serverStalls");
-    QTest::newRow("the server answers") << false;
-    QTest::newRow("the server stalls") << true;
+    QTest::addColumn<bool>("deaf");
+    QTest::newRow("the server answers") << false << false;
+    QTest::newRow("the server stalls") << true << false;
+    QTest::newRow("the send does not end when cut off") << true << true;
 }
 
 void PresenceTest::closeIsSentOrGivenUpWithinItsBound() {
     QFETCH(bool, serverStalls);
+    QFETCH(bool, deaf);
     auto shared = std::make_shared<FakeTransport::Shared>();
     halvor::SystemClock clock;
     auto reporter = std::make_unique<Reporter>(clock, std::make_unique<FakeTransport>(shared));
@@ -350,11 +353,18 @@ void PresenceTest::closeIsSentOrGivenUpWithinItsBound() {
     {
         const std::lock_guard lock(shared->mutex);
         shared->hold = serverStalls;
+        shared->deaf = deaf;
     }
-    reporter.reset(); // the program ends; a stalled send is interrupted, so this returns
-    const std::lock_guard lock(shared->mutex);
+    reporter.reset(); // the program ends; a stalled send is interrupted, or left behind, so this returns
+    std::unique_lock lock(shared->mutex);
     QCOMPARE(events(shared->reports), serverStalls ? QStringLiteral("open") : QStringLiteral("open close"));
     QCOMPARE(shared->interrupted, serverStalls);
+    QCOMPARE(shared->waiting, deaf ? 1 : 0);
+    // The send left behind returns at last, to a thread that only ends.
+    shared->hold = false;
+    shared->changed.notify_all();
+    QVERIFY(shared->changed.wait_for(lock, std::chrono::seconds(5), [&] { return shared->waiting == 0; }));
+    QCOMPARE(events(shared->reports), serverStalls ? QStringLiteral("open") : QStringLiteral("open close"));
 }
 
 QTEST_APPLESS_MAIN(PresenceTest)
