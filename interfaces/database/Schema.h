@@ -31,7 +31,9 @@ const std::vector<const TableDef*>& resultTables();
 // Version 3 gave a registered learner the roster's attendance number and reading (Number, Furigana).
 // Version 4 gave every run the moment it finished and the run id it conflicts with; on the server, the
 // moment and the login it arrived from, and the one function that adds runs.
-constexpr int kSchemaVersion = 4;
+// Version 5 (server only) added who is at which computer now (halvor_presence, halvor_report) and the
+// announcements of its changes and of every run that lands.
+constexpr int kSchemaVersion = 5;
 
 // The columns the library fills itself, after the record's.
 constexpr const char* kLearnerColumn = "Learner";

@@ -2,6 +2,7 @@
 #include "Database.h"
 #include "DbTestKit.h"
 #include "SaveSequences.h"
+#include "Schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -186,7 +187,7 @@ void TestRecords::createsTheFileWithTheSchema() {
     QCOMPARE(
         peek.rows("select count(*) from sqlite_master where name in ('Outbox', 'Learners')").first().first(),
         2);
-    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 4);
+    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), halvor::db::kSchemaVersion);
     QCOMPARE(peek.rows("select group_concat(name, ',') from pragma_table_info('Learners')").first().first(),
              QStringLiteral("Name,Class,Number,Furigana"));
 }
@@ -222,7 +223,7 @@ void TestRecords::upgradesAnOlderSqliteFile() {
     QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), firstRound);
     QCOMPARE(saveDigit(m_path, QDate(2026, 12, 7), 12), firstRound + 1);
     Peek peek(m_path);
-    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), 4);
+    QCOMPARE(peek.rows("pragma user_version").first().first().toInt(), halvor::db::kSchemaVersion);
     // The registered learners keep theirs and gain the roster's number and reading.
     QCOMPARE(peek.rows("select group_concat(name, ',') from pragma_table_info('Learners')").first().first(),
              QStringLiteral("Name,Class,Number,Furigana"));
