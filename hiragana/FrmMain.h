@@ -42,6 +42,9 @@ public:
         run_.setSpellings(spellings);
     }
     Spellings spellings() const { return spellings_; }
+    // The にがて lesson built from the learner's record when it was last read (after the start and after each
+    // save); empty while the record shows nothing to practise, and the kind is then not offered.
+    const QStringList& nigateRows() const { return nigateRows_; }
     int pettaCell() const { return pettaCell_; }
     bool pettaFront() const { return pettaFront_; }
 
@@ -76,6 +79,8 @@ private:
     void EndRun();
     void SaveResult();
     void ShowTime();
+    void ReadNigateLesson();
+    void OfferNigate(const QStringList& rows);
 
     std::unique_ptr<halvor::SystemClock> ownClock_;
     const halvor::Clock& clock_;
@@ -97,6 +102,7 @@ private:
     qreal pettaRatio_ = 0;
     CMN_SoundBuffer* bgm_ = nullptr;
     int hourglasses_ = 0; // saves still running, each showing the hourglass
+    QStringList nigateRows_;
 
     QFrame* FraDX = nullptr;
     QFrame* FraKiroku = nullptr;

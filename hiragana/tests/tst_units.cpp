@@ -5,6 +5,7 @@
 #include "Nigate.h"
 #include "TestData.h"
 #include "TestDoubles.h"
+#include "UnitMap.h"
 #include "modConvert.h"
 
 #include <QtTest>
@@ -93,6 +94,7 @@ private slots:
     void nigateNeedsAWeakUnitWithEnoughData();
     void nigateLessonPractisesTheWeakest();
     void hintsTypeTheirUnits();
+    void theMapKnowsEveryLesson();
 };
 
 void UnitsTest::missesAndWrongKeys_data() {
@@ -212,6 +214,25 @@ void UnitsTest::hintsTypeTheirUnits() {
         if (unit.at(0).unicode() < 0x80)
             continue; // a romaji row
         QCOMPARE(ConvertRomaji(HintFor(unit)), unit);
+    }
+}
+
+// The viewer's map and its kana per minute know the lessons without reading them: every unit of a lesson has
+// its cell in the 50-sound table, and each lesson's kana are counted right.
+void UnitsTest::theMapKnowsEveryLesson() {
+    QStringList cells;
+    for (const halvor::KanaChartSection& section : halvor::KanaChart())
+        for (const QStringList& row : section.rows)
+            cells << row;
+    for (int kind = 0; kind < kKindCount; ++kind) {
+        const QStringList rows = SampleRows(kind);
+        int kana = 0;
+        for (qsizetype r = 0; r < rows.size(); r += 3) {
+            kana += int(ExpectedText(rows[r]).size());
+            for (const QString& unit : halvor::KanaUnits(ExpectedText(rows[r])))
+                QVERIFY2(cells.contains(unit), qPrintable(unit));
+        }
+        QCOMPARE(halvor::LessonKana(Kind(kind).code), kana);
     }
 }
 

@@ -148,6 +148,8 @@ QString pgTypeName(Type type) {
         return QStringLiteral("timestamptz");
     case Type::PlainText:
         return QStringLiteral("text");
+    case Type::Integer:
+        return QStringLiteral("int4");
     }
     return {};
 }
@@ -172,6 +174,8 @@ bool checkShape(QSqlDatabase& db, const QString& where) {
         for (const ColumnDef& col : serverColumns(*def))
             columns[QString::fromLatin1(col.name).toLower()] = pgTypeName(col.type);
     }
+    for (const ColumnDef& col : unitTableDef().columns)
+        expected[QStringLiteral("t_unit")][QString::fromLatin1(col.name).toLower()] = pgTypeName(col.type);
     expected[QStringLiteral("learners")] = {{QStringLiteral("name"), QStringLiteral("citext")},
                                             {QStringLiteral("class"), QStringLiteral("citext")},
                                             {QStringLiteral("number"), QStringLiteral("int4")},
@@ -182,7 +186,8 @@ bool checkShape(QSqlDatabase& db, const QString& where) {
             "a.attrelid "
             "JOIN pg_type t ON t.oid = a.atttypid WHERE a.attnum > 0 AND NOT a.attisdropped AND a.attrelid "
             "IN "
-            "(to_regclass('t_key'), to_regclass('t_digit'), to_regclass('learners')) UNION ALL "
+            "(to_regclass('t_key'), to_regclass('t_digit'), to_regclass('learners'), to_regclass('t_unit')) "
+            "UNION ALL "
             "SELECT 'halvor_add_run', '', 'function' "
             "WHERE to_regprocedure('halvor_add_run(text, jsonb, jsonb)') IS NOT NULL")))
         return failServerQuery(q.lastError(),

@@ -154,9 +154,13 @@ void TestFaults::aLockedFileKeepsTheRunBesideItUntilTheNextSaveOrStart() {
     const QString path = m_path;
     for (int i = 0; i < 2; ++i) {
         // As the drill saves: today's runs looked up (the file is locked: they cannot be), then the insert.
+        // The second run's units are kept beside the file with it.
+        const QList<DB_UNIT> units{{"f", 30, i, 250, i ? "d" : ""}, {"j", 28, 0, -1, ""}};
         SaveQueue::instance().submit(
-            [path] { return DB_SaveOutcome(saveKey(path, QDate(2026, 12, 7), 11), 0); }, &window,
-            [&](const SaveOutcome& outcome) { outcomes << outcome; });
+            [path, units] {
+                return DB_SaveOutcome(save<DB_T_KEY>(path, QDate(2026, 12, 7), 11, {}, units), 0);
+            },
+            &window, [&](const SaveOutcome& outcome) { outcomes << outcome; });
     }
     // This thread goes on handling events; each run is safe (beside the file) within the file's short wait.
     QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 2, 3000);
@@ -180,6 +184,13 @@ void TestFaults::aLockedFileKeepsTheRunBesideItUntilTheNextSaveOrStart() {
     QCOMPARE(Peek(m_path).rows("select group_concat(Round) from T_Key").first().first().toString(),
              atStart ? QStringLiteral("1,2,3") : QStringLiteral("1,2,3,4"));
     QVERIFY(QDir(m_path + ".spool").entryList(QDir::Files).isEmpty());
+    QCOMPARE(Peek(m_path)
+                 .rows("select group_concat(k.Round || u.Unit || u.Misses || ifnull(u.MeanMs, '-') || "
+                       "ifnull(u.WrongKey, '-'), ' ') from T_Unit u join T_Key k using (RunId)")
+                 .first()
+                 .first()
+                 .toString(),
+             QStringLiteral("2f0250- 2j0-- 3f1250d 3j0--"));
 }
 
 void TestFaults::aFullDiskKeepsTheRunAsWellAsItCan_data() {
