@@ -230,13 +230,17 @@ void FrmMain::FillKindList() {
 }
 
 // The learner's units of this drill are read on the thread for reads (the school's server may be slow), the
-// lesson built there too; the window only takes the lines.
+// lesson built there too; the window only takes the lines. The read takes its own copy of the hints, since
+// the window's thread refills the conversion table when the spellings change.
 void FrmMain::ReadNigateLesson() {
     const QString path = databasePath_;
     const std::uint32_t seed = clock_.tickCount();
+    if (!nigateHints_) {
+        nigateHints_ = NigateHints::FromTable();
+    }
     halvor::db::readRowsInBackground<QStringList>(
         this,
-        [path, seed](QStringList& rows) {
+        [path, seed, hints = *nigateHints_](QStringList& rows) {
             DB_RUN_FILTER filter;
             filter.learner = DB_Learner();
             QList<DB_UNIT_ROW> units;
@@ -245,7 +249,7 @@ void FrmMain::ReadNigateLesson() {
             }
             halvor::StdRandom random;
             random.seed(seed);
-            rows = BuildNigateLesson(halvor::ToUnitHistory(units), random).rows;
+            rows = BuildNigateLesson(halvor::ToUnitHistory(units), hints, random).rows;
             return true;
         },
         [this](const halvor::db::RowsRead<QStringList>& read) {

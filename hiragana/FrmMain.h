@@ -4,12 +4,14 @@
 
 #include "Clock.h"
 #include "DrillRun.h"
+#include "Nigate.h"
 
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QFrame;
@@ -88,6 +90,7 @@ private:
     QString databasePath_;
     QString commandLine_;
     Spellings spellings_ = Spellings::Table;
+    std::optional<NigateHints> nigateHints_; // made at the first read; the table's keys never change
     int pettaCell_ = 0;
     bool pettaFront_ = true;
     bool guardingList_ = false;

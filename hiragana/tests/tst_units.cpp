@@ -170,7 +170,7 @@ void UnitsTest::nigateNeedsAWeakUnitWithEnoughData() {
     QFETCH(QList<halvor::UnitHistory>, history);
     QFETCH(bool, offered);
     ScriptedRandom random({7, 3, 11});
-    QCOMPARE(!BuildNigateLesson(history, random).rows.isEmpty(), offered);
+    QCOMPARE(!BuildNigateLesson(history, NigateHints::FromTable(), random).rows.isEmpty(), offered);
 }
 
 void UnitsTest::nigateLessonPractisesTheWeakest() {
@@ -178,7 +178,7 @@ void UnitsTest::nigateLessonPractisesTheWeakest() {
     QList<halvor::UnitHistory> runs = history({"き", "し", "を"}, 3);
     for (int run = 0; run < 3; ++run)
         runs << unitRow(run, QStringLiteral("っ"), 7, 3);
-    const NigateLesson lesson = BuildNigateLesson(runs, random);
+    const NigateLesson lesson = BuildNigateLesson(runs, NigateHints::FromTable(), random);
     QCOMPARE(lesson.weak, (QStringList{"し", "っ", "き", "を"})); // the commonest first at the same rate
     QCOMPARE(lesson.known, (QStringList{"あ", "い", "う"}));
     QCOMPARE(lesson.rows.size(), kNigateLines * 3 - 1);
@@ -206,14 +206,17 @@ void UnitsTest::nigateLessonPractisesTheWeakest() {
 }
 
 void UnitsTest::hintsTypeTheirUnits() {
+    const NigateHints hints = NigateHints::FromTable();
     QStringList units;
     for (int kind = 0; kind < kKindCount; ++kind)
         for (const QString& row : SampleRows(kind))
             units << halvor::KanaUnits(ExpectedText(row));
+    for (const KanaPair& pair : ConversionTable())
+        units << pair.Kana;
     for (const QString& unit : units) {
         if (unit.at(0).unicode() < 0x80)
             continue; // a romaji row
-        QCOMPARE(ConvertRomaji(HintFor(unit)), unit);
+        QCOMPARE(ConvertRomaji(hints.hintFor(unit)), unit);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "Libpq.h"
 #include "Schema.h"
 #include "ServerSchemaSql.h"
+#include "WorkThread.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -478,6 +479,10 @@ ServerLink connectServer(const QString& uri) {
     // the way is tried first on a connection of libpq's own, every wait of which is bounded; it also says
     // why a server turns a login away.
     const Attempt attempt = attemptConnection(keywords, t_connectSeconds * 1000 + 1000);
+    // libpq and its TLS library keep statics of their own from the first attempt, the watchdog from its
+    // first use; the threads may still use all of them while they end.
+    static const bool threadsEndFirst = (Watchdog::instance(), endThreadsBeforeTheStaticsMadeSoFar(), true);
+    Q_UNUSED(threadsEndFirst);
     auto connection = std::make_shared<Connection>(QStringLiteral("QPSQL"), QString());
     QStringList options;
     for (const auto& [key, val] : keywords)
