@@ -45,13 +45,11 @@ int main(int argc, char** argv) {
     }
     QElapsedTimer sinceEnd;
     sinceEnd.start();
-    SaveQueue::instance().submit(
-        saveRun(0), &app,
-        [&](const halvor::db::SaveOutcome& outcome) {
-            std::printf("%s %lld\n", outcome.stored ? "saved" : "lost",
-                        static_cast<long long>(sinceEnd.elapsed()));
-            std::fflush(stdout);
-            QCoreApplication::quit();
-        });
+    SaveQueue::instance().submit(saveRun(0), &app, [&](const halvor::db::SaveOutcome& outcome) {
+        std::printf("%s %lld\n", outcome.stored ? "saved" : "lost",
+                    static_cast<long long>(sinceEnd.elapsed()));
+        std::fflush(stdout);
+        QCoreApplication::quit();
+    });
     return app.exec();
 }
