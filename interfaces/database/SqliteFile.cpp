@@ -8,6 +8,8 @@
 #include <QSqlQuery>
 
 #include <map>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include <sys/stat.h>
@@ -65,15 +67,40 @@ bool writable(const QString& path) {
 // What lies at the path decides what may be done to it: only a missing, empty or SQLite file is ever written.
 enum class FileKind { Missing, Empty, Sqlite, Foreign, Unreadable, Folder, NotRegular };
 
+// The files this process has open through SQLite, by device and inode. Closing any descriptor of a file drops
+// every lock the process holds on it, SQLite's too: a file open here is never opened again to read its
+// header, or a connection kept by another thread loses its hold on it, and another program closing the file
+// then takes its log, with the runs not yet copied into the file, away. The header is read, and a connection
+// opened, under one lock, so neither comes between the other's steps.
+std::mutex g_openFilesMutex;
+std::multimap<std::pair<dev_t, ino_t>, std::weak_ptr<Connection>> g_openFiles;
+
+bool openHere(const std::pair<dev_t, ino_t>& id) {
+    const auto [from, to] = g_openFiles.equal_range(id);
+    bool open = false;
+    for (auto it = from; it != to;) {
+        if (it->second.expired()) {
+            it = g_openFiles.erase(it);
+        } else {
+            open = true;
+            ++it;
+        }
+    }
+    return open;
+}
+
 FileKind inspect(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists())
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return FileKind::Missing;
-    if (info.isDir())
+    if (S_ISDIR(st.st_mode))
         return FileKind::Folder;
     // A pipe or a device would block the first read for ever, or feed it endless bytes.
-    if (!info.isFile())
+    if (!S_ISREG(st.st_mode))
         return FileKind::NotRegular;
+    std::lock_guard lock(g_openFilesMutex);
+    if (openHere({st.st_dev, st.st_ino}))
+        return FileKind::Sqlite;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return FileKind::Unreadable;
@@ -428,7 +455,14 @@ ResultsFile openResultsFile(const QString& path, const TableDef& table, Access a
     const bool canWrite = created || writable(path);
     ResultsFile file;
     file.connection = sqliteConnection(path, !canWrite);
-    bool ok = file.connection->open();
+    bool ok = false;
+    {
+        std::lock_guard lock(g_openFilesMutex);
+        ok = file.connection->open();
+        struct stat st {};
+        if (ok && ::stat(QFile::encodeName(path).constData(), &st) == 0)
+            g_openFiles.insert({{st.st_dev, st.st_ino}, file.connection});
+    }
     if (!ok)
         fail(isBusy(file.db().lastError()) ? Problem::Busy : Problem::CannotOpen,
              QStringLiteral("Cannot open the results database %1: %2")
