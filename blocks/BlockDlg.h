@@ -34,6 +34,7 @@ protected:
     QStringList instructionLines() const override { return InstructionLines(); }
     void frameTick() override;
     FingerRecord finishedRecord() const override;
+    QString course() const override { return QString::number(game_.keyCount()); }
     void runStarted() override;
 
 private:

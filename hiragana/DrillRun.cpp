@@ -61,6 +61,29 @@ int DrillRun::elapsedSeconds() const {
     return int(std::clamp<qint64>(seconds, 0, 99999));
 }
 
+halvor::presence::Figures DrillRun::figures() const {
+    halvor::presence::Figures f;
+    const int lines = static_cast<int>((rows_.size() + 2) / 3);
+    f.total = lines;
+    f.done = std::clamp(curRow_ / 3, 0, lines);
+    f.seconds = elapsedSeconds();
+    int kana = 0;
+    int misses = 0;
+    int most = 0;
+    for (const halvor::UnitRow& row : recorder_.tally().rows()) {
+        kana += row.attempts;
+        misses += row.misses;
+        if (row.misses > most) {
+            most = row.misses;
+            f.weakest = row.unit;
+        }
+    }
+    f.accuracy = halvor::presence::accuracyOf(kana, misses);
+    if (*f.seconds > 0 && kana > 0)
+        f.speed = kana * 60.0 / *f.seconds;
+    return f;
+}
+
 void DrillRun::reset() {
     running_ = false;
     curRow_ = rows_.isEmpty() ? -1 : 0;

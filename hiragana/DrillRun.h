@@ -4,6 +4,7 @@
 
 #include "Clock.h"
 #include "KanaRecorder.h"
+#include "Presence.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -39,6 +40,10 @@ public:
     const halvor::UnitTally& units() const { return recorder_.tally(); }
     // Whole seconds from the start to now, as the learner's clock shows them (both read in whole seconds).
     int elapsedSeconds() const;
+    // The run so far, or the last finished one, as the live class view shows it: lines passed of all, kana
+    // per minute and the share typed right (of the kana in lines that passed), the seconds, the kana missed
+    // most.
+    halvor::presence::Figures figures() const;
     // Back on the first pair, not running.
     void reset();
 

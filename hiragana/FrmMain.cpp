@@ -10,6 +10,7 @@
 #include "modConvert.h"
 #include "modMain.h"
 
+#include "Reporter.h"
 #include "SaveQueue.h"
 
 #include <QApplication>
@@ -288,6 +289,7 @@ void FrmMain::FillSampleList() {
         return;
     }
     lbxMihon->addItems(run_.rows());
+    halvor::presence::setCourse(Kind(run_.kind()).code);
     // The list keeps its width and never scrolls sideways; a line it cuts short shows whole as a tooltip.
     // Room for text: the frame, a vertical scroll bar and the item's margins on both sides taken away.
     const QStyle* style = lbxMihon->style();
@@ -397,6 +399,7 @@ void FrmMain::cmdStart_Click() {
     txtInput->setEnabled(true);
     txtInput->setFocus();
     run_.start();
+    halvor::presence::runStarted();
     if (bgm_) {
         CMN_DSPlaySound(bgm_, 1);
     }
@@ -432,6 +435,7 @@ void FrmMain::txtInput_Enter() {
         break;
     }
     ShowTime();
+    halvor::presence::progress(run_.figures());
 }
 
 void FrmMain::ShowTime() {
@@ -444,6 +448,7 @@ void FrmMain::ShowTime() {
 void FrmMain::EndRun() {
     // The box is closed at once, so nothing typed meanwhile is checked against the finished run.
     txtInput->setEnabled(false);
+    halvor::presence::runFinished(run_.figures());
     SaveResult();
     run_.reset();
     pettaCell_ = 0;
@@ -551,6 +556,8 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FrmMain::closeEvent(QCloseEvent* event) {
+    if (run_.running())
+        halvor::presence::runStopped();
     if (bgm_) {
         CMN_DSStopSound(bgm_);
     }

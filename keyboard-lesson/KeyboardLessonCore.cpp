@@ -103,6 +103,8 @@ void KeyboardLessonCore::enterPage(int page) {
     marks_.clear();
     target_.clear();
     remaining_.clear();
+    judged_ = 0;
+    wrong_ = 0;
     if (page == kCheckPage)
         resetCheck();
     else if (page == kQuizPage)
@@ -150,6 +152,8 @@ void KeyboardLessonCore::judge(QChar ch) {
     if (cell < 0)
         return;
     if (!target_.contains(u)) {
+        ++judged_;
+        ++wrong_;
         marks_.push_back({cell, false});
         banner_ = Banner::Wrong;
         paused_ = true;
@@ -157,6 +161,7 @@ void KeyboardLessonCore::judge(QChar ch) {
     }
     if (!remaining_.contains(u))
         return;
+    ++judged_;
     marks_.push_back({cell, true});
     remaining_.remove(u);
     if (remaining_.isEmpty()) {

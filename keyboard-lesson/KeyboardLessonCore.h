@@ -81,6 +81,9 @@ public:
     QString remaining() const { return remaining_; }
     const std::vector<Mark>& marks() const { return marks_; }
     Banner banner() const { return banner_; }
+    // Keys judged on the page since it was entered, and the wrong ones among them.
+    int judged() const { return judged_; }
+    int wrongKeys() const { return wrong_; }
     QPoint bannerPosition() const;
 
 private:
@@ -100,6 +103,8 @@ private:
     QString remaining_;
     std::vector<Mark> marks_;
     Banner banner_ = Banner::None;
+    int judged_ = 0;
+    int wrong_ = 0;
     std::deque<QChar> pending_;
 };
 

@@ -86,6 +86,16 @@ bool KeyboardLessonWindow::pageClicked(QPoint p) {
     return true;
 }
 
+lesson::LessonWindow::Exercise KeyboardLessonWindow::exercise() const {
+    // The home-position check goes on as long as its page shows; the finger quiz once it was started.
+    Exercise e;
+    e.going = core_.page() == KeyboardLessonCore::kCheckPage || core_.quizStarted();
+    e.figures.keystrokes = core_.judged();
+    e.figures.errors = core_.wrongKeys();
+    e.figures.accuracy = presence::accuracyOf(core_.judged(), core_.wrongKeys());
+    return e;
+}
+
 void KeyboardLessonWindow::typed(QChar ch) {
     core_.type(ch);
     if (!wiping())

@@ -41,6 +41,7 @@ protected:
     bool pageClicked(QPoint p) override;
     bool pageClickable(QPoint p) const override { return core_.startAt(p); }
     void typed(QChar ch) override;
+    Exercise exercise() const override;
 
 private:
     void afterChange();

@@ -69,6 +69,44 @@ QString MouseLessonWindow::clickResult() const {
     return QStringLiteral("じかん %1 びょう　　ミス %2 かい").arg(seconds, 0, 'f', 1).arg(core_.misses());
 }
 
+lesson::LessonWindow::Exercise MouseLessonWindow::exercise() const {
+    // An exercise goes from the learner's first try until it is done: targets hit (with the misses and
+    // the time), presents opened, fruits in the basket.
+    Exercise e;
+    presence::Figures& f = e.figures;
+    int done = 0;
+    switch (core_.page()) {
+    case MouseLessonCore::kClickPage:
+        done = core_.hits();
+        f.total = MouseLessonCore::kTargets;
+        f.errors = core_.misses();
+        f.accuracy = presence::accuracyOf(core_.hits() + core_.misses(), core_.misses());
+        f.seconds = core_.clickMilliseconds() / 1000.0;
+        e.done = core_.clicksDone();
+        e.going = core_.hits() + core_.misses() > 0; // the first try starts it, though no time has passed
+        break;
+    case MouseLessonCore::kDoubleClickPage:
+        for (int i = 0; i < MouseLessonCore::kPresents; ++i)
+            done += core_.opened(i) ? 1 : 0;
+        f.total = MouseLessonCore::kPresents;
+        e.done = core_.presentsDone();
+        e.going = done > 0;
+        break;
+    case MouseLessonCore::kDragPage:
+        for (int i = 0; i < MouseLessonCore::kFruits; ++i)
+            done += core_.inBasket(i) ? 1 : 0;
+        f.total = MouseLessonCore::kFruits;
+        e.done = core_.fruitsDone();
+        e.going = done > 0 || core_.dragged() >= 0;
+        break;
+    default:
+        return e;
+    }
+    f.done = done;
+    e.going = e.going && !e.done;
+    return e;
+}
+
 QString MouseLessonWindow::remainingText() const {
     return QStringLiteral("あと %1 こ").arg(MouseLessonCore::kTargets - core_.hits());
 }

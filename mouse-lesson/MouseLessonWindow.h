@@ -46,6 +46,7 @@ protected:
     bool pageDoubleClicked(QPoint p) override;
     void pageMouseMoved(QPoint p, bool buttonDown) override;
     void pageMouseReleased(QPoint p) override;
+    Exercise exercise() const override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

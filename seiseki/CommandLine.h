@@ -3,6 +3,8 @@
 //   Seiseki --pdf FILE  (the same filters; both may be given at once)
 //   Seiseki --import-class-list FILE [--class NAME]
 //   Seiseki --class NAME  (the window, on that class)
+//   Seiseki --watch  (one JSON line for every change of who is practising and every run that lands on the
+//                     school's server, until ended; App.cpp)
 // Exit status 0 on success, 2 with a one-line reason on bad arguments, an unreachable database, a file that
 // cannot be read or written, or a class list with a line that cannot be registered (then nothing is).
 #pragma once

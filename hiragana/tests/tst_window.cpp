@@ -4,6 +4,7 @@
 #include "KanaUnits.h"
 #include "Lessons.h"
 #include "MSChart.h"
+#include "PresenceDoubles.h"
 #include "SaveQueue.h"
 #include "TestData.h"
 #include "TestDoubles.h"
@@ -121,6 +122,7 @@ private slots:
     void mistakesAreRecordedPerKana();
     void aWeakKanaBringsTheNigateKind_data();
     void aWeakKanaBringsTheNigateKind();
+    void theTeacherSeesTheRunLive();
     void spellingsComeFromTheSettings_data();
     void spellingsComeFromTheSettings();
     void animationRunsOnlyDuringARun();
@@ -514,6 +516,42 @@ void WindowTest::runsAreNumberedPerKindAndDay() {
     QVERIFY(seen.contains(QPair<QString, int>(QStringLiteral("2004-11-29NN"), 1)));
     QVERIFY(seen.contains(QPair<QString, int>(QStringLiteral("2004-11-30AI"), 1)));
     QCOMPARE(messages_.size(), 4);
+}
+
+// With a school server the teacher sees the lesson chosen, the lines passed, the share of kana typed right,
+// the kana a minute, the kana missed most, and the run's end.
+void WindowTest::theTeacherSeesTheRunLive() {
+    presencetest::InstalledReporter live(QStringLiteral("Tavrel23"));
+    using halvor::presence::Event;
+    using halvor::presence::Report;
+    Drill drill(dbPath_);
+    FrmMain& window = drill.window;
+    QVERIFY(shown(window));
+    QCOMPARE(halvor::presence::course(), QStringLiteral("AI"));
+    auto* txtInput = child<QLineEdit>(window, "txtInput");
+    QTest::mouseClick(child<QPushButton>(window, "cmdStart"), Qt::LeftButton);
+    QVERIFY(live.waitFor([](const Report& r) { return r.event == Event::Start && r.course == "AI"; }));
+    QTest::keyClicks(txtInput, QStringLiteral("aiur"));
+    QTest::keyClick(txtInput, Qt::Key_Backspace);
+    QTest::keyClicks(txtInput, QStringLiteral("eo"));
+    QTest::keyClick(txtInput, Qt::Key_Return);
+    drill.clock.advance(30000);
+    QTest::keyClicks(txtInput, QStringLiteral("kakikukeko"));
+    QTest::keyClick(txtInput, Qt::Key_Return);
+    const auto going = live.waitFor([](const Report& r) { return r.running && r.figures.done == 2; });
+    QVERIFY(going);
+    QCOMPARE(going->figures.total, std::optional<int>(11));
+    QCOMPARE(going->figures.accuracy, std::optional<double>(90));
+    QCOMPARE(going->figures.speed, std::optional<double>(20)); // 10 kana in 30 s
+    QCOMPARE(going->figures.weakest, QStringLiteral("え"));
+    playRun(window, drill.clock, 5, false, 30);
+    const auto finished = live.waitFor([](const Report& r) { return r.event == Event::Finish; });
+    QVERIFY(finished);
+    QCOMPARE(finished->figures.done, finished->figures.total);
+    QCOMPARE(finished->figures.seconds, std::optional<double>(30 + 9 * 5));
+    auto* comKind = child<QComboBox>(window, "comKind");
+    comKind->setCurrentIndex(1);
+    QVERIFY(live.waitFor([](const Report& r) { return !r.running && r.course == "GA"; }));
 }
 
 void WindowTest::mistakesAreRecordedPerKana() {

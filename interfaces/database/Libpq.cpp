@@ -40,7 +40,9 @@ Q_LOGGING_CATEGORY(lcLibpq, "halvor.database")
     X(PQerrorMessage) \
     X(PQfinish) \
     X(PQconndefaults) \
-    X(PQconninfoFree)
+    X(PQconninfoFree) \
+    X(PQnotifies) \
+    X(PQfreemem)
 // clang-format on
 
 // libpq and the libraries it brings (TLS, Kerberos, LDAP) are loaded when the school's server is first
@@ -75,7 +77,7 @@ const Pq* pq() {
 
 } // namespace
 
-Attempt attemptConnection(const QList<QPair<QString, QString>>& keywords, int timeoutMs) {
+Attempt attemptConnection(const QList<QPair<QString, QString>>& keywords, int timeoutMs, int cutFd) {
     QList<QByteArray> storage;
     for (const auto& [key, value] : keywords)
         storage << key.toUtf8() << value.toUtf8();
@@ -103,8 +105,8 @@ Attempt attemptConnection(const QList<QPair<QString, QString>>& keywords, int ti
     timer.start();
     const auto waitFor = [&](short events) {
         const qint64 left = timeoutMs - timer.elapsed();
-        pollfd p{f->PQsocket(conn), events, 0};
-        return left > 0 && p.fd >= 0 && ::poll(&p, 1, int(left)) > 0;
+        pollfd p[2] = {{f->PQsocket(conn), events, 0}, {cutFd, POLLIN, 0}};
+        return left > 0 && p[0].fd >= 0 && ::poll(p, cutFd >= 0 ? 2 : 1, int(left)) > 0 && p[1].revents == 0;
     };
     PostgresPollingStatusType state = PGRES_POLLING_WRITING;
     while (f->PQstatus(conn) != CONNECTION_BAD && state != PGRES_POLLING_OK &&
@@ -148,17 +150,37 @@ const QStringList& libpqKeywords() {
     return all;
 }
 
-int serverSocket(const QSqlDatabase& db) {
+namespace {
+
+PGconn* connectionOf(const QSqlDatabase& db) {
     if (!db.driver())
-        return -1;
+        return nullptr;
     const QVariant handle = db.driver()->handle();
     // Qt names the type by its struct: "pg_conn*" (Qt 6.4), "PGconn*" in other versions.
     if (!handle.isValid() ||
         (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-        return -1;
-    PGconn* conn = *static_cast<PGconn* const*>(handle.constData());
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
+}
+
+} // namespace
+
+int serverSocket(const QSqlDatabase& db) {
+    PGconn* conn = connectionOf(db);
     const Pq* f = pq();
     return conn && f ? f->PQsocket(conn) : -1;
+}
+
+bool takeNotifications(const QSqlDatabase& db, QList<QByteArray>* payloads) {
+    PGconn* conn = connectionOf(db);
+    const Pq* f = pq();
+    if (!conn || !f || !f->PQconsumeInput(conn) || f->PQstatus(conn) != CONNECTION_OK)
+        return false;
+    while (PGnotify* n = f->PQnotifies(conn)) {
+        payloads->append(QByteArray(n->extra));
+        f->PQfreemem(n);
+    }
+    return true;
 }
 
 } // namespace halvor::db

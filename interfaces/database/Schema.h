@@ -31,8 +31,10 @@ const std::vector<const TableDef*>& resultTables();
 // Version 3 gave a registered learner the roster's attendance number and reading (Number, Furigana).
 // Version 4 gave every run the moment it finished and the run id it conflicts with; on the server, the
 // moment and the login it arrived from, and the one function that adds runs.
-// Version 5 added T_Unit: one row per unit (kana, key) a run practised, stored and sent with the run.
-constexpr int kSchemaVersion = 5;
+// Version 5 (server only) added who is at which computer now (halvor_presence, halvor_report) and the
+// announcements of its changes and of every run that lands.
+// Version 6 added T_Unit: one row per unit (kana, key) a run practised, stored and sent with the run.
+constexpr int kSchemaVersion = 6;
 
 // The columns the library fills itself, after the record's.
 constexpr const char* kLearnerColumn = "Learner";

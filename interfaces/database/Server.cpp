@@ -1,6 +1,7 @@
 #include "Server.h"
 
 #include "Libpq.h"
+#include "Live.h"
 #include "Schema.h"
 #include "ServerSchemaSql.h"
 #include "WorkThread.h"
@@ -15,9 +16,12 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include <netdb.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace halvor::db {
 
@@ -190,15 +194,19 @@ bool checkShape(QSqlDatabase& db, const QString& where) {
             "(to_regclass('t_key'), to_regclass('t_digit'), to_regclass('learners'), to_regclass('t_unit')) "
             "UNION ALL "
             "SELECT 'halvor_add_run', '', 'function' "
-            "WHERE to_regprocedure('halvor_add_run(text, jsonb, jsonb)') IS NOT NULL")))
+            "WHERE to_regprocedure('halvor_add_run(text, jsonb, jsonb)') IS NOT NULL UNION ALL "
+            "SELECT 'halvor_report', '', 'function' WHERE to_regprocedure('halvor_report(jsonb)') IS NOT "
+            "NULL")))
         return failServerQuery(q.lastError(),
                                QStringLiteral("Cannot read the tables' shape on %1").arg(where));
     std::map<QString, std::map<QString, QString>> found;
     while (q.next())
         found[q.value(0).toString()][q.value(1).toString()] = q.value(2).toString();
     QStringList wrong;
-    if (!found.count(QStringLiteral("halvor_add_run")))
-        wrong << QStringLiteral("the function halvor_add_run is missing");
+    for (const QString& function : {QStringLiteral("halvor_add_run"), QStringLiteral("halvor_report")}) {
+        if (!found.count(function))
+            wrong << QStringLiteral("the function %1 is missing").arg(function);
+    }
     for (const auto& [table, columns] : expected) {
         const auto& have = found[table];
         for (const auto& [column, type] : columns) {
@@ -252,18 +260,11 @@ bool checkSchema(QSqlDatabase& db, const QString& where) {
 
 class Watchdog {
 public:
+    // Never destroyed: a thread still in a round trip while the process ends keeps its bound. Its own
+    // thread, waiting, ends with the process.
     static Watchdog& instance() {
-        static Watchdog watchdog;
-        return watchdog;
-    }
-    ~Watchdog() {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        changed_.notify_all();
-        if (thread_.joinable())
-            thread_.join();
+        static Watchdog* watchdog = new Watchdog;
+        return *watchdog;
     }
 
     int watch(int socket, int boundMs) {
@@ -300,7 +301,7 @@ private:
 
     void loop() {
         std::unique_lock lock(mutex_);
-        while (!stopping_) {
+        for (;;) {
             auto earliest = Clock::time_point::max();
             for (auto& [id, w] : watches_) {
                 if (w.deadline <= Clock::now())
@@ -318,7 +319,6 @@ private:
     std::condition_variable changed_;
     std::map<int, Watch> watches_;
     int next_ = 0;
-    bool stopping_ = false;
     std::thread thread_;
 };
 
@@ -436,6 +436,80 @@ void cutOffServerCalls() {
     Watchdog::instance().cutAll();
 }
 
+ServerCut::ServerCut() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+ServerCut::~ServerCut() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void ServerCut::cut() {
+    cut_ = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = ::write(fd_, &one, sizeof one);
+    const std::lock_guard lock(mutex_);
+    if (socket_ >= 0)
+        ::shutdown(socket_, SHUT_RDWR);
+}
+
+void ServerCut::watch(int socket) {
+    const std::lock_guard lock(mutex_);
+    socket_ = socket;
+    if (cut_ && socket_ >= 0)
+        ::shutdown(socket_, SHUT_RDWR);
+}
+
+namespace {
+
+struct AtExit {
+    std::mutex mutex;
+    std::map<int, std::function<void()>> stops;
+    int next = 0;
+};
+AtExit& atExit() {
+    static AtExit* all = new AtExit; // never destroyed: it is what runs in the teardown
+    return *all;
+}
+
+void stopAllAtExit() {
+    std::map<int, std::function<void()>> stops;
+    {
+        const std::lock_guard lock(atExit().mutex);
+        stops.swap(atExit().stops);
+    }
+    // Side by side: each waits at most its own bound, and the process no longer than the longest.
+    std::vector<std::thread> stopping;
+    for (auto& [id, stop] : stops)
+        stopping.emplace_back(std::move(stop));
+    for (std::thread& t : stopping)
+        t.join();
+}
+
+} // namespace
+
+int stopAtExit(std::function<void()> stop) {
+    static const bool registered = [] {
+        // What such a thread uses is made before the handler is registered, so it is torn down after the
+        // handler has run (the order of exit's handlers is the reverse of their registration).
+        QSqlDatabase::contains(QString());
+        QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"));
+        Watchdog::instance();
+        lcDb();
+        return std::atexit(stopAllAtExit) == 0;
+    }();
+    AtExit& all = atExit();
+    const std::lock_guard lock(all.mutex);
+    const int id = ++all.next;
+    if (registered)
+        all.stops[id] = std::move(stop);
+    return id;
+}
+
+void forgetAtExit(int id) {
+    const std::lock_guard lock(atExit().mutex);
+    atExit().stops.erase(id);
+}
+
 void ServerLink::drop() {
     if (t_session)
         t_session->erase(uri_);
@@ -443,7 +517,7 @@ void ServerLink::drop() {
     connection_ = nullptr;
 }
 
-ServerLink connectServer(const QString& uri) {
+ServerLink connectServer(const QString& uri, ServerCut* cut) {
     ServerLink link;
     link.uri_ = uri;
     if (t_session) {
@@ -478,11 +552,20 @@ ServerLink connectServer(const QString& uri) {
     // Qt's driver waits without a bound once it has logged in (it asks the server a few things then), so
     // the way is tried first on a connection of libpq's own, every wait of which is bounded; it also says
     // why a server turns a login away.
-    const Attempt attempt = attemptConnection(keywords, t_connectSeconds * 1000 + 1000);
+    const Attempt attempt = attemptConnection(keywords, t_connectSeconds * 1000 + 1000, cut ? cut->fd() : -1);
     // libpq and its TLS library keep statics of their own from the first attempt, the watchdog from its
     // first use; the threads may still use all of them while they end.
     static const bool threadsEndFirst = (Watchdog::instance(), endThreadsBeforeTheStaticsMadeSoFar(), true);
     Q_UNUSED(threadsEndFirst);
+    const auto cutOff = [&] {
+        return fail(
+            Problem::Offline,
+            QStringLiteral("The connection to %1 was given up: the program is ending").arg(address->display));
+    };
+    if (cut && cut->isCut()) {
+        cutOff();
+        return link;
+    }
     auto connection = std::make_shared<Connection>(QStringLiteral("QPSQL"), QString());
     QStringList options;
     for (const auto& [key, val] : keywords)
@@ -506,6 +589,22 @@ ServerLink connectServer(const QString& uri) {
         std::lock_guard lock(g_awayMutex);
         g_away.erase(uri);
     }
+    // The socket is the cut's while the connection is this link's; a connection that fails here closes it.
+    struct Watched {
+        ServerCut* cut;
+        bool kept = false;
+        ~Watched() {
+            if (cut && !kept)
+                cut->watch(-1);
+        }
+    } watched{cut};
+    if (cut) {
+        cut->watch(serverSocket(connection->db()));
+        if (cut->isCut()) {
+            cutOff();
+            return link;
+        }
+    }
     {
         StatementBound bound(connection->db(), kStatementBoundMs);
         QSqlQuery q(connection->db());
@@ -518,6 +617,7 @@ ServerLink connectServer(const QString& uri) {
         if (!checkSchema(connection->db(), address->display))
             return link;
     }
+    watched.kept = true;
     link.owned_ = connection;
     link.connection_ = connection.get();
     if (t_session)

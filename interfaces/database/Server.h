@@ -5,8 +5,11 @@
 #include "DbCore.h"
 
 #include <QStringList>
+
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace halvor::db {
 
@@ -29,6 +32,30 @@ struct ServerAddress {
 // unknown keyword, a port that is no number).
 std::optional<ServerAddress> parseServerAddress(const QString& uri, QString* why);
 
+// Lets another thread cut off at once what a worker thread does on the server: a connection being made, and
+// the round trips of the connection made with it. A program that ends waits for no server this way.
+class ServerCut {
+public:
+    ServerCut();
+    ~ServerCut();
+    ServerCut(const ServerCut&) = delete;
+    ServerCut& operator=(const ServerCut&) = delete;
+
+    // Any thread: what runs now gives up, and everything later fails at once.
+    void cut();
+    bool isCut() const { return cut_; }
+    // Readable once cut, for a worker waiting in poll().
+    int fd() const { return fd_; }
+    // The worker's connection whose socket a cut shuts (-1: none, before the connection is closed).
+    void watch(int socket);
+
+private:
+    int fd_ = -1;
+    std::atomic<bool> cut_{false};
+    std::mutex mutex_;
+    int socket_ = -1;
+};
+
 // A connection to the server whose schema has been checked (and created or brought up to date when missing
 // or older, if the login may). Within a ServerSession the connection is kept for the thread's later calls.
 class ServerLink {
@@ -41,7 +68,7 @@ public:
     void drop();
 
 private:
-    friend ServerLink connectServer(const QString& uri);
+    friend ServerLink connectServer(const QString& uri, ServerCut* cut);
     Connection* connection_ = nullptr;
     std::shared_ptr<Connection> owned_;
     QString uri_;
@@ -51,8 +78,9 @@ private:
 // Connects within a few seconds or fails with the problem recorded: Offline (no answer), UnknownHost,
 // ServerStarting (starting up or shutting down), NoFreeSlot (no connection left), LoginRefused (password,
 // role or database refused), OtherVersion (the server's tables are of another version or shape) or
-// ServerRefused (the tables are missing and may not be made here).
-ServerLink connectServer(const QString& uri);
+// ServerRefused (the tables are missing and may not be made here). With `cut`, a cut gives the attempt up
+// at once (Offline, and not taken for the server being away) and then shuts the connection's socket.
+ServerLink connectServer(const QString& uri, ServerCut* cut = nullptr);
 
 // Runs `work` on a connection, cut off after `boundMs` (0: the work bounds its own round trips with a
 // StatementBound); when it fails on a connection kept from earlier (the server may have been restarted

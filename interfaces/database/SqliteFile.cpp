@@ -170,7 +170,7 @@ const std::vector<AuxTable>& auxTables() {
          {QStringLiteral(
              "CREATE TABLE Learners (Name TEXT COLLATE NOCASE PRIMARY KEY, Class TEXT COLLATE NOCASE)")},
          {{"Number", "INTEGER"}, {"Furigana", "TEXT COLLATE NOCASE"}}}, // version 3
-        {QStringLiteral("T_Unit"), unitTableStatements(), {}},          // version 5
+        {QStringLiteral("T_Unit"), unitTableStatements(), {}},          // version 6
     };
     return all;
 }

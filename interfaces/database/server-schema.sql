@@ -26,7 +26,7 @@ CREATE TABLE IF NOT EXISTS learners (name citext PRIMARY KEY, class citext, numb
 -- Version 3: a registered learner's attendance number and reading, from the roster.
 ALTER TABLE learners ADD COLUMN IF NOT EXISTS number integer, ADD COLUMN IF NOT EXISTS furigana citext;
 CREATE TABLE IF NOT EXISTS halvor_schema (version integer NOT NULL);
--- Version 5: one row per unit (a kana or kana pair, a key) a run practised, with the run's id, learner, day
+-- Version 6: one row per unit (a kana or kana pair, a key) a run practised, with the run's id, learner, day
 -- and drill; added only with its run, by the function below.
 CREATE TABLE IF NOT EXISTS t_unit (runid uuid NOT NULL, learner citext, y4mmdd date, drill smallint,
   unit text NOT NULL, attempts integer, misses integer, meanms integer, wrongkey text, UNIQUE (runid, unit));
@@ -193,6 +193,7 @@ BEGIN
                  p_table, v_drill_column,
                  CASE WHEN p_table = 't_key' THEN 'AND cond1 IS NOT DISTINCT FROM $4::citext' ELSE '' END)
     USING v_learner, v_day, v_drill, v_course;
+  PERFORM pg_notify('halvor_live', jsonb_build_object('table', p_table, 'runId', v_id)::text);
   RETURN 'new';
 END
 $fn$;
@@ -213,5 +214,146 @@ BEGIN
 END
 $$;
 
-INSERT INTO halvor_schema (version) SELECT 5 WHERE NOT EXISTS (SELECT FROM halvor_schema);
-UPDATE halvor_schema SET version = 5 WHERE version < 5;
+-- Version 5: who is at which computer now. One row per login and computer, replaced at each report of a
+-- program that is open there; nothing is kept for later. Every change, and every run that lands, is
+-- announced on the channel halvor_live with the row's key only ({"login", "computer"} or {"table",
+-- "runId"}); a viewer reads the row itself, so an announcement anyone may send can forge nothing.
+CREATE TABLE IF NOT EXISTS halvor_presence (login text NOT NULL, computer text NOT NULL, event text NOT NULL,
+  learner text, program text NOT NULL, course text, started timestamptz NOT NULL, last_input timestamptz,
+  running boolean NOT NULL, figures jsonb NOT NULL, updated timestamptz NOT NULL, PRIMARY KEY (login, computer));
+
+-- Times as the viewers read them: UTC to the millisecond.
+CREATE OR REPLACE FUNCTION halvor_time(p timestamptz) RETURNS text LANGUAGE sql IMMUTABLE
+SET search_path = pg_catalog AS $$
+  SELECT to_char(p AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS.MS"Z"')
+$$;
+
+-- A presence row as the viewers hear it.
+CREATE OR REPLACE FUNCTION halvor_presence_record(p halvor_presence) RETURNS jsonb LANGUAGE sql STABLE
+SET search_path = pg_catalog, public, pg_temp AS $$
+  SELECT p.figures || jsonb_build_object('event', p.event, 'time', halvor_time(p.updated), 'learner', p.learner,
+    'login', p.login, 'computer', p.computer, 'program', p.program, 'course', p.course,
+    'started', halvor_time(p.started), 'lastInput', halvor_time(p.last_input), 'running', p.running)
+$$;
+
+-- A run that landed, as the viewers hear it: its figures by name, the computer it came from (the one its
+-- login reported from last), and the program that stores its runs under that table and drill.
+CREATE OR REPLACE FUNCTION halvor_run_record(p_table text, p_id uuid) RETURNS jsonb LANGUAGE plpgsql STABLE
+SET search_path = pg_catalog, public, pg_temp AS $fn$
+DECLARE
+  r jsonb;
+  v_login text;
+  v_computer text;
+  v_drill integer;
+  v_keys double precision;
+  v_errors double precision;
+BEGIN
+  IF p_table NOT IN ('t_key', 't_digit') THEN
+    RETURN NULL;
+  END IF;
+  EXECUTE format('SELECT to_jsonb(t) FROM %I t WHERE runid = $1', p_table) INTO r USING p_id;
+  IF r IS NULL THEN
+    RETURN NULL;
+  END IF;
+  v_login := split_part(r->>'sent_from', '@', 1);
+  SELECT computer INTO v_computer FROM halvor_presence WHERE login = v_login ORDER BY updated DESC LIMIT 1;
+  v_drill := (r->>CASE WHEN p_table = 't_key' THEN 'tavrel' ELSE 'pelvoran' END)::integer;
+  v_keys := (r->>'result1')::double precision;
+  v_errors := coalesce((r->>'result4')::double precision, 0);
+  RETURN jsonb_build_object('event', 'run', 'time', halvor_time((r->>'received')::timestamptz),
+    'learner', r->>'learner', 'login', nullif(v_login, ''), 'computer', coalesce(v_computer, r->>'sent_from'),
+    'program', CASE WHEN p_table = 't_digit' THEN 'Pelvoran12' WHEN v_drill = 23 THEN 'Tavrel23'
+                    ELSE 'Tavrel11' END,
+    'course', CASE WHEN p_table = 't_digit' THEN r->>'rem' ELSE r->>'cond1' END,
+    'speed', r->'result3', 'keystrokes', r->'result1', 'errors', r->'result4', 'seconds', r->'time',
+    'accuracy', CASE WHEN v_keys > 0 THEN 100 * greatest(v_keys - v_errors, 0) / v_keys END,
+    'weakest', r->>'err1', 'drill', v_drill, 'day', r->>'y4mmdd', 'round', (r->>'round')::integer,
+    'runId', p_id);
+END
+$fn$;
+
+-- Takes one program's report, checked, and says what became of it: 'ok', or 'refused: …'. The login is the
+-- session's; the program sends how long ago it came up and how long ago the last keystroke was, and the
+-- times are the server's own, so computers with wrong clocks agree. A login keeps at most four rows (a
+-- computer running two programs, a renamed computer), and rows nobody has reported for an hour go, both as a
+-- program opens.
+CREATE OR REPLACE FUNCTION halvor_report(p jsonb) RETURNS text LANGUAGE plpgsql SECURITY DEFINER
+SET search_path = pg_catalog, public, pg_temp AS $fn$
+DECLARE
+  v_name text;
+  v_low double precision;
+  v_high double precision;
+  v_number double precision;
+  v_figures jsonb := '{}';
+  v_started timestamptz;
+  v_input timestamptz;
+  v_row halvor_presence;
+BEGIN
+  IF jsonb_typeof(p) IS DISTINCT FROM 'object' THEN
+    RETURN 'refused: the report is not an object';
+  END IF;
+  IF p->>'event' IS NULL OR p->>'event' NOT IN ('open', 'start', 'progress', 'finish', 'close') THEN
+    RETURN 'refused: no such event';
+  END IF;
+  FOR v_name, v_high IN VALUES ('computer', 64), ('learner', 32), ('program', 32), ('course', 16),
+                               ('weakest', 8) LOOP
+    IF coalesce(jsonb_typeof(p->v_name), 'null') NOT IN ('string', 'null') OR length(p->>v_name) > v_high
+       OR p->>v_name ~ '[[:cntrl:]]' THEN
+      RETURN format('refused: %s is not a text of at most %s characters', v_name, v_high);
+    END IF;
+  END LOOP;
+  IF coalesce(p->>'computer', '') = '' OR coalesce(p->>'program', '') = '' THEN
+    RETURN 'refused: no computer or program';
+  END IF;
+  -- Every number within what the drills can produce; the durations within a week.
+  FOR v_name, v_low, v_high IN VALUES ('sinceStartMs', 0, 604800000), ('sinceInputMs', 0, 604800000),
+      ('speed', 0, 2000), ('accuracy', 0, 100), ('keystrokes', 0, 120000), ('errors', 0, 120000),
+      ('seconds', 0, 99999), ('done', 0, 120000), ('total', 0, 120000) LOOP
+    IF coalesce(jsonb_typeof(p->v_name), 'null') NOT IN ('number', 'null') THEN
+      RETURN format('refused: %s is not a number', v_name);
+    END IF;
+    v_number := (p->>v_name)::double precision;
+    IF v_number IS NOT NULL AND NOT (v_number BETWEEN v_low AND v_high) THEN
+      RETURN format('refused: %s %s is outside %s to %s', v_name, v_number, v_low, v_high);
+    END IF;
+    IF v_name NOT LIKE 'since%' THEN
+      v_figures := v_figures || jsonb_build_object(v_name, v_number);
+    END IF;
+  END LOOP;
+  IF p->>'sinceStartMs' IS NULL THEN
+    RETURN 'refused: no time since the start';
+  END IF;
+  v_figures := v_figures || jsonb_build_object('weakest', nullif(p->>'weakest', ''));
+  v_started := now() - (p->>'sinceStartMs')::double precision * interval '1 millisecond';
+  v_input := now() - (p->>'sinceInputMs')::double precision * interval '1 millisecond';
+
+  INSERT INTO halvor_presence AS h (login, computer, event, learner, program, course, started, last_input,
+                                    running, figures, updated)
+    VALUES (session_user, p->>'computer', p->>'event', nullif(p->>'learner', ''), p->>'program',
+            nullif(p->>'course', ''), v_started, v_input, coalesce((p->>'running')::boolean, false),
+            v_figures, now())
+  ON CONFLICT (login, computer) DO UPDATE SET event = EXCLUDED.event, learner = EXCLUDED.learner,
+    program = EXCLUDED.program, course = EXCLUDED.course,
+    -- The same program's start, measured again over another round trip, stays where it was.
+    started = CASE WHEN h.program = EXCLUDED.program AND h.event <> 'close'
+                    AND abs(extract(epoch FROM EXCLUDED.started - h.started)) < 5 THEN h.started
+                   ELSE EXCLUDED.started END,
+    last_input = EXCLUDED.last_input, running = EXCLUDED.running, figures = EXCLUDED.figures,
+    updated = EXCLUDED.updated
+  RETURNING * INTO v_row;
+  IF v_row.event = 'open' THEN -- tidied as programs open, not at every report
+    DELETE FROM halvor_presence WHERE (login = session_user AND computer NOT IN (
+        SELECT computer FROM halvor_presence WHERE login = session_user ORDER BY updated DESC LIMIT 4))
+      OR updated < now() - interval '1 hour';
+  END IF;
+  PERFORM pg_notify('halvor_live', jsonb_build_object('login', v_row.login, 'computer', v_row.computer)::text);
+  RETURN 'ok';
+EXCEPTION WHEN data_exception THEN
+  RETURN 'refused: ' || SQLERRM;
+END
+$fn$;
+REVOKE ALL ON FUNCTION halvor_report(jsonb) FROM PUBLIC;
+REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON halvor_presence FROM PUBLIC;
+
+INSERT INTO halvor_schema (version) SELECT 6 WHERE NOT EXISTS (SELECT FROM halvor_schema);
+UPDATE halvor_schema SET version = 6 WHERE version < 6;

@@ -1,5 +1,6 @@
 #include "FingerDrillDialog.h"
 
+#include "Reporter.h"
 #include "SaveQueue.h"
 #include "Setsumei.h"
 
@@ -104,6 +105,8 @@ void FingerDrillDialog::startRun() {
     counting_ = true;
     frameTimer_.start();
     clockTimer_.start();
+    presence::setCourse(course());
+    presence::runStarted();
     runStarted();
 }
 
@@ -119,8 +122,11 @@ void FingerDrillDialog::stopClock() {
 void FingerDrillDialog::finishRun(bool store) {
     frameTimer_.stop();
     stopClock();
+    const FingerRecord record = finishedRecord();
+    // The teacher sees every run that ended, also a block game that was lost (and so not stored).
+    presence::runFinished(record.figures());
     if (store)
-        saveRun(finishedRecord());
+        saveRun(record);
     start_->setEnabled(true);
 }
 
@@ -166,6 +172,8 @@ void FingerDrillDialog::updatePanel() {
             repaintNumber(i);
         }
     }
+    if (counting_)
+        presence::progress(run_.figures());
 }
 
 void FingerDrillDialog::zeroPanel() {
@@ -246,9 +254,17 @@ void FingerDrillDialog::paintEvent(QPaintEvent*) {
         CMN_RedrawKirokuNumber(dc, number);
 }
 
+void FingerDrillDialog::showEvent(QShowEvent* event) {
+    // The level or mode is the drill's from its command line: the teacher sees it before the first run.
+    presence::setCourse(course());
+    QDialog::showEvent(event);
+}
+
 void FingerDrillDialog::closeEvent(QCloseEvent* event) {
     frameTimer_.stop();
     clockTimer_.stop();
+    if (counting_)
+        presence::runStopped();
     counting_ = false; // a run in progress is dropped, never stored
     returnToCaller();
     QDialog::closeEvent(event);

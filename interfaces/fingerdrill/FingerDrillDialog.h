@@ -53,6 +53,8 @@ protected:
     virtual FingerRecord finishedRecord() const = 0;  // the row of a finished run
     virtual void runStarted() {}                      // after counters and timers are set: music, picture
     virtual void keyChecked(FingerRun::KeyResult) {}  // after each counted key: sound
+    // The course as the drill's rows store it, also before the first run (the live class view shows it).
+    virtual QString course() const { return finishedRecord().course(); }
 
     // ---- frame pieces a drill calls ----
     void startRun();
@@ -75,6 +77,7 @@ protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

@@ -54,6 +54,16 @@ unsigned FingerRun::elapsedSeconds() const {
     return elapsedMs() / 1000u;
 }
 
+presence::Figures FingerRun::figures() const {
+    presence::Figures f;
+    f.speed = currentSpeed_;
+    f.accuracy = presence::accuracyOf(keystrokes_, errors_);
+    f.keystrokes = keystrokes_;
+    f.errors = errors_;
+    f.seconds = elapsedSeconds();
+    return f;
+}
+
 void FingerRun::updateSpeed() {
     const unsigned t = elapsedSeconds();
     if (t == 0) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Clock.h"
+#include "Presence.h"
 #include "UnitTally.h"
 
 #include <QString>
@@ -51,6 +52,8 @@ public:
     double maxSpeed() const { return maxSpeed_; }
     // Per key asked: attempts, misses, mean time and the wrong key pressed most.
     const UnitTally& units() const { return units_; }
+    // The run so far, as the live class view shows it: speed now, accuracy, keystrokes, errors, seconds.
+    presence::Figures figures() const;
 
     // Panel values (whole numbers, as shown).
     int speedNumber() const { return static_cast<int>(currentSpeed_); }

@@ -8,6 +8,15 @@
 
 namespace halvor {
 
+namespace {
+
+// The best speed as the row keeps it: to a tenth, cut off.
+double StoredSpeed(double speed) {
+    return std::trunc(speed * 10.0) * 0.1;
+}
+
+} // namespace
+
 FingerRecord FingerRecord::fromRun(Table table, int levelOrMode, const FingerRun& run) {
     FingerRecord r;
     r.table = table;
@@ -21,6 +30,21 @@ FingerRecord FingerRecord::fromRun(Table table, int levelOrMode, const FingerRun
     r.seconds = run.secondNumber();
     r.units = run.units().rows();
     return r;
+}
+
+QString FingerRecord::course() const {
+    return table == Table::Digit ? QStringLiteral("LEVEL%1").arg(levelOrMode) : QString::number(keys.size());
+}
+
+presence::Figures FingerRecord::figures() const {
+    presence::Figures f;
+    f.speed = StoredSpeed(maxSpeed);
+    f.accuracy = presence::accuracyOf(keystrokes, errors);
+    f.keystrokes = keystrokes;
+    f.errors = errors;
+    f.seconds = minutes * 60 + seconds;
+    f.weakest = WorstKey(keys, keyErrors);
+    return f;
 }
 
 QString WorstKey(const QString& keys, const std::array<int, FingerRun::MaxKeys>& keyErrors) {
@@ -54,13 +78,13 @@ template <typename Row> void FillRow(Row& row, const FingerRecord& r, const QDat
     row.Y4mmddFlag = 1;
     row.Round = static_cast<std::int16_t>(round);
     row.RoundFlag = 1;
-    row.COND1 = QString::number(r.keys.size());
+    row.COND1 = QString::number(r.keys.size()); // the block drill's course()
     row.COND1Flag = 1;
     row.Time = r.minutes * 60 + r.seconds;
     row.TimeFlag = 1;
     row.result1 = r.keystrokes;
     row.result1Flag = 1;
-    row.result3 = std::trunc(r.maxSpeed * 10.0) * 0.1;
+    row.result3 = StoredSpeed(r.maxSpeed);
     row.result3Flag = 1;
     row.result4 = r.errors;
     row.result4Flag = 1;
@@ -80,7 +104,7 @@ db::SaveOutcome RecordDigit(const QString& path, const FingerRecord& r, const QD
     FillRow(row, r, today, NextRound(last));
     row.Pelvoran = 12;
     row.PelvoranFlag = 1;
-    row.REM = QString::asprintf("LEVEL%d", r.levelOrMode);
+    row.REM = r.course();
     row.REMFlag = 1;
     return DB_SaveOutcome(DB_InsertT_Digit(path, &row, ToStoredUnits(r.units)), row.Round);
 }

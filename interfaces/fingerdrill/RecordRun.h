@@ -24,6 +24,11 @@ struct FingerRecord {
     QList<UnitRow> units; // per key asked
 
     static FingerRecord fromRun(Table table, int levelOrMode, const FingerRun& run);
+    // The course as the row stores it: the windmill's REM ("LEVEL3"), the block drill's COND1 ("4").
+    QString course() const;
+    // The finished run as the live class view shows it: best speed, accuracy, keystrokes, errors, seconds
+    // and the key missed most.
+    presence::Figures figures() const;
 };
 
 // The key with the most errors, the earliest among equals; "" when no key has an error.

@@ -1,5 +1,7 @@
 #include "LessonWindow.h"
 
+#include "Reporter.h"
+
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QKeyEvent>
@@ -117,6 +119,31 @@ void LessonWindow::redraw() {
         return;
     render();
     CMN_DXFlip();
+    tellPresence();
+}
+
+void LessonWindow::tellPresence() {
+    const int page = book().page();
+    if (page != reportedPage_) {
+        if (exercising_)
+            presence::runStopped();
+        exercising_ = false;
+        reportedPage_ = page;
+        presence::setCourse(QStringLiteral("P%1").arg(page));
+    }
+    const Exercise e = exercise();
+    if (e.going) {
+        if (!exercising_)
+            presence::runStarted();
+        exercising_ = true;
+        presence::progress(e.figures);
+    } else if (exercising_) {
+        exercising_ = false;
+        if (e.done)
+            presence::runFinished(e.figures);
+        else
+            presence::runStopped();
+    }
 }
 
 void LessonWindow::turnTo(int t) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "LessonPages.h"
+#include "Presence.h"
 #include "Wipe.h"
 
 #include <Common.h>
@@ -57,6 +58,14 @@ protected:
     virtual void pageMouseReleased(QPoint) {}
     // A character typed (not Enter or Esc, not a held key's repeats).
     virtual void typed(QChar) {}
+    // What the page on show asks of the learner, for the live class view: an exercise under way, or done,
+    // with its figures. A page without an exercise has none going.
+    struct Exercise {
+        bool going = false;
+        bool done = false;
+        presence::Figures figures;
+    };
+    virtual Exercise exercise() const { return {}; }
 
     CMN_Surface* surface(int id) const;
     CMN_Surface* pageSurface(int page) const;
@@ -72,10 +81,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Tells the live class view the page and its exercise: a start, its figures, its end.
+    void tellPresence();
     bool setUpDrawing();
     bool loadSurfaces(bool reload);
     void releaseDrawing();
 
+    int reportedPage_ = 0;
+    bool exercising_ = false;
     std::vector<int> bitmapIds_;
     mutable std::map<int, CMN_Surface*> surfaces_; // loaded when first drawn
     CMN_Surface* back_ = nullptr;

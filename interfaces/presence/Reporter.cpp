@@ -115,13 +115,16 @@ void Reporter::Private::run() {
         if (last)
             break;
     }
+    lock.unlock();
+    transport->threadEnding();
+    lock.lock();
     done = true;
     wake.notify_all();
 }
 
 Reporter::Reporter(const Clock& clock, std::unique_ptr<Transport> transport, Timing timing)
-    : d(std::make_unique<Private>(clock, std::move(transport), timing)) {
-    d->thread = std::thread([p = d.get()] { p->run(); });
+    : d(std::make_shared<Private>(clock, std::move(transport), timing)) {
+    d->thread = std::thread([p = d] { p->run(); });
 }
 
 Reporter::~Reporter() {
@@ -209,6 +212,15 @@ void Reporter::close(int waitMs) {
     lock.unlock();
     if (busy)
         d->transport->interrupt();
+    lock.lock();
+    // A send that does not return even when cut off (a driver's own wait) holds no program's end: the thread
+    // keeps its state and ends by itself, and after a send it only sees that it is to stop.
+    if (!d->wake.wait_for(lock, std::chrono::milliseconds(kEndWaitMs), [this] { return d->done; })) {
+        lock.unlock();
+        d->thread.detach();
+        return;
+    }
+    lock.unlock();
     d->thread.join();
 }
 
@@ -225,6 +237,8 @@ int Reporter::failed() const {
 namespace {
 
 std::atomic<Reporter*> g_reporter{nullptr};
+std::mutex g_courseMutex;
+QString g_course;
 
 template <typename... Args> void forward(void (Reporter::*method)(Args...), const auto&... args) {
     if (Reporter* r = g_reporter)
@@ -242,7 +256,16 @@ Reporter* installed() {
 }
 
 void setCourse(const QString& course) {
+    {
+        const std::lock_guard lock(g_courseMutex);
+        g_course = course;
+    }
     forward(&Reporter::setCourse, course);
+}
+
+QString course() {
+    const std::lock_guard lock(g_courseMutex);
+    return g_course;
 }
 
 void runStarted() {

@@ -19,8 +19,10 @@ struct Timing {
 // A viewer takes a computer not heard of for this long as gone away (killed, or cut off): three
 // heartbeats missed.
 constexpr qint64 kStaleMs = 45000;
-// How long a program's end waits for its close to reach the server.
+// How long a program's end waits for its close to reach the server ...
 constexpr int kCloseWaitMs = 300;
+// ... and then for a send it cut off to return; one that still does not is left to end by itself.
+constexpr int kEndWaitMs = 1500;
 
 // When the next report is due, on one monotonic clock's milliseconds. Plain arithmetic.
 class Schedule {
@@ -55,6 +57,8 @@ public:
     virtual bool send(const Report& report) = 0;
     // Makes a send under way give up at once, and every later one: the program is ending.
     virtual void interrupt() = 0;
+    // The reporter's thread ends: what send() made on it goes with it.
+    virtual void threadEnding() {}
 };
 
 class Reporter {
@@ -80,7 +84,8 @@ public:
     // A run ended without a result (stopped, or the window closed during it).
     void runStopped();
     // The program ends: the close is sent and waited for at most `waitMs` (not at all when the server was
-    // away at the last report); a send still under way is then interrupted and the thread ends.
+    // away at the last report); a send still under way is then interrupted and the thread ends, or is left
+    // to end by itself after kEndWaitMs.
     void close(int waitMs);
 
     // How many reports the server took, and how many it did not (tests, the benchmark).
@@ -89,14 +94,16 @@ public:
 
 private:
     struct Private;
-    std::unique_ptr<Private> d;
+    std::shared_ptr<Private> d; // shared with the thread, which may outlive the reporter
 };
 
 // The program's one reporter, installed by the start-up on a computer that reports to a server; each
-// function does nothing while none is installed (a computer without a server, a test).
+// function does nothing while none is installed (a computer without a server, a test), except that the
+// course is kept for a reporter installed later.
 void install(Reporter* reporter);
 Reporter* installed();
 void setCourse(const QString& course);
+QString course();
 void runStarted();
 void input();
 void progress(const Figures& figures);

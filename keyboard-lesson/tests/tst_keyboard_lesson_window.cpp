@@ -1,6 +1,7 @@
 // The lesson's window wired to its rules: pages turned by clicks with the wipe, the cursor, keys typed on
 // the real keyboard and the pauses, what the learner sees, and the road back to the caller.
 #include "KeyboardLessonWindow.h"
+#include "PresenceDoubles.h"
 #include "TestDoubles.h"
 
 #include <QDialog>
@@ -176,6 +177,10 @@ void KeyboardLessonWindowTest::homeCheckWithRealKeys() {
 }
 
 void KeyboardLessonWindowTest::quizRound() {
+    // With a school server the teacher sees the quiz from START, its keys and wrong keys, and its end.
+    presencetest::InstalledReporter live(QStringLiteral("Pelvoran11"));
+    using halvor::presence::Event;
+    using halvor::presence::Report;
     turnTo(5);
     const QImage waiting = window_->grab().toImage();
     QTest::keyClicks(window_.get(), QStringLiteral("4rfv"));
@@ -195,10 +200,16 @@ void KeyboardLessonWindowTest::quizRound() {
     QCOMPARE(window_->core().fingerRow(), 6); // the next round, with the key typed in the pause judged
     QCOMPARE(window_->core().banner(), Banner::Wrong);
     screenshot(*window_, QStringLiteral("page5_wrong"));
+    QVERIFY(live.waitFor([](const Report& r) { return r.event == Event::Start && r.course == "P5"; }));
+    const auto going = live.waitFor(
+        [](const Report& r) { return r.running && r.figures.errors == 1 && r.figures.keystrokes == 9; });
+    QVERIFY(going);
+    QCOMPARE(going->figures.accuracy, halvor::presence::accuracyOf(9, 1));
     // Leaving and coming back needs START again.
     turnTo(4);
     turnTo(5);
     QVERIFY(!window_->core().quizStarted());
+    QVERIFY(live.waitFor([](const Report& r) { return !r.running && r.course == "P5"; }));
     QCOMPARE(window_->grab().toImage(), waiting);
 }
 

@@ -2,6 +2,7 @@
 // two slow clicks, dragging, the cursor, and the road back to the caller.
 #include "ArtworkText.h"
 #include "MouseLessonWindow.h"
+#include "PresenceDoubles.h"
 #include "TestDoubles.h"
 
 #include <QStyleHints>
@@ -81,6 +82,11 @@ void MouseLessonWindowTest::turnTo(int page) {
 }
 
 void MouseLessonWindowTest::everyPageAndTheClickExercise() {
+    // With a school server the teacher sees the page and the exercise: its start, and its end with the
+    // targets hit, the misses and the time.
+    presencetest::InstalledReporter live(QStringLiteral("Sorvanel11"));
+    using halvor::presence::Event;
+    using halvor::presence::Report;
     QCOMPARE(window_->windowTitle(), QStringLiteral("マウスについて"));
     screenshot(*window_, QStringLiteral("page1"));
     turnTo(2);
@@ -90,8 +96,12 @@ void MouseLessonWindowTest::everyPageAndTheClickExercise() {
     clock_.tick += 20000; // reading the page is not timed
     for (int i = 0; i < MouseLessonCore::kTargets; ++i) {
         clock_.tick += 800;
-        if (i == 0)
+        if (i == 0) {
             QTest::mouseClick(area(), Qt::LeftButton, {}, window_->core().target() + QPoint(45, 0), 300);
+            // Only the latest state is sent: a start is heard only if the exercise is still going.
+            QVERIFY(
+                live.waitFor([](const Report& r) { return r.event == Event::Start && r.course == "P2"; }));
+        }
         const QPoint target = window_->core().target();
         QTest::mouseClick(area(), Qt::LeftButton, {}, target, 300);
         if (i == 5) // a double-click out of habit (press, release, double-click) is one hit
@@ -99,6 +109,11 @@ void MouseLessonWindowTest::everyPageAndTheClickExercise() {
     }
     QVERIFY(window_->core().clicksDone());
     QCOMPARE(window_->clickResult(), QStringLiteral("じかん 7.2 びょう　　ミス 1 かい"));
+    const auto finished = live.waitFor([](const Report& r) { return r.event == Event::Finish; });
+    QVERIFY(finished);
+    QCOMPARE(finished->figures.done, std::optional<int>(10));
+    QCOMPARE(finished->figures.errors, std::optional<int>(1));
+    QCOMPARE(finished->figures.seconds, std::optional<double>(7.2));
     screenshot(*window_, QStringLiteral("page2_done"));
     // The count's box still says something, and the result sits on the page, not on a white band.
     const QImage done = window_->grab().toImage();

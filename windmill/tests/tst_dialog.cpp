@@ -2,6 +2,7 @@
 // must never press a button, closing, the failure roads and the chart.
 #include "Common.h"
 #include "MSChart.h"
+#include "PresenceDoubles.h"
 #include "SaveQueue.h"
 #include "Setsumei.h"
 #include "TestDoubles.h"
@@ -204,6 +205,39 @@ private slots:
         QVERIFY(!dlg.isCounting());
         QCOMPARE(dlg.run().elapsedSeconds(), 30u);
         QCOMPARE(rowCount(mdb_, "T_Digit"), 1);
+    }
+
+    // With a school server the teacher sees the run as it goes: its level, speed and accuracy, and its end.
+    void theTeacherSeesTheRunLive() {
+        presencetest::InstalledReporter live(QStringLiteral("Pelvoran12"));
+        FakeClock clock;
+        halvor::StdRandom random;
+        CWindmillDlg dlg(clock, random, line("3"));
+        dlg.show();
+        QTest::mouseClick(dlg.findChild<QPushButton*>("cmdStart"), Qt::LeftButton);
+        using halvor::presence::Event;
+        using halvor::presence::Report;
+        QVERIFY(
+            live.waitFor([](const Report& r) { return r.event == Event::Start && r.course == "LEVEL3"; }));
+        drive(dlg, clock, 10, 5, 4); // every fourth key wrong
+        const auto going =
+            live.waitFor([](const Report& r) { return r.running && r.figures.seconds == 10.0; });
+        QVERIFY(going);
+        QVERIFY(*going->figures.speed > 0);
+        QCOMPARE(going->figures.accuracy, halvor::presence::accuracyOf(50, 12));
+        drive(dlg, clock, 60, 5, 4);
+        QVERIFY(!dlg.isCounting());
+        const auto finished = live.waitFor([](const Report& r) { return r.event == Event::Finish; });
+        QVERIFY(finished);
+        QVERIFY(!finished->running);
+        QCOMPARE(finished->figures,
+                 halvor::FingerRecord::fromRun(halvor::FingerRecord::Table::Digit, 3, dlg.run()).figures());
+        // A run dropped by closing the window is reported as ended without a result.
+        QTest::mouseClick(dlg.findChild<QPushButton*>("cmdStart"), Qt::LeftButton);
+        drive(dlg, clock, 2, 5);
+        dlg.close();
+        QVERIFY(live.waitFor(
+            [](const Report& r) { return r.event == Event::Progress && !r.running && r.figures.empty(); }));
     }
 
     void runningScreenshotsAtLevels4And7_data() {

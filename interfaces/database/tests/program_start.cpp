@@ -6,12 +6,17 @@
 //   program_start exit     three windmill runs finish one after the other; soon after the first is saved the
 //                          program ends by exit(), as Qt ends it when the display goes, while the second is
 //                          being written and the third waits
+//   program_start live     a windmill drill's presence and a viewer's listener on the school's server; given
+//                          a line, it ends by exit() at once, as Qt does when the display goes
 #include "Database.h"
+#include "Live.h"
 #include "SaveQueue.h"
 #include "SaveSequences.h"
+#include "Startup.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
@@ -21,6 +26,13 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     using halvor::db::SaveQueue;
+    if (argc == 2 && qstrcmp(argv[1], "live") == 0) {
+        HalvorStartPresence(DB_DefaultPath(), QStringLiteral("Pelvoran12"));
+        new halvor::db::LiveListener(DB_DefaultPath(), {[](const halvor::presence::Record&) {}, {}});
+        QSocketNotifier input(0, QSocketNotifier::Read);
+        QObject::connect(&input, &QSocketNotifier::activated, [] { std::exit(1); });
+        return app.exec();
+    }
     if (argc < 2) {
         DB_StartOutboxSend();
         SaveQueue::instance().waitForIdle(60000);

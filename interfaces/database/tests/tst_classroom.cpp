@@ -52,6 +52,8 @@ private slots:
     void aServerOfTheEarlierVersionIsBroughtUpToDate();
     void theInsertFunctionRefusesWhatNoDrillProduces_data();
     void theInsertFunctionRefusesWhatNoDrillProduces();
+    void aReportIsCheckedAndStoredUnderItsLogin_data();
+    void aReportIsCheckedAndStoredUnderItsLogin();
     void aLoginCannotEndAnotherComputersSessionNorTakeEverySlot();
     void aForgedRunIdNeverReplacesARealRun();
     void noPasswordReachesALogOrACommandLine();
@@ -294,6 +296,62 @@ void TestClassroom::theInsertFunctionRefusesWhatNoDrillProduces() {
              units);
 }
 
+void TestClassroom::aReportIsCheckedAndStoredUnderItsLogin_data() {
+    QTest::addColumn<QString>("fields"); // beside a sound report's
+    QTest::addColumn<QString>("answer"); // how the answer begins
+    QTest::newRow("a sound report") << ""
+                                    << "ok";
+    QTest::newRow("an event no program sends") << R"("event": "run")"
+                                               << "refused";
+    QTest::newRow("no computer") << R"("computer": "")"
+                                 << "refused";
+    QTest::newRow("a control character") << R"("learner": "ゆ\u0007き")"
+                                         << "refused";
+    QTest::newRow("a name too long")
+        << R"("learner": "あああああああああああああああああああああああああああああああああ")"
+        << "refused";
+    QTest::newRow("a speed no finger reaches") << R"("speed": 99999)"
+                                               << "refused";
+    QTest::newRow("accuracy over a hundred") << R"("accuracy": 101)"
+                                             << "refused";
+    QTest::newRow("a number as text") << R"("keystrokes": "12")"
+                                      << "refused";
+    QTest::newRow("a start in the future") << R"("sinceStartMs": -5000)"
+                                           << "refused";
+    QTest::newRow("no time since the start") << R"("sinceStartMs": null)"
+                                             << "refused";
+    QTest::newRow("not a yes or no") << R"("running": "maybe")"
+                                     << "refused";
+}
+
+void TestClassroom::aReportIsCheckedAndStoredUnderItsLogin() {
+    QFETCH(QString, fields);
+    QFETCH(QString, answer);
+    PgAdmin asComputer(m_admin, m_database, m_role + "_01");
+    PgAdmin owner(m_admin, m_database);
+    QVERIFY(owner.exec("delete from halvor_presence"));
+    QString report = QStringLiteral(R"({"event": "progress", "computer": "pc-1", "learner": "ゆき", )"
+                                    R"("program": "Pelvoran12", "course": "LEVEL3", "sinceStartMs": 60000, )"
+                                    R"("sinceInputMs": 1000, "running": true, "speed": 120, "accuracy": 95)");
+    if (!fields.isEmpty())
+        report += ", " + fields;
+    report += "}";
+    const QString got =
+        asComputer.value(QStringLiteral("select halvor_report('%1')").arg(QString(report).replace("'", "''")))
+            .toString();
+    QVERIFY2(got.startsWith(answer), qPrintable(got));
+    // Stored under the login it came through, with the server's own times; a refused one not at all.
+    QCOMPARE(
+        owner
+            .value("select string_agg(login || '/' || computer || '/' || learner, ',') from halvor_presence "
+                   "where started between now() - interval '61 s' and now() - interval '59 s'")
+            .toString(),
+        answer == "ok" ? m_role + "_01/pc-1/ゆき" : QString());
+    // Nobody writes the rows but the function.
+    QVERIFY(!asComputer.exec("update halvor_presence set learner = 'そら'"));
+    QVERIFY(!asComputer.exec("delete from halvor_presence"));
+}
+
 void TestClassroom::aLoginCannotEndAnotherComputersSessionNorTakeEverySlot() {
     PgAdmin second(m_admin, m_database, m_role + "_02");
     QVERIFY(second.isOpen());
@@ -308,7 +366,7 @@ void TestClassroom::aLoginCannotEndAnotherComputersSessionNorTakeEverySlot() {
 
     // A computer's own connections are limited; more are told as the server having none free.
     std::list<PgAdmin> held;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 4; ++i)
         QVERIFY(held.emplace_back(m_admin, m_database, m_role + "_01").isOpen());
     qputenv("HALVOR_LEARNER", "ゆき");
     QVERIFY(saveDigit(uriFor(m_role + "_01"), QDate(2026, 12, 7), 12) > 0);

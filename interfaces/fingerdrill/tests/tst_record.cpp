@@ -219,6 +219,28 @@ private slots:
                           .replaceInStrings("%1", QString::number(drill)));
     }
 
+    // The live class view reports a finished run as its row stores it.
+    void theLiveViewSeesWhatTheRowStores_data() {
+        QTest::addColumn<bool>("windmill");
+        QTest::newRow("windmill") << true;
+        QTest::newRow("blocks") << false;
+    }
+    void theLiveViewSeesWhatTheRowStores() {
+        QFETCH(bool, windmill);
+        const halvor::FingerRecord record =
+            windmill ? digitRun(6, "aso", {2, 5, 5, 0}) : keyRun(12, "q3m/", 88.88);
+        QVERIFY(halvor::RecordRun(path_, record, QDate(2026, 5, 14)).stored);
+        const QVariantMap row = rows(path_, windmill ? "T_Digit" : "T_Key").at(0);
+        const halvor::presence::Figures f = record.figures();
+        QCOMPARE(record.course(), row[windmill ? "REM" : "COND1"].toString());
+        QCOMPARE(*f.speed, row["result3"].toDouble());
+        QCOMPARE(*f.seconds, row["Time"].toDouble());
+        QCOMPARE(double(*f.keystrokes), row["result1"].toDouble());
+        QCOMPARE(double(*f.errors), row["result4"].toDouble());
+        QCOMPARE(f.weakest, row["ERR1"].toString());
+        QCOMPARE(f.accuracy, halvor::presence::accuracyOf(*f.keystrokes, *f.errors));
+    }
+
     void aMissingFileIsCreatedAndTheRunIsNumberOne() {
         QVERIFY(!QFile::exists(path_));
         QVERIFY(halvor::RecordRun(path_, digitRun(1, "a", {}), QDate(2026, 5, 14)).stored);

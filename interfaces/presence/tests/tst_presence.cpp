@@ -1,66 +1,19 @@
 // The presence records on the wire, the names a teacher reads, when reports are due, and the reporter's
 // thread: the window never waits for the server, and nothing piles up while it is away.
 #include "Presence.h"
+#include "PresenceDoubles.h"
 #include "Reporter.h"
 #include "TestDoubles.h"
 
 #include <QJsonDocument>
 #include <QtTest>
 
-#include <condition_variable>
-#include <mutex>
-
 using namespace halvor::presence;
+using presencetest::await;
+using presencetest::events;
+using presencetest::FakeTransport;
 
 namespace {
-
-// A server the test holds back, lets fail, and reads.
-class FakeTransport final : public Transport {
-public:
-    struct Shared {
-        std::mutex mutex;
-        std::condition_variable changed;
-        QList<Report> reports;
-        bool hold = false;
-        bool fail = false;
-        bool interrupted = false;
-        int waiting = 0; // sends held back right now
-    };
-    explicit FakeTransport(std::shared_ptr<Shared> s) : s_(std::move(s)) {}
-    bool send(const Report& report) override {
-        std::unique_lock lock(s_->mutex);
-        ++s_->waiting;
-        s_->changed.notify_all();
-        s_->changed.wait(lock, [&] { return !s_->hold || s_->interrupted; });
-        --s_->waiting;
-        const bool ok = !s_->fail && !s_->interrupted;
-        if (ok)
-            s_->reports << report;
-        s_->changed.notify_all();
-        return ok;
-    }
-    void interrupt() override {
-        const std::lock_guard lock(s_->mutex);
-        s_->interrupted = true;
-        s_->changed.notify_all();
-    }
-
-private:
-    std::shared_ptr<Shared> s_;
-};
-
-// Waits (a few seconds at most) until `done` holds on the shared state.
-template <typename F> bool await(FakeTransport::Shared& s, F done) {
-    std::unique_lock lock(s.mutex);
-    return s.changed.wait_for(lock, std::chrono::seconds(5), [&] { return done(); });
-}
-
-QString events(const QList<Report>& reports) {
-    QStringList out;
-    for (const Report& r : reports)
-        out << eventName(r.event);
-    return out.join(QLatin1Char(' '));
-}
 
 Record presenceRecord() {
     Record r;
@@ -382,12 +335,15 @@ void PresenceTest::finishedRunGoesBeforeTheNextStart() {
 
 void PresenceTest::closeIsSentOrGivenUpWithinItsBound_data() {
     QTest::addColumn<bool>("serverStalls");
-    QTest::newRow("the server answers") << false;
-    QTest::newRow("the server stalls") << true;
+    QTest::addColumn<bool>("deaf");
+    QTest::newRow("the server answers") << false << false;
+    QTest::newRow("the server stalls") << true << false;
+    QTest::newRow("the send does not end when cut off") << true << true;
 }
 
 void PresenceTest::closeIsSentOrGivenUpWithinItsBound() {
     QFETCH(bool, serverStalls);
+    QFETCH(bool, deaf);
     auto shared = std::make_shared<FakeTransport::Shared>();
     halvor::SystemClock clock;
     auto reporter = std::make_unique<Reporter>(clock, std::make_unique<FakeTransport>(shared));
@@ -397,11 +353,18 @@ void PresenceTest::closeIsSentOrGivenUpWithinItsBound() {
     {
         const std::lock_guard lock(shared->mutex);
         shared->hold = serverStalls;
+        shared->deaf = deaf;
     }
-    reporter.reset(); // the program ends; a stalled send is interrupted, so this returns
-    const std::lock_guard lock(shared->mutex);
+    reporter.reset(); // the program ends; a stalled send is interrupted, or left behind, so this returns
+    std::unique_lock lock(shared->mutex);
     QCOMPARE(events(shared->reports), serverStalls ? QStringLiteral("open") : QStringLiteral("open close"));
     QCOMPARE(shared->interrupted, serverStalls);
+    QCOMPARE(shared->waiting, deaf ? 1 : 0);
+    // The send left behind returns at last, to a thread that only ends.
+    shared->hold = false;
+    shared->changed.notify_all();
+    QVERIFY(shared->changed.wait_for(lock, std::chrono::seconds(5), [&] { return shared->waiting == 0; }));
+    QCOMPARE(events(shared->reports), serverStalls ? QStringLiteral("open") : QStringLiteral("open close"));
 }
 
 QTEST_APPLESS_MAIN(PresenceTest)
