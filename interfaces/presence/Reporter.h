@@ -11,10 +11,13 @@
 
 namespace halvor::presence {
 
+// A change in kind (a program opened or closed, a run started, finished or dropped, a learner back at the
+// keys after a pause) goes at once; the figures of a run wait for the interval, which sets the server's load.
 struct Timing {
-    qint64 minIntervalMs = 5000; // between two reports of a run's figures
-    qint64 heartbeatMs = 15000;  // a sign of life when nothing changed
-    qint64 retryMs = 30000;      // after a report the server did not take
+    qint64 minIntervalMs = 10000; // between two reports of a run's figures
+    qint64 heartbeatMs = 15000;   // a sign of life when nothing changed
+    qint64 retryMs = 30000;       // after a report the server did not take
+    qint64 pauseMs = 30000;       // an input after this long without one: the learner is back
 };
 // A viewer takes a computer not heard of for this long as gone away (killed, or cut off): three
 // heartbeats missed.
