@@ -85,6 +85,7 @@ private slots:
     void tileView();
     void oldNewsOtherLoginsAndRuns();
     void summary();
+    void aLateViewerTakesTodaysEarlierRunsForTheBestOnly();
     void watchLines();
 };
 
@@ -268,6 +269,25 @@ void LiveTest::summary() {
                         "- Eve | 風車 レベル3 | 0 | 0 | ",
                         "- Zed | 風車 レベル3 | 0 | 0 | ",
                     }));
+}
+
+void LiveTest::aLateViewerTakesTodaysEarlierRunsForTheBestOnly() {
+    LiveClass live;
+    live.setRoster({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}});
+    // The viewer starts at 1000 and reads the rows: A's drill came up at 600; the runs of the day, one of
+    // them from a morning's lesson.
+    for (const char* line :
+         {"open@900 started=600", "run@100 speed=200 id=e1", "run@150 who=B speed=90 id=e2",
+          "run@700 speed=150 id=l1", "run@120 who=Zed speed=80 id=e3"})
+        live.apply(record(QString::fromLatin1(line)), at(1000));
+    QCOMPARE(live.tile(QStringLiteral("l1/pc1"))->last->figures.speed, std::optional<double>(150));
+    const QList<SummaryLine> lines = live.summary(at(1200));
+    QCOMPARE(lines.size(), 2); // Zed practised only earlier in the day
+    QCOMPARE(lines[0].runs, 1);
+    QCOMPARE(lines[0].best, QStringList(QStringLiteral("風車 レベル3 200回／分")));
+    QCOMPARE(lines[1].runs, 0);
+    QVERIFY(lines[1].practised.isEmpty());
+    QCOMPARE(lines[1].best, QStringList(QStringLiteral("風車 レベル3 90回／分")));
 }
 
 void LiveTest::watchLines() {
