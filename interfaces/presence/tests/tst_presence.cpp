@@ -207,22 +207,22 @@ void PresenceTest::schedule_data() {
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QList<qint64>>("due");
     QTest::newRow("the first report goes at once")
-        << QStringList{"change@0", "take@0", "ok@0"} << QList<qint64>{0, 15000, 15000};
-    QTest::newRow("typing: at most every ten seconds")
-        << QStringList{"change@0", "take@0", "ok@10", "change@1000", "change@4000", "take@10000", "ok@10000"}
-        << QList<qint64>{0, 15000, 14990, 9000, 6000, 15000, 15000};
+        << QStringList{"change@0", "take@0", "ok@0"} << QList<qint64>{0, 20000, 20000};
+    QTest::newRow("typing: at most every twenty seconds")
+        << QStringList{"change@0", "take@0", "ok@10", "change@1000", "change@4000", "take@20000", "ok@20000"}
+        << QList<qint64>{0, 20000, 19990, 19000, 16000, 20000, 20000};
     QTest::newRow("a sign of life when nothing changes")
-        << QStringList{"change@0", "take@0", "ok@0", "ok@14000", "ok@15000", "take@15000"}
-        << QList<qint64>{0, 15000, 15000, 1000, 0, 15000};
+        << QStringList{"change@0", "take@0", "ok@0", "ok@19000", "ok@20000", "take@20000"}
+        << QList<qint64>{0, 20000, 20000, 1000, 0, 20000};
     QTest::newRow("a finished run goes at once")
         << QStringList{"change@0", "take@0", "ok@0", "change@1000", "urgent@1200"}
-        << QList<qint64>{0, 15000, 15000, 9000, 0};
+        << QList<qint64>{0, 20000, 20000, 19000, 0};
     QTest::newRow("away: the next try after the retry, whatever changed")
         << QStringList{"change@0", "take@0", "away@3000", "change@4000", "urgent@5000", "take@30000"}
-        << QList<qint64>{0, 15000, 27000, 26000, 25000, 30000};
+        << QList<qint64>{0, 20000, 27000, 26000, 25000, 30000};
     QTest::newRow("back again: the usual pace")
         << QStringList{"change@0", "take@0", "away@0", "take@30000", "ok@30000", "change@31000"}
-        << QList<qint64>{0, 15000, 30000, 30000, 15000, 9000};
+        << QList<qint64>{0, 20000, 30000, 30000, 20000, 19000};
 }
 
 void PresenceTest::schedule() {
