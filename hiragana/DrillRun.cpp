@@ -7,8 +7,12 @@
 namespace hiragana {
 
 void DrillRun::setKind(int kind) {
+    setLesson(kind, SampleRows(kind));
+}
+
+void DrillRun::setLesson(int kind, const QStringList& rows) {
     running_ = false;
-    rows_ = SampleRows(kind);
+    rows_ = rows;
     kind_ = rows_.isEmpty() ? -1 : kind;
     curRow_ = rows_.isEmpty() ? -1 : 0;
 }

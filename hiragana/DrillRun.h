@@ -19,6 +19,8 @@ public:
 
     // Loads the lesson of a kind (0..2) and puts the current line on its first pair. -1: no lesson.
     void setKind(int kind);
+    // Loads a lesson whose lines were built for the learner (the にがて kind), as setKind does.
+    void setLesson(int kind, const QStringList& rows);
     int kind() const { return kind_; }
     const QStringList& rows() const { return rows_; }
     // Index in rows() of the kana line to type now: 0 or a multiple of 3; -1 without a lesson.

@@ -3,6 +3,8 @@
 #include "Common.h"
 #include "FrmGraph.h"
 #include "Lessons.h"
+#include "Nigate.h"
+#include "UnitRecord.h"
 #include "frmHelp.h"
 #include "modCommon.h"
 #include "modConvert.h"
@@ -174,6 +176,8 @@ FrmMain::FrmMain(const halvor::Clock* clock, QWidget* parent)
     if (!parent) {
         CMN_CentreWindow(this);
     }
+    // The learner's record is read once the window's path is known (a caller may set it after this).
+    QTimer::singleShot(0, this, &FrmMain::ReadNigateLesson);
     // Without sound the drill still runs, silently.
     if (CMN_DSInitDirectSound(this)) {
         bgm_ = CMN_DSCreateBufferFromWave(nullptr, kBgmWave);
@@ -220,13 +224,66 @@ void FrmMain::FillKindList() {
     for (int i = 0; i < kKindCount; ++i) {
         comKind->addItem(Kind(i).entry);
     }
+    if (!nigateRows_.isEmpty()) {
+        comKind->addItem(Kind(kNigateKind).entry);
+    }
     comKind->setCurrentIndex(-1);
+}
+
+// The learner's units of this drill are read on the thread for reads (the school's server may be slow), the
+// lesson built there too; the window only takes the lines. The read takes its own copy of the hints, since
+// the window's thread refills the conversion table when the spellings change.
+void FrmMain::ReadNigateLesson() {
+    const QString path = databasePath_;
+    const std::uint32_t seed = clock_.tickCount();
+    if (!nigateHints_) {
+        nigateHints_ = NigateHints::FromTable();
+    }
+    halvor::db::readRowsInBackground<QStringList>(
+        this,
+        [path, seed, hints = *nigateHints_](QStringList& rows) {
+            DB_RUN_FILTER filter;
+            filter.learner = DB_Learner();
+            QList<DB_UNIT_ROW> units;
+            if (!DB_ReadUnits(path, filter, kDrillNumber, units)) {
+                return false;
+            }
+            halvor::StdRandom random;
+            random.seed(seed);
+            rows = BuildNigateLesson(halvor::ToUnitHistory(units), hints, random).rows;
+            return true;
+        },
+        [this](const halvor::db::RowsRead<QStringList>& read) {
+            // A record that cannot be read now leaves the kinds as they were.
+            if (read.read) {
+                OfferNigate(read.rows);
+            }
+        });
+}
+
+void FrmMain::OfferNigate(const QStringList& rows) {
+    nigateRows_ = rows;
+    // A run going on keeps its lines; the kind list follows at its end.
+    if (run_.running()) {
+        return;
+    }
+    const int current = comKind->currentIndex();
+    const bool offered = comKind->count() > kKindCount;
+    if (rows.isEmpty() == !offered && current != kNigateKind) {
+        return;
+    }
+    FillKindList(); // leaves no kind chosen, so choosing one again refills the list
+    comKind->setCurrentIndex(current >= 0 && current < comKind->count() ? current : 0);
 }
 
 void FrmMain::FillSampleList() {
     guardingList_ = true; // the click guard keeps out while the list is refilled
     lbxMihon->clear();
-    run_.setKind(comKind->currentIndex());
+    if (comKind->currentIndex() == kNigateKind) {
+        run_.setLesson(kNigateKind, nigateRows_);
+    } else {
+        run_.setKind(comKind->currentIndex());
+    }
     if (run_.curRow() < 0) {
         guardingList_ = false;
         return;
@@ -419,11 +476,16 @@ void FrmMain::SaveResult() {
     const QString path = databasePath_;
     const QDate day = clock_.today();
     const int kind = run_.kind();
+    const QList<halvor::UnitRow> units = run_.units().rows();
     // The hourglass shows while the save runs on the queue's thread (this computer's file only: quickly); the
     // window stays alive meanwhile. A run bound for the school's server may say later that it waits.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ++hourglasses_;
-    const QString saved = QStringLiteral("結果を保存しました。");
+    // The result strip has a box for each of the three lessons only: a にがて run's time is told here.
+    const QString saved =
+        kind == kNigateKind
+            ? QStringLiteral("結果を保存しました。（にがて れんしゅう %1 びょう）").arg(seconds)
+            : QStringLiteral("結果を保存しました。");
     const auto tell = [this, saved](const SaveOutcome& outcome) {
         const QString note = DB_SavedNote(outcome);
         if (outcome.stored)
@@ -434,11 +496,13 @@ void FrmMain::SaveResult() {
                        QStringLiteral("結果を保存できませんでした。\n") + DB_NotSavedNote(outcome));
     };
     halvor::db::SaveQueue::instance().submit(
-        [path, day, kind, seconds] { return SaveRun(path, day, kind, seconds); }, this,
+        [path, day, kind, seconds, units] { return SaveRun(path, day, kind, seconds, units); }, this,
         [this, tell](const SaveOutcome& outcome) {
             --hourglasses_;
             QApplication::restoreOverrideCursor();
             tell(outcome);
+            // The run may have made a kana weak, or practised one enough.
+            ReadNigateLesson();
         },
         [tell](const SaveOutcome& outcome) {
             if (outcome.queued)

@@ -4,12 +4,14 @@
 
 #include "Clock.h"
 #include "DrillRun.h"
+#include "Nigate.h"
 
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QFrame;
@@ -42,6 +44,9 @@ public:
         run_.setSpellings(spellings);
     }
     Spellings spellings() const { return spellings_; }
+    // The にがて lesson built from the learner's record when it was last read (after the start and after each
+    // save); empty while the record shows nothing to practise, and the kind is then not offered.
+    const QStringList& nigateRows() const { return nigateRows_; }
     int pettaCell() const { return pettaCell_; }
     bool pettaFront() const { return pettaFront_; }
 
@@ -76,6 +81,8 @@ private:
     void EndRun();
     void SaveResult();
     void ShowTime();
+    void ReadNigateLesson();
+    void OfferNigate(const QStringList& rows);
 
     std::unique_ptr<halvor::SystemClock> ownClock_;
     const halvor::Clock& clock_;
@@ -83,6 +90,7 @@ private:
     QString databasePath_;
     QString commandLine_;
     Spellings spellings_ = Spellings::Table;
+    std::optional<NigateHints> nigateHints_; // made at the first read; the table's keys never change
     int pettaCell_ = 0;
     bool pettaFront_ = true;
     bool guardingList_ = false;
@@ -97,6 +105,7 @@ private:
     qreal pettaRatio_ = 0;
     CMN_SoundBuffer* bgm_ = nullptr;
     int hourglasses_ = 0; // saves still running, each showing the hourglass
+    QStringList nigateRows_;
 
     QFrame* FraDX = nullptr;
     QFrame* FraKiroku = nullptr;

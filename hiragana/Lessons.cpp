@@ -79,6 +79,10 @@ const std::array<PracticeKind, kKindCount>& kinds() {
 } // namespace
 
 const PracticeKind& Kind(int index) {
+    static const PracticeKind nigate{QStringLiteral("§ にがて れんしゅう"), QStringLiteral("にがて"),
+                                     QStringLiteral("NG"), QStringLiteral("にがて")};
+    if (index == kNigateKind)
+        return nigate;
     return kinds()[index >= 0 && index < kKindCount ? index : 0];
 }
 

@@ -45,7 +45,8 @@ std::pair<QString, QString> lineOf(const QList<Place>& places) {
 
 } // namespace
 
-QString HintFor(const QString& unit) {
+NigateHints NigateHints::FromTable() {
+    NigateHints out;
     for (int kind = 0; kind < kKindCount; ++kind) {
         const QStringList rows = SampleRows(kind);
         for (qsizetype r = 0; r + 1 < rows.size(); r += 3) {
@@ -53,25 +54,37 @@ QString HintFor(const QString& unit) {
             const QStringList words = rows[r + 1].split(u' ', Qt::SkipEmptyParts);
             if (units.size() != words.size())
                 continue;
-            const qsizetype at = units.indexOf(unit);
-            if (at >= 0 && ConvertRomaji(words[at]) == unit)
-                return words[at];
+            for (qsizetype at = 0; at < units.size(); ++at) {
+                if (!out.hints_.contains(units[at]) && ConvertRomaji(words[at]) == units[at])
+                    out.hints_.insert(units[at], words[at]);
+            }
         }
     }
     for (const KanaPair& pair : ConversionTable()) {
-        if (pair.Kana == unit)
-            return pair.Romaji;
+        if (!out.hints_.contains(pair.Kana))
+            out.hints_.insert(pair.Kana, pair.Romaji);
     }
-    if (unit.size() == 2)
-        return HintFor(unit.left(1)) + HintFor(unit.mid(1));
+    return out;
+}
+
+QString NigateHints::hintFor(const QString& unit) const {
+    if (const auto it = hints_.constFind(unit); it != hints_.cend())
+        return *it;
+    if (unit.size() == 2) {
+        const QString first = hintFor(unit.left(1));
+        const QString second = hintFor(unit.mid(1));
+        if (!first.isEmpty() && !second.isEmpty())
+            return first + second;
+    }
     return {};
 }
 
-NigateLesson BuildNigateLesson(const QList<halvor::UnitHistory>& history, halvor::Random& random) {
+NigateLesson BuildNigateLesson(const QList<halvor::UnitHistory>& history, const NigateHints& hints,
+                               halvor::Random& random) {
     NigateLesson lesson;
     // Only what a lesson line can show: a unit the table types (not a stray row of another drill).
     QList<halvor::UnitSummary> units = SummariseUnits(history, halvor::Weighting::KanaFrequency);
-    units.removeIf([](const halvor::UnitSummary& u) { return HintFor(u.unit).isEmpty(); });
+    units.removeIf([&](const halvor::UnitSummary& u) { return hints.hintFor(u.unit).isEmpty(); });
     for (const halvor::UnitSummary& u : WeakestUnits(units, kNigateWeakest))
         lesson.weak.append(u.unit);
     if (lesson.weak.isEmpty())
@@ -117,10 +130,10 @@ NigateLesson BuildNigateLesson(const QList<halvor::UnitHistory>& history, halvor
             if (unit == QStringLiteral("っ")) {
                 const QString after =
                     QString::fromUtf16(kAfterSmallTsu[random.next() % int(std::size(kAfterSmallTsu))]);
-                const QString hint = HintFor(after);
+                const QString hint = hints.hintFor(after);
                 placesOfLine.append({unit + after, hint.left(1) + hint});
             } else {
-                placesOfLine.append({unit, HintFor(unit)});
+                placesOfLine.append({unit, hints.hintFor(unit)});
             }
         }
         const auto [kana, romaji] = lineOf(placesOfLine);

@@ -5,6 +5,7 @@
 #include "Random.h"
 #include "Weakness.h"
 
+#include <QHash>
 #include <QStringList>
 
 namespace hiragana {
@@ -20,14 +21,25 @@ struct NigateLesson {
     QStringList rows; // as SampleRows: kana line, romaji line, "  " between pairs; empty: nothing to practise
 };
 
+// The romaji a lesson shows for each unit, taken from the lessons and the conversion table once, on the
+// window's thread: a lesson is built on the thread for reads while the window's thread may refill the table.
+class NigateHints {
+public:
+    // Needs the conversion table filled.
+    static NigateHints FromTable();
+    // How the other lessons spell the unit, else the first key of the table that gives it; for a pair of
+    // kana the table has no key for, the two hints one after the other. Empty: no lesson line can show it.
+    QString hintFor(const QString& unit) const;
+
+private:
+    QHash<QString, QString> hints_;
+};
+
 // From the learner's units of the hiragana drill. A unit can be weak once it has enough data (3 runs, 20
 // attempts) and a miss; with none, the lesson is empty. Three quarters of the places go to the weak units
 // (the weakest first when they do not share out evenly), the rest to the known ones, shuffled with `random`;
 // っ comes with a kana after it, so that it is typed as a doubled letter.
-NigateLesson BuildNigateLesson(const QList<halvor::UnitHistory>& history, halvor::Random& random);
-
-// The romaji a lesson shows for a unit: how the other lessons spell it, else the first key of the table that
-// gives it. Needs the conversion table filled.
-QString HintFor(const QString& unit);
+NigateLesson BuildNigateLesson(const QList<halvor::UnitHistory>& history, const NigateHints& hints,
+                               halvor::Random& random);
 
 } // namespace hiragana

@@ -1,6 +1,7 @@
 #include "modMain.h"
 
 #include "Lessons.h"
+#include "UnitRecord.h"
 
 #include <algorithm>
 
@@ -26,7 +27,8 @@ QString RoundQuery(const QDate& day, const QString& code) {
            code + QStringLiteral("'");
 }
 
-SaveOutcome SaveRun(const QString& databasePath, const QDate& day, int kind, int seconds) {
+SaveOutcome SaveRun(const QString& databasePath, const QDate& day, int kind, int seconds,
+                    const QList<halvor::UnitRow>& units) {
     const PracticeKind& practice = Kind(kind);
     QList<DB_T_KEY> today;
     // When today's runs cannot be counted, the library numbers the run itself as it stores it.
@@ -47,7 +49,7 @@ SaveOutcome SaveRun(const QString& databasePath, const QDate& day, int kind, int
     record.Time = double(seconds);
     record.TimeFlag = 1;
     // COND2, result1..5 and ERR1..3 stay unset: stored as NULL.
-    return DB_SaveOutcome(DB_InsertT_Key(databasePath, &record), record.Round);
+    return DB_SaveOutcome(DB_InsertT_Key(databasePath, &record, halvor::ToStoredUnits(units)), record.Round);
 }
 
 QString ReturnCommandOf(const QString& commandLine) {
@@ -76,8 +78,14 @@ int GraphSeries(const DB_T_KEY& record) {
 QList<GraphRow> BuildGraphRows(const QList<DB_T_KEY>& records) {
     QList<halvor::GraphPoint> points;
     points.reserve(records.size());
-    for (const DB_T_KEY& r : records)
+    // The chart shows the three kinds of the drill's own lessons; the にがて lessons differ from learner to
+    // learner and from week to week, so their times do not compare.
+    const QString nigate = Kind(kNigateKind).code;
+    for (const DB_T_KEY& r : records) {
+        if (r.COND1Flag && r.COND1.compare(nigate, Qt::CaseInsensitive) == 0)
+            continue;
         points.append({GraphLabel(r), GraphSeries(r), r.TimeFlag ? r.Time : 0.0});
+    }
     return halvor::BuildGraphRows(points);
 }
 

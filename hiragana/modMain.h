@@ -3,6 +3,7 @@
 
 #include "Database.h"
 #include "ProgressRows.h"
+#include "UnitTally.h"
 #include "modConvert.h"
 
 #include <QDate>
@@ -25,8 +26,9 @@ QString RoundQuery(const QDate& day, const QString& code);
 
 using SaveOutcome = halvor::db::SaveOutcome;
 // Stores a finished run of a kind (0..2) with its whole seconds as a new T_Key row, numbered after the
-// runs of the same day and kind this computer knows.
-SaveOutcome SaveRun(const QString& databasePath, const QDate& day, int kind, int seconds);
+// runs of the same day and kind this computer knows, with the units the run practised (T_Unit).
+SaveOutcome SaveRun(const QString& databasePath, const QDate& day, int kind, int seconds,
+                    const QList<halvor::UnitRow>& units = {});
 
 // What the drill starts when it closes: the text of its command line after its own program token (the
 // quoted path of the menu that started it, and that menu's arguments). Empty when there is none.

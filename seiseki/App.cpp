@@ -136,12 +136,13 @@ bool loadQtTranslations(QCoreApplication& app) {
 int run(int argc, char* argv[]) {
     if (CMN_AnswerInfoOption(
             argc, argv,
-            "[--class NAME] | [--csv FILE] [--pdf FILE] [--learner NAME | --class NAME] [--from YYYY-MM-DD] "
-            "[--to YYYY-MM-DD] | --import-class-list FILE [--class NAME] | --watch",
+            "[--class NAME] | [--csv FILE] [--csv-units FILE] [--pdf FILE] [--learner NAME | --class NAME] "
+            "[--from YYYY-MM-DD] [--to YYYY-MM-DD] | --import-class-list FILE [--class NAME] | --watch",
             "The results viewer (せいせき); --class alone opens it on that class. With --csv or --pdf it "
             "writes the runs\nto FILE without a window (CSV for a spreadsheet, an A4 report), of the "
             "learner, "
-            "the class or everyone,\nfrom and to the days given; --import-class-list registers a class list. "
+            "the class or everyone,\nfrom and to the days given; --csv-units writes a line per kana or key "
+            "each run practised;\n--import-class-list registers a class list. "
             "The exit status is 2,\nwith the reason, when it cannot. --watch prints a JSON line for every "
             "change of who is practising\nand every run that lands on the school's server."))
         return 0;

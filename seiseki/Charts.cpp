@@ -1,5 +1,7 @@
 #include "Charts.h"
 
+#include "UnitMap.h"
+
 #include "Results.h"
 
 #include <cmath>
@@ -69,6 +71,28 @@ std::array<halvor::TrendChart, kCharts> learnerCharts(const QList<DB_RUN>& runs)
     }
     return {chartOf(Drill::Windmill, byDrill[0]), chartOf(Drill::Blocks, byDrill[1]),
             chartOf(Drill::Hiragana, byDrill[2])};
+}
+
+halvor::TrendChart kanaPerMinuteChart(const QList<DB_RUN>& runs) {
+    halvor::TrendChart chart;
+    chart.title = QStringLiteral("ひらがな 1分に うった かな");
+    chart.valueAxisTitle = QStringLiteral("かな／分");
+    chart.emptyText = QStringLiteral("この きかんには ひらがなの れんしゅうが ありません。");
+    for (const DB_RUN& run : runs) {
+        // The にがて lessons differ from run to run; their kana are not counted here.
+        const int kana = halvor::LessonKana(run.fields.COND1);
+        if (drillOf(run) != Drill::Hiragana || kana == 0 || !run.fields.TimeFlag || run.fields.Time <= 0)
+            continue;
+        chart.rowLabels << QStringLiteral("%1_%2")
+                               .arg(run.fields.Y4mmdd.toString(QStringLiteral("yyyy/MM/dd")))
+                               .arg(run.fields.Round);
+        chart.cells << QVector<double>{halvor::KanaPerMinute(kana, run.fields.Time), halvor::kPrimaryTarget,
+                                       halvor::kJuniorHighTarget};
+    }
+    if (!chart.rowLabels.isEmpty())
+        chart.seriesNames = {QStringLiteral("かな／分"), QStringLiteral("小学校の めやす"),
+                             QStringLiteral("中学校の めやす")};
+    return chart;
 }
 
 QString chartNote() {

@@ -14,6 +14,9 @@ namespace seiseki {
 // The windmill's, the blocks' and the hiragana drill's chart.
 constexpr int kCharts = 3;
 std::array<halvor::TrendChart, kCharts> learnerCharts(const QList<DB_RUN>& runs);
+// Kana per minute of each hiragana run of the three lessons (their kana / seconds × 60), one row per run in
+// the order read, beside the national targets for the end of primary school and for junior high school.
+halvor::TrendChart kanaPerMinuteChart(const QList<DB_RUN>& runs);
 // What a point stands for, said once under the charts.
 QString chartNote();
 

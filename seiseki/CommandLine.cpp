@@ -51,16 +51,18 @@ std::optional<ExportOptions> parseExportOptions(const QStringList& arguments, QS
             hasValue = !value.startsWith(QLatin1String("--"));
             i += hasValue ? 1 : 0;
         }
-        static const QStringList known = {"--csv", "--pdf",   "--learner",          "--from",
-                                          "--to",  "--class", "--import-class-list"};
+        static const QStringList known = {"--csv",  "--csv-units", "--pdf",   "--learner",
+                                          "--from", "--to",        "--class", "--import-class-list"};
         if (!known.contains(name))
-            return refuse(QStringLiteral("知らない オプションです: %1 (つかえるのは --csv --pdf --learner "
-                                         "--class --from --to --import-class-list)")
+            return refuse(QStringLiteral("知らない オプションです: %1 (つかえるのは --csv --csv-units --pdf "
+                                         "--learner --class --from --to --import-class-list)")
                               .arg(name));
         if (!hasValue || value.isEmpty())
             return refuse(QStringLiteral("%1 の あとに あたいが ありません").arg(name));
         if (name == QLatin1String("--csv")) {
             options.csv = value;
+        } else if (name == QLatin1String("--csv-units")) {
+            options.csvUnits = value;
         } else if (name == QLatin1String("--pdf")) {
             options.pdf = value;
         } else if (name == QLatin1String("--import-class-list")) {
@@ -79,13 +81,14 @@ std::optional<ExportOptions> parseExportOptions(const QStringList& arguments, QS
             (name == QLatin1String("--from") ? options.filter.from : options.filter.to) = *day;
         }
     }
-    const bool exports = !options.csv.isEmpty() || !options.pdf.isEmpty();
+    const bool exports = !options.csv.isEmpty() || !options.pdf.isEmpty() || !options.csvUnits.isEmpty();
     if (!options.classList.isEmpty() && (exports || !options.filter.learner.isEmpty() ||
                                          options.filter.from.isValid() || options.filter.to.isValid()))
         return refuse(QStringLiteral("--import-class-list と いっしょに つかえるのは --class だけです"));
     if (options.classList.isEmpty() && !exports)
         return refuse(
-            QStringLiteral("--csv FILE か --pdf FILE か --import-class-list FILE を つけて ください"));
+            QStringLiteral("--csv FILE か --csv-units FILE か --pdf FILE か --import-class-list FILE を "
+                           "つけて ください"));
     if (!options.filter.learner.isEmpty() && !options.filter.className.isEmpty())
         return refuse(QStringLiteral("--learner と --class は いっしょに つかえません"));
     if (options.filter.from.isValid() && options.filter.to.isValid() &&
@@ -157,9 +160,12 @@ int runExport(const ExportOptions& options, const QString& databasePath, const Q
     if (!DB_KnownLearners(databasePath, data.known))
         return unreadable();
     // An export of this computer's rows only would pass for the school's.
-    if (DB_ServerProblem() != halvor::db::Problem::None)
+    const auto serverAway = [&] {
         return failed(
             QStringLiteral("サーバーに つながりません。 %1").arg(DB_ProblemText(DB_ServerProblem())));
+    };
+    if (DB_ServerProblem() != halvor::db::Problem::None)
+        return serverAway();
     QStringList order;
     for (const DB_LEARNER& l : std::as_const(data.known))
         order << l.name;
@@ -194,6 +200,19 @@ int runExport(const ExportOptions& options, const QString& databasePath, const Q
         if (!writePdf(options.pdf, data, {}, &why))
             return failed(QStringLiteral("%1 に 書けません: %2").arg(options.pdf, why));
         written = std::max(written, data.runs.size());
+    }
+    if (!options.csvUnits.isEmpty()) {
+        QList<DB_UNIT_ROW> units;
+        if (!DB_ReadUnits(databasePath, options.filter, 0, units))
+            return unreadable();
+        if (DB_ServerProblem() != halvor::db::Problem::None)
+            return serverAway();
+        if (!writeWhole(options.csvUnits, unitsCsv(units), &why))
+            return failed(QStringLiteral("%1 に 書けません: %2").arg(options.csvUnits, why));
+        if (options.csv.isEmpty() && options.pdf.isEmpty()) {
+            *message = QStringLiteral("%1件の もじ・キーの きろくを 書きだしました").arg(units.size());
+            return kExitOk;
+        }
     }
     *message = QStringLiteral("%1件の きろくを 書きだしました").arg(written);
     return kExitOk;

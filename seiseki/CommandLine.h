@@ -1,6 +1,7 @@
 // Seiseki without a window, for administrators and scripts:
 //   Seiseki --csv FILE [--learner NAME | --class NAME] [--from YYYY-MM-DD] [--to YYYY-MM-DD]
 //   Seiseki --pdf FILE  (the same filters; both may be given at once)
+//   Seiseki --csv-units FILE  (the same filters: a line per kana or key each run practised)
 //   Seiseki --import-class-list FILE [--class NAME]
 //   Seiseki --class NAME  (the window, on that class)
 //   Seiseki --watch  (one JSON line for every change of who is practising and every run that lands on the
@@ -22,6 +23,7 @@ namespace seiseki {
 struct ExportOptions {
     QString csv;          // empty: no CSV
     QString pdf;          // empty: no PDF
+    QString csvUnits;     // empty: no CSV of the kana and keys
     QString classList;    // --import-class-list: the file to register
     DB_RUN_FILTER filter; // learner, period and class
 };

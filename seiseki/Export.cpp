@@ -100,6 +100,19 @@ QByteArray runsCsv(const QList<DB_RUN>& runs) {
     return out;
 }
 
+QByteArray unitsCsv(const QList<DB_UNIT_ROW>& rows) {
+    QByteArray out(kBom);
+    appendCsvRecord(out, {QStringLiteral("学習者"), QStringLiteral("日付"), QStringLiteral("ドリル番号"),
+                          QStringLiteral("もじ・キー"), QStringLiteral("回数"), QStringLiteral("ミス(回)"),
+                          QStringLiteral("平均時間(ミリ秒)"), QStringLiteral("まちがえた キー")});
+    for (const DB_UNIT_ROW& r : rows)
+        appendCsvRecord(out,
+                        {r.learner, dayText(r.day, DateForm::Iso), QString::number(r.drill), r.unit.unit,
+                         QString::number(r.unit.attempts), QString::number(r.unit.misses),
+                         r.unit.meanMs < 0 ? QString() : QString::number(r.unit.meanMs), r.unit.wrongKey});
+    return out;
+}
+
 namespace {
 
 // A line of the CSV and where it goes among its learner's: by day, T_Key before T_Digit, drill and run

@@ -26,6 +26,10 @@ void appendCsvRecord(QByteArray& out, const QStringList& fields);
 // The header and one line per run (learner first), UTF-8 with a byte-order mark, in the order given.
 QByteArray runsCsv(const QList<DB_RUN>& runs);
 
+// The header and one line per kana or key a run practised (learner, day, drill number, the kana or key,
+// attempts, misses, mean time in ms, the wrong key pressed most), as the runs' CSV is written.
+QByteArray unitsCsv(const QList<DB_UNIT_ROW>& rows);
+
 // Writes the CSV of the runs the filter selects, straight from the database: the learners in the order
 // given (those not named follow, in the database's order), each learner's runs by day, or newest first.
 // `progress` is told how many runs are written so far and may stop the export by returning false. The file

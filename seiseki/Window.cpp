@@ -7,6 +7,8 @@
 #include "LearnersDialog.h"
 #include "OverviewModel.h"
 #include "Report.h"
+#include "UnitMapView.h"
+#include "UnitRecord.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -58,6 +60,9 @@ void readOnly(QTableView* table, const char* name) {
 QFont gothic(double points, bool bold = false) {
     return CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), points, bold);
 }
+
+// The drill numbers of the units: the hiragana drill's kana; the windmill's and the blocks' keys.
+constexpr int kHiraganaDrill = 23;
 
 // A tab page whose tab bar shows only once there is more than one view.
 QTabWidget* views(QWidget* parent, const char* name) {
@@ -240,8 +245,10 @@ QWidget* SeisekiWindow::buildOverviewPage() {
               table));
     overview_ = new OverviewModel(pageOverview_);
     connect(txtName_, &QLineEdit::textChanged, overview_, &OverviewModel::setSearch);
-    connect(comClass_, &QComboBox::currentIndexChanged, this,
-            [this] { overview_->setClass(comClass_->currentData().toString()); });
+    connect(comClass_, &QComboBox::currentIndexChanged, this, [this] {
+        overview_->setClass(comClass_->currentData().toString());
+        fillClassMap();
+    });
     tblOverview_ = new QTableView(table);
     readOnly(tblOverview_, "tblOverview");
     tblOverview_->setModel(overview_);
@@ -262,6 +269,9 @@ QWidget* SeisekiWindow::buildOverviewPage() {
     });
     tableLayout->addWidget(tblOverview_, 1);
     classViews_->addTab(table, QStringLiteral("一覧"));
+    classMap_ = new UnitMapView(UnitMapView::Scope::Class, classViews_);
+    classMap_->setObjectName(QStringLiteral("classMap"));
+    classViews_->addTab(classMap_, QStringLiteral("にがてな もじ"));
     layout->addWidget(classViews_, 1);
     return pageOverview_;
 }
@@ -308,6 +318,12 @@ QWidget* SeisekiWindow::buildLearnerPage() {
     pageLayout->addWidget(note);
     pageLayout->addWidget(tblRuns_, 2);
     learnerViews_->addTab(page, QStringLiteral("グラフと きろく"));
+    learnerMap_ = new UnitMapView(UnitMapView::Scope::Learner, learnerViews_);
+    learnerMap_->setObjectName(QStringLiteral("learnerMap"));
+    learnerViews_->addTab(learnerMap_, QStringLiteral("にがて マップ"));
+    kanaSpeed_ = new ChartView(learnerViews_);
+    kanaSpeed_->setObjectName(QStringLiteral("chtKanaSpeed"));
+    learnerViews_->addTab(kanaSpeed_, QStringLiteral("ひらがなの はやさ"));
     layout->addWidget(learnerViews_, 1);
     return pageLearner_;
 }
@@ -403,6 +419,18 @@ void SeisekiWindow::start(bool overview) {
         bool ok = DB_KnownLearners(path, data->learners) != 0;
         ok = ok && (data->overview ? DB_ReadRunGroups(path, data->filter, data->groups)
                                    : DB_ReadRuns(path, data->filter, data->runs)) != 0;
+        // The maps compare the period with the one of the same length before it.
+        const auto [beforeFrom, beforeTo] = halvor::PeriodBefore(data->filter.from, data->filter.to);
+        DB_RUN_FILTER before = data->filter;
+        before.from = beforeFrom;
+        before.to = beforeTo;
+        if (data->overview) {
+            ok = ok && DB_SumUnits(path, data->filter, data->unitSums) != 0;
+            ok = ok && (!beforeFrom.isValid() || DB_SumUnits(path, before, data->unitSumsBefore) != 0);
+        } else {
+            before.to = data->filter.to;
+            ok = ok && DB_ReadUnits(path, beforeFrom.isValid() ? before : data->filter, 0, data->units) != 0;
+        }
         outcome->ok = ok;
         outcome->problem = ok ? halvor::db::Problem::None : DB_LastProblem();
         outcome->serverAway = ok ? DB_ServerProblem() : halvor::db::Problem::None;
@@ -464,6 +492,7 @@ void SeisekiWindow::apply(const std::shared_ptr<Shown>& data, bool ok, halvor::d
         } else {
             overview_->setRows(rows);
             overview_->setClass(comClass_->currentData().toString());
+            fillClassMap();
             pages_->setCurrentWidget(pageOverview_);
         }
     } else {
@@ -502,6 +531,39 @@ void SeisekiWindow::fillLearner(const Shown& data) {
             tblRuns_->setItem(int(r), int(c), item);
         }
     }
+    kanaSpeed_->setChart(kanaPerMinuteChart(data.runs));
+    QList<DB_UNIT_ROW> kana;
+    QList<DB_UNIT_ROW> keys;
+    for (const DB_UNIT_ROW& row : data.units)
+        (row.drill == kHiraganaDrill ? kana : keys) << row;
+    learnerMap_->setUnits(halvor::UnitsWithChange(halvor::ToUnitHistory(kana), data.filter.from,
+                                                  data.filter.to, halvor::Weighting::KanaFrequency),
+                          halvor::UnitsWithChange(halvor::ToUnitHistory(keys), data.filter.from,
+                                                  data.filter.to, halvor::Weighting::None));
+}
+
+// The kana the class chosen misses (everyone's without a class), from the sums read with the overview.
+void SeisekiWindow::fillClassMap() {
+    const QString className = comClass_->currentData().toString();
+    QStringList learners;
+    for (const DB_LEARNER& l : shown_.learners) {
+        if (!className.isEmpty() && l.className.compare(className, Qt::CaseInsensitive) == 0)
+            learners << l.name;
+    }
+    // A class without learners on the list shows nothing rather than everyone.
+    if (!className.isEmpty() && learners.isEmpty()) {
+        classMap_->setUnits({}, {});
+        return;
+    }
+    const auto rated = [&](const QList<DB_UNIT_SUM>& sums, const QList<int>& drills, halvor::Weighting w) {
+        return halvor::RateUnits(halvor::SumStoredUnits(sums, drills, learners), w);
+    };
+    classMap_->setUnits(
+        halvor::UnitsWithChange(
+            rated(shown_.unitSums, {kHiraganaDrill}, halvor::Weighting::KanaFrequency),
+            rated(shown_.unitSumsBefore, {kHiraganaDrill}, halvor::Weighting::KanaFrequency)),
+        halvor::UnitsWithChange(rated(shown_.unitSums, {11, 12}, halvor::Weighting::None),
+                                rated(shown_.unitSumsBefore, {11, 12}, halvor::Weighting::None)));
 }
 
 void SeisekiWindow::fitSummary() {

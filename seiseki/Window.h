@@ -33,6 +33,7 @@ namespace seiseki {
 class ChartView;
 class LearnersDialog;
 class OverviewModel;
+class UnitMapView;
 
 class SeisekiWindow : public QMainWindow {
     Q_OBJECT
@@ -60,6 +61,11 @@ public:
         QList<DB_LEARNER> learners;
         QList<DB_RUN_GROUP> groups;
         QList<DB_RUN> runs;
+        // The learner's units from the start of the period before to the end of this one; the overview's
+        // sums per learner and unit in this period and in the one before.
+        QList<DB_UNIT_ROW> units;
+        QList<DB_UNIT_SUM> unitSums;
+        QList<DB_UNIT_SUM> unitSumsBefore;
     };
     const Shown& shown() const { return shown_; }
     void addClassView(QWidget* view, const QString& title);
@@ -95,6 +101,7 @@ private:
     void apply(const std::shared_ptr<Shown>& data, bool ok, halvor::db::Problem problem,
                halvor::db::Problem serverAway);
     void fillLearner(const Shown& data);
+    void fillClassMap();
     void fitSummary();
     void exportChosen(Export kind);
     void manageLearners();
@@ -131,6 +138,9 @@ private:
     QLabel* lblSummary_ = nullptr;
     std::array<ChartView*, 3> charts_{};
     QTableWidget* tblRuns_ = nullptr;
+    UnitMapView* learnerMap_ = nullptr;
+    ChartView* kanaSpeed_ = nullptr;
+    UnitMapView* classMap_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPushButton* cmdStop_ = nullptr;
     QLabel* lblExported_ = nullptr;

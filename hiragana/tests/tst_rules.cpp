@@ -388,6 +388,10 @@ void RulesTest::graphRows_data() {
     nulls.TimeFlag = 0;
     nulls.Time = 77;
     QTest::newRow("nulls read as 0, AI and 0") << QList<DB_T_KEY>{nulls} << Rows{{"2004/11/29_0", {0, 0, 0}}};
+    QTest::newRow("the にがて kind stays off the chart")
+        << QList<DB_T_KEY>{keyRecord(d1, 1, QStringLiteral("NG"), 52),
+                           keyRecord(d1, 1, QStringLiteral("NN"), 40)}
+        << Rows{{"2004/11/29_1", {0, 0, 40}}};
     QTest::newRow("same label and kind: the later wins")
         << QList<DB_T_KEY>{keyRecord(d1, 1, QStringLiteral("AI"), 35),
                            keyRecord(d1, 1, QStringLiteral("AI"), 30)}

@@ -5,6 +5,7 @@
 #include "Nigate.h"
 #include "TestData.h"
 #include "TestDoubles.h"
+#include "UnitMap.h"
 #include "modConvert.h"
 
 #include <QtTest>
@@ -93,6 +94,7 @@ private slots:
     void nigateNeedsAWeakUnitWithEnoughData();
     void nigateLessonPractisesTheWeakest();
     void hintsTypeTheirUnits();
+    void theMapKnowsEveryLesson();
 };
 
 void UnitsTest::missesAndWrongKeys_data() {
@@ -168,7 +170,7 @@ void UnitsTest::nigateNeedsAWeakUnitWithEnoughData() {
     QFETCH(QList<halvor::UnitHistory>, history);
     QFETCH(bool, offered);
     ScriptedRandom random({7, 3, 11});
-    QCOMPARE(!BuildNigateLesson(history, random).rows.isEmpty(), offered);
+    QCOMPARE(!BuildNigateLesson(history, NigateHints::FromTable(), random).rows.isEmpty(), offered);
 }
 
 void UnitsTest::nigateLessonPractisesTheWeakest() {
@@ -176,7 +178,7 @@ void UnitsTest::nigateLessonPractisesTheWeakest() {
     QList<halvor::UnitHistory> runs = history({"き", "し", "を"}, 3);
     for (int run = 0; run < 3; ++run)
         runs << unitRow(run, QStringLiteral("っ"), 7, 3);
-    const NigateLesson lesson = BuildNigateLesson(runs, random);
+    const NigateLesson lesson = BuildNigateLesson(runs, NigateHints::FromTable(), random);
     QCOMPARE(lesson.weak, (QStringList{"し", "っ", "き", "を"})); // the commonest first at the same rate
     QCOMPARE(lesson.known, (QStringList{"あ", "い", "う"}));
     QCOMPARE(lesson.rows.size(), kNigateLines * 3 - 1);
@@ -204,14 +206,36 @@ void UnitsTest::nigateLessonPractisesTheWeakest() {
 }
 
 void UnitsTest::hintsTypeTheirUnits() {
+    const NigateHints hints = NigateHints::FromTable();
     QStringList units;
     for (int kind = 0; kind < kKindCount; ++kind)
         for (const QString& row : SampleRows(kind))
             units << halvor::KanaUnits(ExpectedText(row));
+    for (const KanaPair& pair : ConversionTable())
+        units << pair.Kana;
     for (const QString& unit : units) {
         if (unit.at(0).unicode() < 0x80)
             continue; // a romaji row
-        QCOMPARE(ConvertRomaji(HintFor(unit)), unit);
+        QCOMPARE(ConvertRomaji(hints.hintFor(unit)), unit);
+    }
+}
+
+// The viewer's map and its kana per minute know the lessons without reading them: every unit of a lesson has
+// its cell in the 50-sound table, and each lesson's kana are counted right.
+void UnitsTest::theMapKnowsEveryLesson() {
+    QStringList cells;
+    for (const halvor::KanaChartSection& section : halvor::KanaChart())
+        for (const QStringList& row : section.rows)
+            cells << row;
+    for (int kind = 0; kind < kKindCount; ++kind) {
+        const QStringList rows = SampleRows(kind);
+        int kana = 0;
+        for (qsizetype r = 0; r < rows.size(); r += 3) {
+            kana += int(ExpectedText(rows[r]).size());
+            for (const QString& unit : halvor::KanaUnits(ExpectedText(rows[r])))
+                QVERIFY2(cells.contains(unit), qPrintable(unit));
+        }
+        QCOMPARE(halvor::LessonKana(Kind(kind).code), kana);
     }
 }
 

@@ -276,14 +276,15 @@ template <typename Table> QVariantList rowValues(const typename Table::Record& r
 
 // The run is made safe on this computer first, in its file or beside it; a run for a server waits in the
 // outbox there, and the save queue hands it to the sender.
-template <typename Table> int insertRecord(const QString& path, const typename Table::Record* record) {
+template <typename Table>
+int insertRecord(const QString& path, const typename Table::Record* record, const QList<DB_UNIT>& units) {
     clearFailure();
     t_save = {};
     const bool renumber = std::exchange(t_lookupFailed, false);
     if (!record)
         return fail(Problem::Failed,
                     QStringLiteral("No record was given to store in %1.").arg(Table::table()));
-    const Run run{&Table::def(), rowValues<Table>(*record)};
+    const Run run{&Table::def(), rowValues<Table>(*record), storableUnits(units)};
     const bool server = DB_IsServerAddress(path);
     const QString local = server ? DB_LocalPath() : path;
     t_save.runId = run.runId();
@@ -317,8 +318,8 @@ int DB_CloseT_Digit() {
 void DB_ClearStructT_Digit(DB_T_DIGIT* record) {
     clearRecord(record);
 }
-int DB_InsertT_Digit(const QString& path, const DB_T_DIGIT* record) {
-    return insertRecord<DigitTable>(path, record);
+int DB_InsertT_Digit(const QString& path, const DB_T_DIGIT* record, const QList<DB_UNIT>& units) {
+    return insertRecord<DigitTable>(path, record, units);
 }
 
 int DB_OpenT_Key(const QString& path, const QString& clause) {
@@ -333,8 +334,8 @@ int DB_CloseT_Key() {
 void DB_ClearStructT_Key(DB_T_KEY* record) {
     clearRecord(record);
 }
-int DB_InsertT_Key(const QString& path, const DB_T_KEY* record) {
-    return insertRecord<KeyTable>(path, record);
+int DB_InsertT_Key(const QString& path, const DB_T_KEY* record, const QList<DB_UNIT>& units) {
+    return insertRecord<KeyTable>(path, record, units);
 }
 
 int DB_SelectT_Key(const QString& path, const QString& statement, QList<DB_T_KEY>& rows) {

@@ -88,19 +88,32 @@ struct DB_T_KEY {
 // jsonb object, each child table's name to an array of its rows), stored by the function in the same
 // transaction. The schema version that adds such a table adds its lines to halvor_add_run.
 
+// One unit a run practised (a row of T_Unit): a kana or kana pair of the hiragana drill, a key asked by a
+// finger drill. The row's run id, learner, day and drill number are the run's. Rows the server would refuse
+// are mended or left out as the run is stored (a unit longer than 4 characters or empty, counts outside
+// 0..120,000, misses above attempts, more than 400 units), with a warning in the log: the run itself is
+// never held up by its units.
+struct DB_UNIT {
+    QString unit;
+    int attempts = 0;
+    int misses = 0;
+    int meanMs = -1;  // mean time to type it; -1 when it was never timed (stored as NULL)
+    QString wrongKey; // the wrong key pressed most often for it; empty when none
+};
+
 // T_Digit: the windmill drill's runs.
 int DB_OpenT_Digit(const QString& path, const QString& clause); // clause begins with " where"
 int DB_GetRecordT_Digit(DB_T_DIGIT* record);                    // 0 when no row is left
 int DB_CloseT_Digit();
 void DB_ClearStructT_Digit(DB_T_DIGIT* record);
-int DB_InsertT_Digit(const QString& path, const DB_T_DIGIT* record);
+int DB_InsertT_Digit(const QString& path, const DB_T_DIGIT* record, const QList<DB_UNIT>& units = {});
 
 // T_Key: the block and hiragana drills' runs.
 int DB_OpenT_Key(const QString& path, const QString& clause);
 int DB_GetRecordT_Key(DB_T_KEY* record);
 int DB_CloseT_Key();
 void DB_ClearStructT_Key(DB_T_KEY* record);
-int DB_InsertT_Key(const QString& path, const DB_T_KEY* record);
+int DB_InsertT_Key(const QString& path, const DB_T_KEY* record, const QList<DB_UNIT>& units = {});
 
 // A whole select statement over T_Key in the Jet dialect ("select * from [T_Key] where ..."), for the
 // hiragana drill. Fills rows and returns non-zero on success.
@@ -280,6 +293,29 @@ struct DB_RUN_GROUP {
     QDate lastDay;
 };
 int DB_ReadRunGroups(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN_GROUP>& groups);
+
+// The unit rows of the runs the filter selects, of one drill (0: any), in order of learner, day,
+// RunId, Unit. A file without T_Unit yet (written by an older version) has none.
+struct DB_UNIT_ROW {
+    QString learner;
+    QString runId;
+    QDate day;
+    int drill = 0;
+    DB_UNIT unit;
+};
+int DB_ReadUnits(const QString& path, const DB_RUN_FILTER& filter, int drill, QList<DB_UNIT_ROW>& rows);
+// The same rows added up by the database per learner, drill and unit (a class's many runs are not carried
+// over the network one by one), in that order.
+struct DB_UNIT_SUM {
+    QString learner;
+    int drill = 0;
+    QString unit;
+    int runs = 0;
+    qint64 attempts = 0;
+    qint64 misses = 0;
+    int meanMs = -1; // over the timed rows, weighted by attempts; -1 when none was timed
+};
+int DB_SumUnits(const QString& path, const DB_RUN_FILTER& filter, QList<DB_UNIT_SUM>& sums);
 
 // Registers learners (a name already registered, in any case, gets the class, number and reading given) and
 // takes others off the list, in one transaction, or does nothing. Each name registered must pass

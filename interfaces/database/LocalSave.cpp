@@ -7,11 +7,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QSqlQuery>
 
+#include <QSet>
+
+#include <algorithm>
 #include <mutex>
 
 namespace halvor::db {
@@ -46,6 +50,7 @@ QVariant fromJson(Type type, const QJsonValue& v) {
         return {};
     switch (type) {
     case Type::SmallInt:
+    case Type::Integer:
         return v.toInt();
     case Type::Real:
         return v.toDouble();
@@ -62,9 +67,13 @@ bool keepBeside(const QString& localPath, const Pending& p) {
         row.insert(QLatin1String(p.run.def->columns[std::size_t(i)].name),
                    v.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue::fromVariant(v));
     }
+    QJsonArray units;
+    for (const DB_UNIT& u : p.run.units)
+        units.append(QJsonArray{u.unit, u.attempts, u.misses, u.meanMs, u.wrongKey});
     const QJsonObject entry{{QStringLiteral("table"), QLatin1String(p.run.def->name)},
                             {QStringLiteral("forServer"), p.forServer},
-                            {QStringLiteral("row"), row}};
+                            {QStringLiteral("row"), row},
+                            {QStringLiteral("units"), units}};
     const QString folder = spoolFolder(localPath);
     // Named by the moment it was kept, so the names sort in the order the runs finished.
     const QString name = QStringLiteral("%1-%2.run")
@@ -99,6 +108,12 @@ QList<Pending> keptBeside(const QString& localPath) {
         const QJsonObject row = entry.value(QStringLiteral("row")).toObject();
         for (const ColumnDef& col : p.run.def->columns)
             p.run.values << fromJson(col.type, row.value(QLatin1String(col.name)));
+        for (const QJsonValue& v : entry.value(QStringLiteral("units")).toArray()) {
+            const QJsonArray u = v.toArray();
+            p.run.units << DB_UNIT{u.at(0).toString(), u.at(1).toInt(), u.at(2).toInt(), u.at(3).toInt(-1),
+                                   u.at(4).toString()};
+        }
+        p.run.units = storableUnits(p.run.units);
         p.forServer = entry.value(QStringLiteral("forServer")).toBool();
         p.renumber = true;
         p.spoolFile = file.fileName();
@@ -168,6 +183,19 @@ bool insertRun(QSqlDatabase& db, const Pending& p, QSqlError* error) {
     for (const QVariant& v : p.run.values)
         q.addBindValue(v);
     ok = ok && q.exec();
+    if (ok && !p.run.units.isEmpty()) {
+        const TableDef& unit = unitTableDef();
+        QStringList unitMarks;
+        for (std::size_t i = 0; i < unit.columns.size(); ++i)
+            unitMarks << QStringLiteral("?");
+        ok = q.prepare(QStringLiteral("INSERT INTO T_Unit (%1) VALUES (%2) ON CONFLICT DO NOTHING")
+                           .arg(columnList(unit, false), unitMarks.join(QLatin1Char(','))));
+        for (const DB_UNIT& u : p.run.units) {
+            for (const QVariant& v : unitValues(p.run, u))
+                q.addBindValue(v);
+            ok = ok && q.exec();
+        }
+    }
     if (ok && p.forServer) {
         ok = q.prepare(QStringLiteral("INSERT INTO Outbox (RunId, TableName, Queued) VALUES (?, ?, ?) "
                                       "ON CONFLICT (RunId) DO NOTHING"));
@@ -211,7 +239,52 @@ bool writeRuns(const QString& path, QList<Pending>& runs) {
                                                   : QString()));
 }
 
+bool hasControl(const QString& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
 } // namespace
+
+QList<DB_UNIT> storableUnits(const QList<DB_UNIT>& units) {
+    QList<DB_UNIT> out;
+    QSet<QString> seen;
+    int dropped = 0;
+    for (DB_UNIT u : units) {
+        if (u.unit.isEmpty() || u.unit.size() > kMaxUnitLength || hasControl(u.unit) ||
+            seen.contains(u.unit) || out.size() >= kMaxUnitsPerRun) {
+            ++dropped;
+            continue;
+        }
+        seen.insert(u.unit);
+        u.attempts = std::clamp(u.attempts, 0, kMaxUnitCount);
+        u.misses = std::clamp(u.misses, 0, u.attempts);
+        if (u.meanMs < 0 || u.meanMs > kMaxUnitMeanMs)
+            u.meanMs = -1;
+        if (u.wrongKey.size() > kMaxUnitLength || hasControl(u.wrongKey))
+            u.wrongKey.clear();
+        out << u;
+    }
+    if (dropped > 0)
+        qCWarning(lcDb).noquote() << dropped
+                                  << "unit rows of a run were left out (empty, too long, twice or "
+                                     "too many)";
+    return out;
+}
+
+QVariantList unitValues(const Run& run, const DB_UNIT& unit) {
+    const TableDef& def = *run.def;
+    const QVariant none(QMetaType::fromType<QString>());
+    return {run.runId(),
+            run.values.value(columnIndex(def, kLearnerColumn)),
+            run.values.value(columnIndex(def, "Y4mmdd")),
+            run.values.value(columnIndex(def, def.drill)),
+            unit.unit,
+            unit.attempts,
+            unit.misses,
+            unit.meanMs < 0 ? QVariant(QMetaType::fromType<int>()) : QVariant(unit.meanMs),
+            unit.wrongKey.isEmpty() ? none : QVariant(unit.wrongKey)};
+}
 
 QString Run::runId() const {
     return def ? values.value(columnIndex(*def, kRunIdColumn)).toString() : QString();

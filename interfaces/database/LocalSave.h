@@ -14,13 +14,18 @@ struct TableDef;
 
 // One finished run as the library stores it: its table and the row's values in the table's column order
 // (the record's fields, then learner, run id, the moment it finished and the run id it conflicts with).
-// Rows that belong to a run in other tables (one row per key or kana practised, say) join this struct, are
-// written in the same transaction by writeRuns() and sent with it by sendOutbox().
+// Its units (T_Unit) are written in the same transaction and sent with it by sendOutbox().
 struct Run {
     const TableDef* def = nullptr;
     QVariantList values;
+    QList<DB_UNIT> units;
     QString runId() const;
 };
+
+// The units as they may be stored: each mended to the bounds the server checks, or left out (logged).
+QList<DB_UNIT> storableUnits(const QList<DB_UNIT>& units);
+// T_Unit's values for one unit of `run`, in the table's column order.
+QVariantList unitValues(const Run& run, const DB_UNIT& unit);
 
 // Where a run stands once storeRun() has returned.
 enum class Kept { InFile, BesideFile, InMemory };

@@ -44,8 +44,30 @@ std::optional<QJsonObject> payload(QSqlDatabase& db, const Waiting& w) {
             run.insert(QString::fromLatin1(w.def->columns[std::size_t(i)].name).toLower(),
                        QJsonValue::fromVariant(q.value(i)));
     }
-    return QJsonObject{{QStringLiteral("table"), QString::fromLatin1(w.def->name).toLower()},
-                       {QStringLiteral("run"), run}};
+    // A unit's run id, learner, day and drill are the run's: the server takes them from the run.
+    QJsonArray units;
+    q.prepare(QStringLiteral(
+        "SELECT Unit, Attempts, Misses, MeanMs, WrongKey FROM T_Unit WHERE RunId = ? ORDER BY rowid"));
+    q.addBindValue(w.runId);
+    if (!q.exec())
+        qCWarning(lcDb).noquote() << "The units of the run" << w.runId
+                                  << "cannot be read; it is sent without them:" << sqlError(q.lastError());
+    while (q.isActive() && q.next()) {
+        QJsonObject unit{{QStringLiteral("unit"), q.value(0).toString()},
+                         {QStringLiteral("attempts"), q.value(1).toInt()},
+                         {QStringLiteral("misses"), q.value(2).toInt()}};
+        if (!q.value(3).isNull())
+            unit.insert(QStringLiteral("meanms"), q.value(3).toInt());
+        if (!q.value(4).isNull())
+            unit.insert(QStringLiteral("wrongkey"), q.value(4).toString());
+        units.append(unit);
+    }
+    QJsonObject entry{{QStringLiteral("table"), QString::fromLatin1(w.def->name).toLower()},
+                      {QStringLiteral("run"), run}};
+    // Only a run with units names them, so a run without any is still taken by a server of version 4.
+    if (!units.isEmpty())
+        entry.insert(QStringLiteral("children"), QJsonObject{{QStringLiteral("t_unit"), units}});
+    return entry;
 }
 
 // Removes the entries of runs the server now holds, in one transaction. Should this fail, or the program be
@@ -77,6 +99,9 @@ bool giveNewId(QSqlDatabase& db, Waiting& w) {
                                           .arg(QLatin1String(w.def->name)));
     q.addBindValue(fresh);
     q.addBindValue(w.runId);
+    q.addBindValue(w.runId);
+    ok = ok && q.exec() && q.prepare(QStringLiteral("UPDATE T_Unit SET RunId = ? WHERE RunId = ?"));
+    q.addBindValue(fresh);
     q.addBindValue(w.runId);
     ok = ok && q.exec() && q.prepare(QStringLiteral("UPDATE Outbox SET RunId = ? WHERE Seq = ?"));
     q.addBindValue(fresh);

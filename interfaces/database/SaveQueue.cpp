@@ -7,8 +7,12 @@
 #include "WorkThread.h"
 
 #include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QThread>
 
+#include <atomic>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -22,20 +26,26 @@ constexpr int kResendMs = 60000;
 
 void endThreads();
 
+std::atomic<WorkThread*> g_threads[3] = {};
+
 WorkThread& thread(int which) {
-    static WorkThread* threads[3] = {};
     static std::once_flag made;
     std::call_once(made, [] {
+        // Qt's SQL connections, drivers and queries keep statics that it makes when first used; made now,
+        // they outlive the threads' ending at the program's end.
+        QSqlDatabase::drivers();
+        QSqlQuery();
         static WorkThread saves(QStringLiteral("halvor.db.saves"), kConnectTimeoutSeconds);
         static WorkThread sender(QStringLiteral("halvor.db.sender"), kSenderConnectTimeoutSeconds);
         static WorkThread reads(QStringLiteral("halvor.db.reads"), kConnectTimeoutSeconds);
-        threads[0] = &saves;
-        threads[1] = &sender;
-        threads[2] = &reads;
+        g_threads[0] = &saves;
+        g_threads[1] = &sender;
+        g_threads[2] = &reads;
         // The saves need Qt's SQL drivers, which go with the application object.
         qAddPostRoutine(endThreads);
+        endThreadsBeforeTheStaticsMadeSoFar();
     });
-    return *threads[which];
+    return *g_threads[which];
 }
 WorkThread& saves() {
     return thread(0);
@@ -52,6 +62,8 @@ WorkThread& reads() {
 // two seconds whatever the network does. What was not sent goes at the next start.
 void endThreads() {
     using namespace std::chrono_literals;
+    if (!g_threads[0])
+        return; // never made; the end of the program must not make them
     const auto start = WorkThread::Clock::now();
     sender().stop(start, false); // no new work
     reads().stop(start, false);
@@ -127,6 +139,13 @@ void watch(const QString& server, const QString& local, const SaveOutcome& outco
 }
 
 } // namespace
+
+void endThreadsBeforeTheStaticsMadeSoFar() {
+    // Handlers run in the reverse order of their registration, interleaved with the destructors of the
+    // statics: so this one runs before those of everything made until now, on any ending that runs them
+    // (return from main, exit(), the display going away). Ending twice does nothing more.
+    std::atexit(endThreads);
+}
 
 SaveQueue& SaveQueue::instance() {
     static SaveQueue queue;

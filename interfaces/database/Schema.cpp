@@ -52,6 +52,23 @@ const std::vector<const TableDef*>& resultTables() {
     return all;
 }
 
+const TableDef& unitTableDef() {
+    static const TableDef def{"T_Unit",
+                              "Drill",
+                              nullptr,
+                              nullptr,
+                              {{kRunIdColumn, Type::Uuid, 5},
+                               {kLearnerColumn, Type::Text, 5},
+                               {"Y4mmdd", Type::Date, 5},
+                               {"Drill", Type::SmallInt, 5},
+                               {"Unit", Type::PlainText, 5},
+                               {"Attempts", Type::Integer, 5},
+                               {"Misses", Type::Integer, 5},
+                               {"MeanMs", Type::Integer, 5},
+                               {"WrongKey", Type::PlainText, 5}}};
+    return def;
+}
+
 std::vector<ColumnDef> serverColumns(const TableDef& table) {
     std::vector<ColumnDef> out = table.columns;
     out.push_back({"Received", Type::Timestamp, 4});

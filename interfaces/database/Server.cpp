@@ -4,6 +4,7 @@
 #include "Live.h"
 #include "Schema.h"
 #include "ServerSchemaSql.h"
+#include "WorkThread.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -152,6 +153,8 @@ QString pgTypeName(Type type) {
         return QStringLiteral("timestamptz");
     case Type::PlainText:
         return QStringLiteral("text");
+    case Type::Integer:
+        return QStringLiteral("int4");
     }
     return {};
 }
@@ -176,6 +179,8 @@ bool checkShape(QSqlDatabase& db, const QString& where) {
         for (const ColumnDef& col : serverColumns(*def))
             columns[QString::fromLatin1(col.name).toLower()] = pgTypeName(col.type);
     }
+    for (const ColumnDef& col : unitTableDef().columns)
+        expected[QStringLiteral("t_unit")][QString::fromLatin1(col.name).toLower()] = pgTypeName(col.type);
     expected[QStringLiteral("learners")] = {{QStringLiteral("name"), QStringLiteral("citext")},
                                             {QStringLiteral("class"), QStringLiteral("citext")},
                                             {QStringLiteral("number"), QStringLiteral("int4")},
@@ -186,7 +191,8 @@ bool checkShape(QSqlDatabase& db, const QString& where) {
             "a.attrelid "
             "JOIN pg_type t ON t.oid = a.atttypid WHERE a.attnum > 0 AND NOT a.attisdropped AND a.attrelid "
             "IN "
-            "(to_regclass('t_key'), to_regclass('t_digit'), to_regclass('learners')) UNION ALL "
+            "(to_regclass('t_key'), to_regclass('t_digit'), to_regclass('learners'), to_regclass('t_unit')) "
+            "UNION ALL "
             "SELECT 'halvor_add_run', '', 'function' "
             "WHERE to_regprocedure('halvor_add_run(text, jsonb, jsonb)') IS NOT NULL UNION ALL "
             "SELECT 'halvor_report', '', 'function' WHERE to_regprocedure('halvor_report(jsonb)') IS NOT "
@@ -547,6 +553,10 @@ ServerLink connectServer(const QString& uri, ServerCut* cut) {
     // the way is tried first on a connection of libpq's own, every wait of which is bounded; it also says
     // why a server turns a login away.
     const Attempt attempt = attemptConnection(keywords, t_connectSeconds * 1000 + 1000, cut ? cut->fd() : -1);
+    // libpq and its TLS library keep statics of their own from the first attempt, the watchdog from its
+    // first use; the threads may still use all of them while they end.
+    static const bool threadsEndFirst = (Watchdog::instance(), endThreadsBeforeTheStaticsMadeSoFar(), true);
+    Q_UNUSED(threadsEndFirst);
     const auto cutOff = [&] {
         return fail(
             Problem::Offline,

@@ -8,6 +8,8 @@
 #include <QSqlQuery>
 
 #include <map>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include <sys/stat.h>
@@ -40,6 +42,7 @@ QString sqliteType(Type type) {
     case Type::Date:
         return QStringLiteral("TEXT");
     case Type::SmallInt:
+    case Type::Integer:
         return QStringLiteral("INTEGER");
     case Type::Text:
         // The drills' queries were written for an engine that compares text without regard to case
@@ -64,15 +67,40 @@ bool writable(const QString& path) {
 // What lies at the path decides what may be done to it: only a missing, empty or SQLite file is ever written.
 enum class FileKind { Missing, Empty, Sqlite, Foreign, Unreadable, Folder, NotRegular };
 
+// The files this process has open through SQLite, by device and inode. Closing any descriptor of a file drops
+// every lock the process holds on it, SQLite's too: a file open here is never opened again to read its
+// header, or a connection kept by another thread loses its hold on it, and another program closing the file
+// then takes its log, with the runs not yet copied into the file, away. The header is read, and a connection
+// opened, under one lock, so neither comes between the other's steps.
+std::mutex g_openFilesMutex;
+std::multimap<std::pair<dev_t, ino_t>, std::weak_ptr<Connection>> g_openFiles;
+
+bool openHere(const std::pair<dev_t, ino_t>& id) {
+    const auto [from, to] = g_openFiles.equal_range(id);
+    bool open = false;
+    for (auto it = from; it != to;) {
+        if (it->second.expired()) {
+            it = g_openFiles.erase(it);
+        } else {
+            open = true;
+            ++it;
+        }
+    }
+    return open;
+}
+
 FileKind inspect(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists())
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return FileKind::Missing;
-    if (info.isDir())
+    if (S_ISDIR(st.st_mode))
         return FileKind::Folder;
     // A pipe or a device would block the first read for ever, or feed it endless bytes.
-    if (!info.isFile())
+    if (!S_ISREG(st.st_mode))
         return FileKind::NotRegular;
+    std::lock_guard lock(g_openFilesMutex);
+    if (openHere({st.st_dev, st.st_ino}))
+        return FileKind::Sqlite;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return FileKind::Unreadable;
@@ -108,26 +136,41 @@ bool failRead(const QString& path, const QSqlError& error) {
     }
 }
 
-// The tables beside the results: runs waiting for the server, oldest first, and the registered learners;
-// with the columns later versions added to them.
+// The tables beside the results: runs waiting for the server, oldest first, the registered learners, and
+// the units each run practised; with the columns later versions added to them.
 struct AuxColumn {
     const char* name;
     const char* type;
 };
 struct AuxTable {
-    const char* name;
-    const char* create;
+    QString name;
+    QStringList create; // the table, then its indexes
     std::vector<AuxColumn> added;
 };
+
+QStringList unitTableStatements() {
+    const TableDef& def = unitTableDef();
+    QStringList columns;
+    for (const ColumnDef& col : def.columns)
+        columns << QLatin1String(col.name) + QLatin1Char(' ') + sqliteType(col.type);
+    // A unit is a run's once: a run written again (its spool file outlived the commit) adds none twice.
+    return {
+        QStringLiteral("CREATE TABLE T_Unit (%1)").arg(columns.join(QStringLiteral(", "))),
+        QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS IX_T_Unit_Run ON T_Unit (RunId, Unit)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS IX_T_Unit_Learner ON T_Unit (Learner, Drill, Y4mmdd)")};
+}
+
 const std::vector<AuxTable>& auxTables() {
     static const std::vector<AuxTable> all = {
-        {"Outbox",
-         "CREATE TABLE Outbox (Seq INTEGER PRIMARY KEY AUTOINCREMENT, RunId TEXT NOT NULL UNIQUE,"
-         " TableName TEXT NOT NULL, Queued TEXT)",
+        {QStringLiteral("Outbox"),
+         {QStringLiteral("CREATE TABLE Outbox (Seq INTEGER PRIMARY KEY AUTOINCREMENT, RunId TEXT NOT NULL "
+                         "UNIQUE, TableName TEXT NOT NULL, Queued TEXT)")},
          {}},
-        {"Learners",
-         "CREATE TABLE Learners (Name TEXT COLLATE NOCASE PRIMARY KEY, Class TEXT COLLATE NOCASE)",
+        {QStringLiteral("Learners"),
+         {QStringLiteral(
+             "CREATE TABLE Learners (Name TEXT COLLATE NOCASE PRIMARY KEY, Class TEXT COLLATE NOCASE)")},
          {{"Number", "INTEGER"}, {"Furigana", "TEXT COLLATE NOCASE"}}}, // version 3
+        {QStringLiteral("T_Unit"), unitTableStatements(), {}},          // version 6
     };
     return all;
 }
@@ -143,8 +186,9 @@ struct TableState {
 // first version is someone else's table under our name.
 struct Shapes {
     std::map<const TableDef*, TableState> tables;
-    QStringList missingAux; // whole tables to make
-    QStringList auxColumns; // columns to add to tables that are there
+    QStringList missingAux;    // whole tables to make
+    bool unitsMissing = false; // T_Unit among them: a file that may not be written is read without it
+    QStringList auxColumns;    // columns to add to tables that are there
     bool learnersCurrent = false;
 };
 
@@ -158,8 +202,8 @@ std::optional<Shapes> readShapes(Connection& c, const QString& path) {
     QStringList present;
     while (q.next())
         present << q.value(0).toString().toLower();
-    const auto columnsOf = [&](const char* table) -> std::optional<QStringList> {
-        if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(QLatin1String(table)))) {
+    const auto columnsOf = [&](const QString& table) -> std::optional<QStringList> {
+        if (!q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table))) {
             failRead(path, q.lastError());
             return std::nullopt;
         }
@@ -169,16 +213,17 @@ std::optional<Shapes> readShapes(Connection& c, const QString& path) {
         return have;
     };
     for (const AuxTable& aux : auxTables()) {
-        const QString name = QString::fromLatin1(aux.name);
+        const QString& name = aux.name;
         if (!present.contains(name.toLower())) {
             // Made whole, with the columns added since its first version.
-            out.missingAux << QLatin1String(aux.create);
+            out.missingAux << aux.create;
+            out.unitsMissing = out.unitsMissing || name == QLatin1String("T_Unit");
             for (const AuxColumn& col : aux.added)
                 out.missingAux << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
                                       .arg(name, QLatin1String(col.name), QLatin1String(col.type));
             continue;
         }
-        const auto have = columnsOf(aux.name);
+        const auto have = columnsOf(name);
         if (!have)
             return std::nullopt;
         for (const AuxColumn& col : aux.added) {
@@ -189,7 +234,7 @@ std::optional<Shapes> readShapes(Connection& c, const QString& path) {
     }
     out.learnersCurrent = present.contains(QStringLiteral("learners")) && out.auxColumns.isEmpty();
     for (const TableDef* def : resultTables()) {
-        const auto columns = columnsOf(def->name);
+        const auto columns = columnsOf(QLatin1String(def->name));
         if (!columns)
             return std::nullopt;
         const QStringList& have = *columns;
@@ -303,8 +348,10 @@ bool bringUpToDate(Connection& c, const QString& path, const TableDef& table, bo
     if (const TableDef* other = foreignTable(*shapes))
         return failForeign(path, *other, shapes->tables[other]);
     // A file that may not be written is read as it is while its tables are all there, older or not.
-    if (!canWrite &&
-        (state.shape == Shape::Older || (state.shape == Shape::Current && shapes->missingAux.isEmpty())))
+    const bool auxComplete =
+        shapes->missingAux.isEmpty() ||
+        (shapes->unitsMissing && shapes->missingAux.size() == unitTableStatements().size());
+    if (!canWrite && (state.shape == Shape::Older || (state.shape == Shape::Current && auxComplete)))
         return true;
     if (!canWrite)
         return fail(Problem::ReadOnly,
@@ -408,7 +455,14 @@ ResultsFile openResultsFile(const QString& path, const TableDef& table, Access a
     const bool canWrite = created || writable(path);
     ResultsFile file;
     file.connection = sqliteConnection(path, !canWrite);
-    bool ok = file.connection->open();
+    bool ok = false;
+    {
+        std::lock_guard lock(g_openFilesMutex);
+        ok = file.connection->open();
+        struct stat st {};
+        if (ok && ::stat(QFile::encodeName(path).constData(), &st) == 0)
+            g_openFiles.insert({{st.st_dev, st.st_ino}, file.connection});
+    }
     if (!ok)
         fail(isBusy(file.db().lastError()) ? Problem::Busy : Problem::CannotOpen,
              QStringLiteral("Cannot open the results database %1: %2")

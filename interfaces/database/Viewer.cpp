@@ -11,6 +11,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <cmath>
 #include <functional>
 
 using namespace halvor::db;
@@ -271,6 +272,91 @@ int DB_ReadRunGroups(const QString& path, const DB_RUN_FILTER& filter, QList<DB_
     });
     if (!ok)
         groups.clear();
+    return ok ? 1 : 0;
+}
+
+namespace {
+
+// A select over T_Unit with the filter's conditions; `shape` holds %1 for the learner's expression and %2
+// for the conditions. A file that may not be written keeps the shape of the version that wrote it, maybe
+// without units: it has none.
+bool eachUnitRow(const QString& path, const DB_RUN_FILTER& filter, int drill, const QString& shape,
+                 const std::function<void()>& start, const std::function<void(const QSqlQuery&)>& row) {
+    return withResults(path, Access::Read, [&](QSqlDatabase& db, Dialect dialect, bool) {
+        start();
+        QSqlQuery q(db);
+        if (dialect == Dialect::Sqlite &&
+            (!q.exec(
+                 QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'T_Unit'")) ||
+             !q.next()))
+            return !q.lastError().isValid() ||
+                   failQuery(path, dialect, QStringLiteral("Reading the units"), q.lastError());
+        // Every unit row carries its learner, so the file's rows are read as the server's are.
+        Selection s = selection(filter, dialect, true);
+        if (drill > 0) {
+            s.where += QStringLiteral(" AND Drill = ?");
+            s.values << drill;
+        }
+        q.setForwardOnly(true);
+        q.prepare(shape.arg(s.learner, s.where));
+        for (const QVariant& v : std::as_const(s.values))
+            q.addBindValue(v);
+        if (!q.exec())
+            return failQuery(path, dialect, QStringLiteral("Reading the units"), q.lastError());
+        while (q.next())
+            row(q);
+        return !q.lastError().isValid() ||
+               failQuery(path, dialect, QStringLiteral("Reading the units"), q.lastError());
+    });
+}
+
+} // namespace
+
+int DB_ReadUnits(const QString& path, const DB_RUN_FILTER& filter, int drill, QList<DB_UNIT_ROW>& rows) {
+    rows.clear();
+    const bool ok = eachUnitRow(
+        path, filter, drill,
+        QStringLiteral("SELECT %1 AS Learner, RunId, Y4mmdd, Drill, Unit, Attempts, Misses, MeanMs, WrongKey "
+                       "FROM T_Unit WHERE %2 ORDER BY 1, Y4mmdd, RunId, Unit"),
+        [&] { rows.clear(); },
+        [&](const QSqlQuery& q) {
+            DB_UNIT_ROW r;
+            r.learner = q.value(0).toString();
+            r.runId = q.value(1).toString();
+            r.day = QDate::fromString(q.value(2).toString().left(10), Qt::ISODate);
+            r.drill = q.value(3).toInt();
+            r.unit = {q.value(4).toString(), q.value(5).toInt(), q.value(6).toInt(),
+                      q.value(7).isNull() ? -1 : q.value(7).toInt(), q.value(8).toString()};
+            rows.append(r);
+        });
+    if (!ok)
+        rows.clear();
+    return ok ? 1 : 0;
+}
+
+int DB_SumUnits(const QString& path, const DB_RUN_FILTER& filter, QList<DB_UNIT_SUM>& sums) {
+    sums.clear();
+    const bool ok = eachUnitRow(
+        path, filter, 0,
+        QStringLiteral("SELECT %1 AS Learner, Drill, Unit, COUNT(*), SUM(Attempts), SUM(Misses), "
+                       "SUM(MeanMs * Attempts), SUM(CASE WHEN MeanMs IS NULL THEN 0 ELSE Attempts END) "
+                       "FROM T_Unit WHERE %2 GROUP BY 1, Drill, Unit ORDER BY 1, Drill, Unit"),
+        [&] { sums.clear(); },
+        [&](const QSqlQuery& q) {
+            DB_UNIT_SUM s;
+            s.learner = q.value(0).toString();
+            s.drill = q.value(1).toInt();
+            s.unit = q.value(2).toString();
+            s.runs = q.value(3).toInt();
+            s.attempts = q.value(4).toLongLong();
+            s.misses = q.value(5).toLongLong();
+            const qint64 timed = q.value(7).toLongLong();
+            if (timed > 0)
+                s.meanMs = int(std::llround(q.value(6).toDouble() / double(timed)));
+            sums.append(s);
+        });
+    if (!ok)
+        sums.clear();
     return ok ? 1 : 0;
 }
 

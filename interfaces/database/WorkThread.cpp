@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <utility>
 
 namespace halvor::db {
 
@@ -49,6 +50,7 @@ struct WorkThread::Private {
         ServerSession session(connectSeconds);
         FileSession files;
         std::unique_lock lock(mutex);
+        bool first = true;
         for (;;) {
             Clock::time_point next;
             const auto it = firstDue(Clock::now(), &next);
@@ -67,6 +69,8 @@ struct WorkThread::Private {
             lock.unlock();
             job();
             job = nullptr; // what it holds goes on this thread
+            if (std::exchange(first, false))
+                endThreadsBeforeTheStaticsMadeSoFar(); // and those the first job made
             lock.lock();
             running = false;
             changed.notify_all();

@@ -26,6 +26,11 @@ CREATE TABLE IF NOT EXISTS learners (name citext PRIMARY KEY, class citext, numb
 -- Version 3: a registered learner's attendance number and reading, from the roster.
 ALTER TABLE learners ADD COLUMN IF NOT EXISTS number integer, ADD COLUMN IF NOT EXISTS furigana citext;
 CREATE TABLE IF NOT EXISTS halvor_schema (version integer NOT NULL);
+-- Version 6: one row per unit (a kana or kana pair, a key) a run practised, with the run's id, learner, day
+-- and drill; added only with its run, by the function below.
+CREATE TABLE IF NOT EXISTS t_unit (runid uuid NOT NULL, learner citext, y4mmdd date, drill smallint,
+  unit text NOT NULL, attempts integer, misses integer, meanms integer, wrongkey text, UNIQUE (runid, unit));
+CREATE INDEX IF NOT EXISTS ix_t_unit_learner ON t_unit (learner, drill, y4mmdd);
 
 -- Adds one run, checked, and says what became of it:
 --   'new'        stored, and the learner's runs of that drill (and course) on that day numbered 1..n in the
@@ -36,7 +41,8 @@ CREATE TABLE IF NOT EXISTS halvor_schema (version integer NOT NULL);
 --   'refused: …' the run is not one the drills can produce, or its learner is not on the class list.
 -- p_run holds the run's columns by their names on the server; received, sent_from and round are the
 -- server's own. p_children carries rows that belong to the run (one array per child table, by table name),
--- stored in the same transaction; this version knows no child table and refuses any.
+-- checked with the run and stored in the same transaction: "t_unit", objects of unit, attempts, misses,
+-- meanms and wrongkey (the run's id, learner, day and drill are the run's).
 CREATE OR REPLACE FUNCTION halvor_add_run(p_table text, p_run jsonb, p_children jsonb DEFAULT '{}')
 RETURNS text LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, public, pg_temp AS $fn$
 DECLARE
@@ -58,6 +64,7 @@ DECLARE
   v_new jsonb;
   v_scope text;
   v_read text;
+  v_units jsonb;
 BEGIN
   IF p_table = 't_key' THEN
     v_drill_column := 'tavrel';
@@ -71,8 +78,18 @@ BEGIN
   IF jsonb_typeof(p_run) IS DISTINCT FROM 'object' THEN
     RETURN 'refused: the run is not an object';
   END IF;
-  IF p_children IS NOT NULL AND p_children <> '{}'::jsonb THEN
+  IF p_children IS NOT NULL AND (jsonb_typeof(p_children) <> 'object' OR
+     EXISTS (SELECT FROM jsonb_object_keys(p_children) k WHERE k <> 't_unit')) THEN
     RETURN 'refused: rows of a kind this server does not know';
+  END IF;
+  v_units := COALESCE(p_children->'t_unit', '[]'::jsonb);
+  IF jsonb_typeof(v_units) <> 'array' OR jsonb_array_length(v_units) > 400 THEN
+    RETURN 'refused: the units are not a list of at most 400';
+  END IF;
+  IF EXISTS (SELECT FROM jsonb_array_elements(v_units) u WHERE jsonb_typeof(u) <> 'object' OR EXISTS
+               (SELECT FROM jsonb_object_keys(u) k
+                WHERE k NOT IN ('unit', 'attempts', 'misses', 'meanms', 'wrongkey'))) THEN
+    RETURN 'refused: units with unknown fields';
   END IF;
   SELECT string_agg(k, ', ') INTO v_unknown FROM jsonb_object_keys(p_run) k
     WHERE k NOT IN (SELECT attname FROM pg_attribute
@@ -101,6 +118,16 @@ BEGIN
         RETURN format('refused: %s %s is outside %s to %s', v_name, v_number, v_low, v_high);
       END IF;
     END LOOP;
+    -- A unit is a short text (a kana pair, a key), once per run; its counts are what a run can hold.
+    IF EXISTS (SELECT FROM jsonb_to_recordset(v_units)
+                 AS u(unit text, attempts integer, misses integer, meanms integer, wrongkey text)
+               WHERE unit IS NULL OR length(unit) NOT BETWEEN 1 AND 4 OR unit ~ '[[:cntrl:]]'
+                  OR attempts IS NULL OR attempts NOT BETWEEN 0 AND 120000
+                  OR misses IS NULL OR misses NOT BETWEEN 0 AND attempts OR meanms NOT BETWEEN 0 AND 3600000
+                  OR length(wrongkey) > 4 OR wrongkey ~ '[[:cntrl:]]')
+       OR (SELECT count(DISTINCT unit) <> count(*) FROM jsonb_to_recordset(v_units) AS u(unit text)) THEN
+      RETURN 'refused: units outside what the drills record';
+    END IF;
   EXCEPTION WHEN data_exception THEN
     RETURN 'refused: ' || SQLERRM;
   END;
@@ -151,6 +178,10 @@ BEGIN
     EXECUTE v_read INTO v_old USING v_id;
     RETURN CASE WHEN v_old = v_new THEN 'same' ELSE 'different' END;
   END;
+  INSERT INTO t_unit (runid, learner, y4mmdd, drill, unit, attempts, misses, meanms, wrongkey)
+    SELECT v_id, v_learner, v_day, v_drill, u.unit, u.attempts, u.misses, u.meanms, NULLIF(u.wrongkey, '')
+    FROM jsonb_to_recordset(v_units) AS u(unit text, attempts integer, misses integer, meanms integer,
+                                          wrongkey text);
   IF v_conflict IS NOT NULL THEN
     EXECUTE format('UPDATE %1$I SET conflict = $1 WHERE runid = $2 AND conflict IS NULL', p_table)
       USING v_id, v_conflict;
@@ -169,14 +200,14 @@ $fn$;
 REVOKE ALL ON FUNCTION halvor_add_run(text, jsonb, jsonb) FROM PUBLIC;
 
 -- Version 4: runs are added only through the function: nobody but the tables' owner writes to them directly.
-REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON t_key, t_digit FROM PUBLIC;
+REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON t_key, t_digit, t_unit FROM PUBLIC;
 DO $$
 DECLARE
   g record;
 BEGIN
   FOR g IN SELECT DISTINCT c.relname, a.grantee::regrole AS grantee
            FROM pg_class c, aclexplode(c.relacl) a
-           WHERE c.oid IN ('t_key'::regclass, 't_digit'::regclass) AND a.grantee <> 0
+           WHERE c.oid IN ('t_key'::regclass, 't_digit'::regclass, 't_unit'::regclass) AND a.grantee <> 0
              AND a.grantee <> c.relowner AND a.privilege_type IN ('INSERT', 'UPDATE', 'DELETE', 'TRUNCATE') LOOP
     EXECUTE format('REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON %I FROM %s', g.relname, g.grantee);
   END LOOP;
@@ -326,5 +357,5 @@ $fn$;
 REVOKE ALL ON FUNCTION halvor_report(jsonb) FROM PUBLIC;
 REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON halvor_presence FROM PUBLIC;
 
-INSERT INTO halvor_schema (version) SELECT 5 WHERE NOT EXISTS (SELECT FROM halvor_schema);
-UPDATE halvor_schema SET version = 5 WHERE version < 5;
+INSERT INTO halvor_schema (version) SELECT 6 WHERE NOT EXISTS (SELECT FROM halvor_schema);
+UPDATE halvor_schema SET version = 6 WHERE version < 6;

@@ -1,6 +1,7 @@
 #include "RecordRun.h"
 
 #include "Database.h"
+#include "UnitRecord.h"
 
 #include <algorithm>
 #include <cmath>
@@ -105,7 +106,7 @@ db::SaveOutcome RecordDigit(const QString& path, const FingerRecord& r, const QD
     row.PelvoranFlag = 1;
     row.REM = r.course();
     row.REMFlag = 1;
-    return DB_SaveOutcome(DB_InsertT_Digit(path, &row), row.Round);
+    return DB_SaveOutcome(DB_InsertT_Digit(path, &row, ToStoredUnits(r.units)), row.Round);
 }
 
 db::SaveOutcome RecordKey(const QString& path, const FingerRecord& r, const QDate& today) {
@@ -124,7 +125,7 @@ db::SaveOutcome RecordKey(const QString& path, const FingerRecord& r, const QDat
     row.TavrelFlag = 1;
     row.REM = QString("指%1本訓練").arg(r.keys.size());
     row.REMFlag = 1;
-    return DB_SaveOutcome(DB_InsertT_Key(path, &row), row.Round);
+    return DB_SaveOutcome(DB_InsertT_Key(path, &row, ToStoredUnits(r.units)), row.Round);
 }
 
 } // namespace

@@ -31,11 +31,9 @@ bool HasEnoughData(const UnitSummary& unit) {
     return unit.runs >= kEnoughRuns && unit.attempts >= kEnoughAttempts;
 }
 
-QList<UnitSummary> SummariseUnits(const QList<UnitHistory>& history, Weighting weighting) {
+QList<UnitSummary> SumUnits(const QList<UnitHistory>& history) {
     QList<Gathered> gathered;
     QHash<QString, qsizetype> index;
-    qint64 allAttempts = 0;
-    qint64 allMisses = 0;
     for (const UnitHistory& row : history) {
         if (row.unit.isEmpty() || row.attempts <= 0)
             continue;
@@ -47,11 +45,8 @@ QList<UnitSummary> SummariseUnits(const QList<UnitHistory>& history, Weighting w
             gathered.append(fresh);
         }
         Gathered& g = gathered[*found];
-        const int misses = std::clamp(row.misses, 0, row.attempts);
         g.summary.attempts += row.attempts;
-        g.summary.misses += misses;
-        allAttempts += row.attempts;
-        allMisses += misses;
+        g.summary.misses += std::clamp(row.misses, 0, row.attempts);
         if (!g.runIds.contains(row.runId))
             g.runIds.append(row.runId);
         if (row.meanMs >= 0) {
@@ -67,18 +62,11 @@ QList<UnitSummary> SummariseUnits(const QList<UnitHistory>& history, Weighting w
                 ++named->second;
         }
     }
-    const double overall = allAttempts > 0 ? double(allMisses) / double(allAttempts) : 0;
     QList<UnitSummary> out;
     out.reserve(gathered.size());
     for (Gathered& g : gathered) {
         UnitSummary& s = g.summary;
         s.runs = int(g.runIds.size());
-        s.missRate = double(s.misses) / s.attempts;
-        s.smoothed = (s.misses + kPriorAttempts * overall) / (s.attempts + kPriorAttempts);
-        const double weight = weighting == Weighting::KanaFrequency
-                                  ? std::sqrt(KanaFrequency(s.unit) / kReferenceFrequency)
-                                  : 1.0;
-        s.score = s.smoothed * weight;
         if (g.timedAttempts > 0)
             s.meanMs = int(std::lround(double(g.timedSum) / double(g.timedAttempts)));
         int most = 0;
@@ -91,6 +79,30 @@ QList<UnitSummary> SummariseUnits(const QList<UnitHistory>& history, Weighting w
         out.append(s);
     }
     return out;
+}
+
+QList<UnitSummary> RateUnits(QList<UnitSummary> sums, Weighting weighting) {
+    qint64 allAttempts = 0;
+    qint64 allMisses = 0;
+    for (const UnitSummary& s : sums) {
+        allAttempts += std::max(s.attempts, 0);
+        allMisses += std::clamp(s.misses, 0, std::max(s.attempts, 0));
+    }
+    const double overall = allAttempts > 0 ? double(allMisses) / double(allAttempts) : 0;
+    for (UnitSummary& s : sums) {
+        const int misses = std::clamp(s.misses, 0, std::max(s.attempts, 0));
+        s.missRate = s.attempts > 0 ? double(misses) / s.attempts : 0;
+        s.smoothed = (misses + kPriorAttempts * overall) / (std::max(s.attempts, 0) + kPriorAttempts);
+        const double weight = weighting == Weighting::KanaFrequency
+                                  ? std::sqrt(KanaFrequency(s.unit) / kReferenceFrequency)
+                                  : 1.0;
+        s.score = s.smoothed * weight;
+    }
+    return sums;
+}
+
+QList<UnitSummary> SummariseUnits(const QList<UnitHistory>& history, Weighting weighting) {
+    return RateUnits(SumUnits(history), weighting);
 }
 
 QList<UnitSummary> WeakestUnits(const QList<UnitSummary>& units, int count) {

@@ -37,7 +37,12 @@ constexpr int kEnoughAttempts = 20;
 bool HasEnoughData(const UnitSummary& unit);
 
 enum class Weighting { None, KanaFrequency };
-// One summary per unit, in the order the units were first met.
+// What the rows add up to per unit, in the order the units were first met: runs, attempts, misses, mean time
+// and wrong key, the rates not yet (a database can add up the same itself).
+QList<UnitSummary> SumUnits(const QList<UnitHistory>& history);
+// The rates of units added up: miss rate, the rate smoothed towards the overall rate of all of them, score.
+QList<UnitSummary> RateUnits(QList<UnitSummary> sums, Weighting weighting);
+// SumUnits, then RateUnits.
 QList<UnitSummary> SummariseUnits(const QList<UnitHistory>& history, Weighting weighting);
 // Up to `count` units with enough data and at least one miss, weakest first (highest score; the more attempts
 // among equals, then the unit's text).

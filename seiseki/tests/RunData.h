@@ -19,7 +19,7 @@ struct Run {
     double value;
 };
 
-inline bool store(const QString& path, const Run& run, int round = 1) {
+inline bool store(const QString& path, const Run& run, int round = 1, const QList<DB_UNIT>& units = {}) {
     qputenv("HALVOR_LEARNER", run.learner.toUtf8());
     int ok = 0;
     if (run.kind == 'W') {
@@ -36,7 +36,7 @@ inline bool store(const QString& path, const Run& run, int round = 1) {
         r.ERR1 = QStringLiteral("f");
         r.Y4mmddFlag = r.PelvoranFlag = r.RoundFlag = r.REMFlag = r.COND1Flag = r.TimeFlag = r.result1Flag =
             r.result3Flag = r.result4Flag = r.ERR1Flag = 1;
-        ok = DB_InsertT_Digit(path, &r);
+        ok = DB_InsertT_Digit(path, &r, units);
     } else {
         DB_T_KEY r;
         r.Y4mmdd = run.day;
@@ -57,7 +57,7 @@ inline bool store(const QString& path, const Run& run, int round = 1) {
             r.COND1 = run.course;
             r.Time = run.value;
         }
-        ok = DB_InsertT_Key(path, &r);
+        ok = DB_InsertT_Key(path, &r, units);
     }
     qunsetenv("HALVOR_LEARNER");
     // A run for a server waits on this computer until sent; the viewer reads the server.

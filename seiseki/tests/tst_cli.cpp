@@ -71,8 +71,14 @@ void TestCli::initTestCase() {
                              {kOdd, {2026, 4, 2}, 'H', "GA", 70.5},
                              {kOdd, {2026, 6, 1}, 'B', "4", 55},
                              {"田中 はると", {2026, 12, 1}, 'H', "AI", 99}};
-    for (const Run& run : runs)
-        QVERIFY(store(m_db, run));
+    // Kana and keys of some runs; their CSV is checked against the database's rows.
+    const QList<QList<DB_UNIT>> units = {{{"f", 40, 3, 310, "g"}, {"j", 38, 0, 290, {}}},
+                                         {},
+                                         {{"き", 5, 2, 800, "k"}, {"きゃ", 4, 1, -1, "i"}},
+                                         {{"d", 20, 1, 400, "e"}},
+                                         {{"あ", 6, 0, 500, {}}}};
+    for (qsizetype i = 0; i < runs.size(); ++i)
+        QVERIFY(store(m_db, runs[i], 1, units[i]));
     QVERIFY(DB_RegisterLearners(m_db, {{"alice", "1組", true, 1, {}}, {kOdd, "2組", true, 1, {}}}));
     writeFile(path(QStringLiteral("letter.txt")), "Dear teacher,\n");
 }
@@ -97,6 +103,10 @@ void TestCli::exitCodes_data() {
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("reason"); // what the one line holds
     QTest::newRow("csv written") << QStringList{"--csv", "out.csv"} << "" << 0 << "5件";
+    QTest::newRow("kana and keys written")
+        << QStringList{"--csv-units", "out.csv"} << "" << 0 << "6件の もじ";
+    QTest::newRow("kana and keys of a class nobody is in")
+        << QStringList{"--csv-units", "out.csv", "--class", "9組"} << "" << 2 << "「9組」";
     QTest::newRow("one learner, any case")
         << QStringList{"--csv", "out.csv", "--learner", "ALICE"} << "" << 0 << "2件";
     QTest::newRow("one class") << QStringList{"--csv", "out.csv", "--class", "2組"} << "" << 0 << "2件";
@@ -143,21 +153,28 @@ void TestCli::exitCodes() {
 }
 
 void TestCli::csvReadsBackInPython_data() {
+    QTest::addColumn<QString>("option"); // --csv: runs, --csv-units: their kana and keys
     QTest::addColumn<QStringList>("filters");
     QTest::addColumn<QString>("learner");
-    QTest::newRow("every run") << QStringList{} << QString();
-    QTest::newRow("a learner with quotes and a comma, this school year")
-        << QStringList{"--learner", kOdd, "--from", "2026-04-01", "--to", "2027-03-31"} << kOdd;
-    QTest::newRow("a Japanese name") << QStringList{"--learner", "田中 はると"}
-                                     << QStringLiteral("田中 はると");
-    QTest::newRow("one class") << QStringList{"--class", "1組"} << QStringLiteral("alice");
+    for (const QString option : {"--csv", "--csv-units"}) {
+        const auto row = [&](const char* name) -> QTestData& {
+            return QTest::addRow("%s, %s", qPrintable(option), name);
+        };
+        row("everyone") << option << QStringList{} << QString();
+        row("a learner with quotes and a comma, this school year")
+            << option << QStringList{"--learner", kOdd, "--from", "2026-04-01", "--to", "2027-03-31"} << kOdd;
+        row("a Japanese name") << option << QStringList{"--learner", "田中 はると"}
+                               << QStringLiteral("田中 はると");
+        row("one class") << option << QStringList{"--class", "1組"} << QStringLiteral("alice");
+    }
 }
 
 void TestCli::csvReadsBackInPython() {
+    QFETCH(QString, option);
     QFETCH(QStringList, filters);
     QFETCH(QString, learner);
     const QString csv = path(QStringLiteral("check.csv"));
-    QCOMPARE(seiseki(QStringList{"--csv", csv} + filters, m_db).exitCode, 0);
+    QCOMPARE(seiseki(QStringList{option, csv} + filters, m_db).exitCode, 0);
 
     QProcess python;
     python.start(QStringLiteral("python3"), {QStringLiteral(HALVOR_CSV_CHECK), csv});
@@ -172,22 +189,36 @@ void TestCli::csvReadsBackInPython() {
         filter.from = QDate(2026, 4, 1);
         filter.to = QDate(2027, 3, 31);
     }
-    QList<DB_RUN> runs;
-    QVERIFY(DB_ReadRuns(m_db, filter, runs));
-    double seconds = 0;
+    // The sixth column is a run's time, or a kana's or key's misses.
     QStringList learners;
-    for (const DB_RUN& r : runs) {
-        seconds += r.fields.Time;
-        if (!learners.contains(r.learner))
+    double sixth = 0;
+    qsizetype rows = 0;
+    if (option == "--csv") {
+        QList<DB_RUN> runs;
+        QVERIFY(DB_ReadRuns(m_db, filter, runs));
+        for (const DB_RUN& r : runs) {
+            sixth += r.fields.Time;
             learners << r.learner;
+        }
+        rows = runs.size();
+    } else {
+        QList<DB_UNIT_ROW> units;
+        QVERIFY(DB_ReadUnits(m_db, filter, 0, units));
+        for (const DB_UNIT_ROW& u : units) {
+            sixth += u.unit.misses;
+            learners << u.learner;
+        }
+        rows = units.size();
+        QVERIFY(rows > 0);
     }
+    learners.removeDuplicates();
     learners.sort();
     QVERIFY(got.value("bom").toBool());
     QCOMPARE(got.value("bare_lf").toInt(), 0);
     QCOMPARE(got.value("header").toArray().first().toString(), QStringLiteral("学習者"));
-    QCOMPARE(got.value("widths").toArray(), QJsonArray{9});
-    QCOMPARE(got.value("rows").toInt(), runs.size());
-    QCOMPARE(got.value("time_sum").toDouble(), seconds);
+    QCOMPARE(got.value("widths").toArray(), QJsonArray{option == "--csv" ? 9 : 8});
+    QCOMPARE(got.value("rows").toInt(), rows);
+    QCOMPARE(got.value("time_sum").toDouble(), sixth);
     QStringList names;
     for (const QJsonValue& v : got.value("learners").toArray())
         names << v.toString();
@@ -288,16 +319,18 @@ void TestCli::calcKeepsFormulaLikeNamesAsText() {
     if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
         QSKIP("LibreOffice Calc (soffice) is not installed; tools/install-deps installs it");
     const QString db = path(QStringLiteral("formula.mdb"));
+    // Keys such as - and = stand in the kana and keys' CSV.
     for (const QString& name : {kFormula, QStringLiteral("+81 3"), QStringLiteral("@ゆき")})
-        QVERIFY(store(db, {name, {2026, 12, 1}, 'W', "1", 40}));
+        QVERIFY(store(db, {name, {2026, 12, 1}, 'W', "1", 40}, 1, {{"-", 9, 2, 250, "="}}));
     const QString csv = path(QStringLiteral("formula.csv"));
-    QCOMPARE(seiseki({"--csv", csv}, db).exitCode, 0);
-    // Calc reads the file as a teacher's double click would (UTF-8, comma), and saves what it understood.
+    const QString unitsCsv = path(QStringLiteral("formula-units.csv"));
+    QCOMPARE(seiseki({"--csv", csv, "--csv-units", unitsCsv}, db).exitCode, 0);
+    // Calc reads the files as a teacher's double click would (UTF-8, comma), and saves what it understood.
     QProcess calc;
     calc.setWorkingDirectory(m_dir.path());
     calc.start(QStringLiteral("soffice"),
                {"-env:UserInstallation=file://" + path("lo-profile"), "--headless", "--convert-to", "fods",
-                "--infilter=CSV:44,34,76,1", "--outdir", m_dir.path(), csv});
+                "--infilter=CSV:44,34,76,1", "--outdir", m_dir.path(), csv, unitsCsv});
     QVERIFY(calc.waitForFinished(180000));
     const QString sheet = QString::fromUtf8(readAll(path(QStringLiteral("formula.fods"))));
     QVERIFY2(!sheet.isEmpty(), calc.readAllStandardError().constData());
@@ -305,6 +338,12 @@ void TestCli::calcKeepsFormulaLikeNamesAsText() {
     QVERIFY2(!sheet.contains(QStringLiteral("xlink:href")), "a name became a link");
     QVERIFY(sheet.contains(QStringLiteral("HYPERLINK(&quot;http://x.jp&quot;,&quot;見る&quot;)")));
     QVERIFY(sheet.contains(QStringLiteral("@ゆき")));
+    const QString keys = QString::fromUtf8(readAll(path(QStringLiteral("formula-units.fods"))));
+    QVERIFY2(!keys.isEmpty(), calc.readAllStandardError().constData());
+    QVERIFY2(!keys.contains(QStringLiteral("table:formula")), "a key became a formula");
+    // Text cells, the apostrophe shown as Calc shows it for the runs' CSV too.
+    QCOMPARE(keys.count(QStringLiteral("-</text:p>")), 3);
+    QCOMPARE(keys.count(QStringLiteral("=</text:p>")), 3);
     // Read back by Seiseki, the apostrophe is gone again.
     const QList<QStringList> records = parseCsv(QString::fromUtf8(readAll(csv)));
     QStringList names;

@@ -7,6 +7,7 @@
 #include "LearnersDialog.h"
 #include "RosterDialog.h"
 #include "RunData.h"
+#include "UnitMapView.h"
 #include "Window.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -68,6 +70,7 @@ private slots:
     void theOverviewListsTheClassInRosterOrderAndSorts();
     void theClassFilterAndTheSearchNarrowTheOverview();
     void aLearnersPageSpeaksOfThePeriodChosen();
+    void theMapsShowWhatIsHard();
     void steppingTheStartPastTheEndTakesTheEndAlong();
     void theServerAwayShowsLocalRowsAndARetry();
     void exportsWriteWhatTheScreenShows_data();
@@ -246,6 +249,62 @@ void TestWindow::aLearnersPageSpeaksOfThePeriodChosen() {
     QTest::mouseClick(w->findChild<QPushButton*>("cmdBack"), Qt::LeftButton);
     QVERIFY(waitLoaded(*w));
     QVERIFY(w->learner().isEmpty());
+}
+
+void TestWindow::theMapsShowWhatIsHard() {
+    storeClass();
+    // alice's hiragana runs: き missed more this month than in November; Bob's: し missed; a windmill run.
+    const auto storeUnits = [&](const QString& learner, const QDate& day, int drill,
+                                const QList<DB_UNIT>& units) {
+        qputenv("HALVOR_LEARNER", learner.toUtf8());
+        DB_T_KEY key;
+        DB_T_DIGIT digit;
+        key.Y4mmdd = digit.Y4mmdd = day;
+        key.Tavrel = digit.Pelvoran = std::int16_t(drill);
+        key.Round = digit.Round = 1;
+        key.Y4mmddFlag = key.TavrelFlag = key.RoundFlag = digit.Y4mmddFlag = digit.PelvoranFlag =
+            digit.RoundFlag = 1;
+        QVERIFY(drill == 12 ? DB_InsertT_Digit(m_db, &digit, units) : DB_InsertT_Key(m_db, &key, units));
+        qunsetenv("HALVOR_LEARNER");
+    };
+    // Three runs each: enough to judge a unit.
+    for (int day = 10; day < 13; ++day) {
+        storeUnits("alice", {2026, 11, day}, 23, {{"き", 10, 1, 700, "s"}, {"か", 10, 0, 500, {}}});
+        storeUnits("alice", {2026, 12, day - 8}, 23, {{"き", 10, 5, 900, "s"}, {"か", 10, 0, 450, {}}});
+        storeUnits("alice", {2026, 12, day - 8}, 12, {{"f", 30, 9, 300, "d"}, {"j", 30, 0, 280, {}}});
+        storeUnits("Bob", {2026, 12, day - 8}, 23, {{"し", 10, 6, 800, "c"}, {"か", 10, 1, 500, "g"}});
+        storeUnits("田中 はると", {2026, 12, day - 8}, 23, {{"ぬ", 10, 9, 800, "m"}}); // 2組
+    }
+    auto w = open(m_db);
+    w->findChild<QComboBox*>("comRange")->setCurrentIndex(int(Range::ThisMonth));
+    QVERIFY(waitLoaded(*w));
+    auto* classMap = w->findChild<UnitMapView*>("classMap");
+    auto* comClass = w->findChild<QComboBox*>("comClass");
+    comClass->setCurrentIndex(comClass->findData(QStringLiteral("1組")));
+    // The class's sums name no wrong key; 2組's ぬ is not 1組's.
+    QCOMPARE(classMap->listedRows(),
+             (QStringList{"し 30 18 60%  まえの きかんは なし", "き 30 15 50%  ミスが ふえた（+40ポイント）",
+                          "か 60 3 5%  ミスが ふえた（+5ポイント）"}));
+    w->findChild<QTabWidget*>("classViews")->setCurrentWidget(classMap);
+    screenshot(*w, QStringLiteral("class_map"));
+    w->showLearner(QStringLiteral("alice"));
+    QVERIFY(waitLoaded(*w));
+    auto* learnerMap = w->findChild<UnitMapView*>("learnerMap");
+    QCOMPARE(learnerMap->listedRows().value(0),
+             QStringLiteral("き 30 15 50% s ミスが ふえた（+40ポイント）"));
+    QVERIFY(learnerMap->listedRows().join(' ').contains(QStringLiteral("f 90 27 30% d")));
+    w->findChild<QTabWidget*>("learnerViews")->setCurrentWidget(learnerMap);
+    screenshot(*w, QStringLiteral("learner_map"));
+    // Kana per minute of the lessons' runs (alice typed あいうえお's 50 kana in 95 s in the whole year),
+    // beside the targets.
+    w->findChild<QComboBox*>("comRange")->setCurrentIndex(int(Range::All));
+    QVERIFY(waitLoaded(*w));
+    auto* speed = w->findChild<ChartView*>("chtKanaSpeed");
+    QCOMPARE(speed->chart().rowLabels, (QStringList{"2026/11/02_1", "2026/12/07_1"}));
+    QCOMPARE(speed->chart().cells.value(0), (QVector<double>{50 / 95.0 * 60, 40, 60}));
+    QCOMPARE(speed->chart().cells.value(1), (QVector<double>{106 / 80.0 * 60, 40, 60}));
+    w->findChild<QTabWidget*>("learnerViews")->setCurrentWidget(speed);
+    screenshot(*w, QStringLiteral("kana_speed"));
 }
 
 void TestWindow::steppingTheStartPastTheEndTakesTheEndAlong() {

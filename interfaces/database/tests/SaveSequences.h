@@ -54,7 +54,8 @@ template <typename Rec> Rec runRow(const QDate& day, int drill, int round) {
 // The save sequence exactly as the finger drills run it: today's clause (on what this computer knows), one
 // get, close, clear, fill, insert.
 template <typename Rec>
-int save(const QString& path, const QDate& day, int drill, const QString& clause = {}) {
+int save(const QString& path, const QDate& day, int drill, const QString& clause = {},
+         const QList<DB_UNIT>& units = {}) {
     using F = Family<Rec>;
     Rec rec;
     F::open(DB_RunNumberPath(path),
@@ -65,7 +66,7 @@ int save(const QString& path, const QDate& day, int drill, const QString& clause
     const int round = F::get(&rec) ? rec.Round + 1 : 1;
     F::close();
     rec = runRow<Rec>(day, drill, round);
-    return F::insert(path, &rec) ? round : -1;
+    return F::insert(path, &rec, units) ? round : -1;
 }
 
 template <typename Rec> QStringList readAllRows(const QString& path, const QString& clause) {

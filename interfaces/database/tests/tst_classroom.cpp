@@ -190,64 +190,110 @@ void TestClassroom::aServerOfTheEarlierVersionIsBroughtUpToDate() {
 
 void TestClassroom::theInsertFunctionRefusesWhatNoDrillProduces_data() {
     QTest::addColumn<QString>("table");
-    QTest::addColumn<QString>("fields"); // beside a sound run's
-    QTest::addColumn<QString>("answer"); // how the answer begins
+    QTest::addColumn<QString>("fields");   // beside a sound run's
+    QTest::addColumn<QString>("children"); // the function's third argument
+    QTest::addColumn<QString>("answer");   // how the answer begins
+    QTest::addColumn<int>("units");        // unit rows stored with it
+    const QString none = QStringLiteral("{}");
+    const auto units = [](const QString& rows) { return QStringLiteral(R"({"t_unit": [%1]})").arg(rows); };
+    const QString ka = R"({"unit": "か", "attempts": 12, "misses": 2, "meanms": 410, "wrongkey": "t"})";
     QTest::newRow("a sound run") << "t_digit"
-                                 << ""
-                                 << "new";
+                                 << "" << none << "new" << 0;
     QTest::newRow("a speed no finger reaches") << "t_digit"
-                                               << R"("result3": 9999)"
-                                               << "refused";
+                                               << R"("result3": 9999)" << none << "refused" << 0;
     QTest::newRow("a negative time") << "t_digit"
-                                     << R"("time": -1)"
-                                     << "refused";
+                                     << R"("time": -1)" << none << "refused" << 0;
     QTest::newRow("not a number") << "t_digit"
-                                  << R"("time": "NaN")"
-                                  << "refused";
+                                  << R"("time": "NaN")" << none << "refused" << 0;
     QTest::newRow("an hour and more at the windmill") << "t_digit"
-                                                      << R"("time": 3601)"
-                                                      << "refused";
-    QTest::newRow("a long hiragana run") << "t_key"
-                                         << R"("tavrel": 23, "cond1": "AI", "time": 5000)"
-                                         << "new";
+                                                      << R"("time": 3601)" << none << "refused" << 0;
+    QTest::newRow("a long hiragana run")
+        << "t_key"
+        << R"("tavrel": 23, "cond1": "AI", "time": 5000)" << none << "new" << 0;
     QTest::newRow("a day to come") << "t_digit"
-                                   << R"("y4mmdd": "2099-01-01")"
-                                   << "refused";
+                                   << R"("y4mmdd": "2099-01-01")" << none << "refused" << 0;
     QTest::newRow("a learner not on the class list") << "t_digit"
-                                                     << R"("learner": "だれか")"
-                                                     << "refused";
+                                                     << R"("learner": "だれか")" << none << "refused" << 0;
     QTest::newRow("a drill number no drill has") << "t_key"
-                                                 << R"("tavrel": 99)"
-                                                 << "refused";
+                                                 << R"("tavrel": 99)" << none << "refused" << 0;
     QTest::newRow("what the server sets itself") << "t_digit"
-                                                 << R"("sent_from": "pc-9")"
-                                                 << "refused";
+                                                 << R"("sent_from": "pc-9")" << none << "refused" << 0;
     QTest::newRow("a column that is not there") << "t_digit"
-                                                << R"("grade": 1)"
-                                                << "refused";
+                                                << R"("grade": 1)" << none << "refused" << 0;
+    QTest::newRow("units of a hiragana run")
+        << "t_key"
+        << R"("tavrel": 23, "cond1": "AI")"
+        << units(
+               ka +
+               R"(, {"unit": "きゃ", "attempts": 3, "misses": 0}, {"unit": "ん", "attempts": 1, "misses": 1, "wrongkey": ""})")
+        << "new" << 3;
+    QTest::newRow("keys of the windmill")
+        << "t_digit"
+        << "" << units(R"({"unit": "f", "attempts": 40, "misses": 3, "meanms": 280, "wrongkey": "d"})")
+        << "new" << 1;
+    QTest::newRow("a child table the server has not") << "t_digit"
+                                                      << ""
+                                                      << R"({"t_mouse": []})"
+                                                      << "refused" << 0;
+    QTest::newRow("a unit that is a sentence")
+        << "t_key"
+        << ""
+        << units(
+               R"({"unit": "きょうは", "attempts": 1, "misses": 0}, {"unit": "あいうえお", "attempts": 1, "misses": 0})")
+        << "refused" << 0;
+    QTest::newRow("more misses than attempts")
+        << "t_key"
+        << "" << units(R"({"unit": "a", "attempts": 1, "misses": 2})") << "refused" << 0;
+    QTest::newRow("a count no run reaches")
+        << "t_key"
+        << "" << units(R"({"unit": "a", "attempts": 999999, "misses": 0})") << "refused" << 0;
+    QTest::newRow("a fraction of an attempt")
+        << "t_key"
+        << "" << units(R"({"unit": "a", "attempts": 1.5, "misses": 0})") << "refused" << 0;
+    QTest::newRow("a unit twice") << "t_key"
+                                  << "" << units(ka + ", " + ka) << "refused" << 0;
+    QTest::newRow("a field a unit has not")
+        << "t_key"
+        << "" << units(R"({"unit": "a", "attempts": 1, "misses": 0, "learner": "x"})") << "refused" << 0;
+    QStringList many;
+    for (int i = 0; i < 401; ++i)
+        many << QStringLiteral(R"({"unit": "%1", "attempts": 1, "misses": 0})").arg(i);
+    QTest::newRow("more units than a run holds") << "t_key"
+                                                 << "" << units(many.join(", ")) << "refused" << 0;
 }
 
 void TestClassroom::theInsertFunctionRefusesWhatNoDrillProduces() {
     QFETCH(QString, table);
     QFETCH(QString, fields);
+    QFETCH(QString, children);
     QFETCH(QString, answer);
+    QFETCH(int, units);
     PgAdmin asComputer(m_admin, m_database, m_role + "_01");
     const QString drill = table == "t_digit" ? R"("pelvoran": 12)" : R"("tavrel": 11)";
+    const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    // A field given again (the drill number) takes the later value.
     QString run =
         QStringLiteral(R"({"y4mmdd": "2026-12-07", %1, "time": 30, "result3": 150.5, "learner": "ゆき",)"
                        R"( "runid": "%2")")
-            .arg(drill, QUuid::createUuid().toString(QUuid::WithoutBraces));
+            .arg(drill, id);
     if (!fields.isEmpty())
         run += ", " + fields;
     run += "}";
     const qlonglong before = PgAdmin(m_admin, m_database).value("select count(*) from " + table).toLongLong();
     const QString got = asComputer
-                            .value(QStringLiteral("select halvor_add_run('%1', '%2')")
-                                       .arg(table, QString(run).replace("'", "''")))
+                            .value(QStringLiteral("select halvor_add_run('%1', '%2', '%3')")
+                                       .arg(table, QString(run).replace("'", "''"), children))
                             .toString();
     QVERIFY2(got.startsWith(answer), qPrintable(got));
-    QCOMPARE(PgAdmin(m_admin, m_database).value("select count(*) from " + table).toLongLong(),
-             before + (answer == "new" ? 1 : 0));
+    PgAdmin admin(m_admin, m_database);
+    QCOMPARE(admin.value("select count(*) from " + table).toLongLong(), before + (answer == "new" ? 1 : 0));
+    // A run's units carry its learner, day and drill; a refused run leaves none.
+    QCOMPARE(admin
+                 .value(QStringLiteral("select count(*) from t_unit join %1 using (runid, learner, y4mmdd) "
+                                       "where runid = '%2' and drill = %3")
+                            .arg(table, id, table == "t_digit" ? "pelvoran" : "tavrel"))
+                 .toInt(),
+             units);
 }
 
 void TestClassroom::aReportIsCheckedAndStoredUnderItsLogin_data() {

@@ -31,6 +31,7 @@ private slots:
     void refusesFilesItMustNotWrite_data();
     void refusesFilesItMustNotWrite();
     void callsOutOfSequenceFailCleanly();
+    void unitsTheServerWouldRefuseAreMendedOrLeftOut();
 
 private:
     std::optional<QTemporaryDir> m_dir;
@@ -173,6 +174,15 @@ void TestRecords::createsTheFileWithTheSchema() {
              << "T_Key.RunId TEXT"
              << "T_Key.Finished TEXT"
              << "T_Key.Conflict TEXT";
+    expected << "T_Unit.RunId TEXT"
+             << "T_Unit.Learner TEXT"
+             << "T_Unit.Y4mmdd TEXT"
+             << "T_Unit.Drill INTEGER"
+             << "T_Unit.Unit TEXT"
+             << "T_Unit.Attempts INTEGER"
+             << "T_Unit.Misses INTEGER"
+             << "T_Unit.MeanMs INTEGER"
+             << "T_Unit.WrongKey TEXT";
     QCOMPARE(columns, expected);
 
     QStringList indexed;
@@ -181,9 +191,10 @@ void TestRecords::createsTheFileWithTheSchema() {
                    " pragma_index_info(m.name) p where m.type = 'index' and m.sql is not null"
                    " group by m.name order by m.tbl_name, m.name"))
         indexed << row[0].toString() + "(" + row[1].toString() + ")";
-    QCOMPARE(indexed, QStringList({"T_Digit(Pelvoran,Y4mmdd,round)", "T_Digit(Learner,Pelvoran,Y4mmdd)",
-                                   "T_Digit(RunId)", "T_Key(Tavrel,Y4mmdd,Round)",
-                                   "T_Key(Learner,Tavrel,Y4mmdd)", "T_Key(RunId)"}));
+    QCOMPARE(indexed,
+             QStringList({"T_Digit(Pelvoran,Y4mmdd,round)", "T_Digit(Learner,Pelvoran,Y4mmdd)",
+                          "T_Digit(RunId)", "T_Key(Tavrel,Y4mmdd,Round)", "T_Key(Learner,Tavrel,Y4mmdd)",
+                          "T_Key(RunId)", "T_Unit(Learner,Drill,Y4mmdd)", "T_Unit(RunId,Unit)"}));
     QCOMPARE(
         peek.rows("select count(*) from sqlite_master where name in ('Outbox', 'Learners')").first().first(),
         2);
@@ -354,4 +365,37 @@ void TestRecords::callsOutOfSequenceFailCleanly() {
 }
 
 QTEST_GUILESS_MAIN(TestRecords)
+void TestRecords::unitsTheServerWouldRefuseAreMendedOrLeftOut() {
+    DB_T_KEY key = runRow<DB_T_KEY>(QDate(2026, 12, 7), 23, 1);
+    QList<DB_UNIT> units{{"か", 5, 9, 400, "kk"},       // more misses than attempts
+                         {"", 1, 0, -1, {}},            // no unit
+                         {"きょうはね", 1, 0, -1, {}},  // a word, not a unit
+                         {"か", 1, 1, -1, {}},          // twice
+                         {"き", -3, 0, 99999999, "\t"}, // negative count, a time no kana takes
+                         {"ゃ", 200000, 1, 120, "ya"}};
+    for (int i = 0; i < 500; ++i)
+        units << DB_UNIT{QString::number(i), 1, 0, -1, {}};
+    QVERIFY2(DB_InsertT_Key(m_path, &key, units), qPrintable(DB_LastError()));
+    QList<DB_UNIT_ROW> rows;
+    QVERIFY2(DB_ReadUnits(m_path, {}, 23, rows), qPrintable(DB_LastError()));
+    QStringList got;
+    for (const DB_UNIT_ROW& r : rows) {
+        if (r.unit.unit.size() > 1 || r.unit.unit.at(0) < u'あ')
+            continue;
+        got << QStringLiteral("%1 %2/%3 %4 %5")
+                   .arg(r.unit.unit)
+                   .arg(r.unit.misses)
+                   .arg(r.unit.attempts)
+                   .arg(r.unit.meanMs)
+                   .arg(r.unit.wrongKey);
+    }
+    QCOMPARE(got, QStringList({"か 5/5 400 kk", "き 0/0 -1 ", "ゃ 1/120000 120 ya"}));
+    QCOMPARE(rows.size(), 400); // a run holds no more
+    QCOMPARE(rows.first().drill, 23);
+    QCOMPARE(rows.first().day, QDate(2026, 12, 7));
+    QList<DB_UNIT_ROW> none;
+    QVERIFY(DB_ReadUnits(m_path, {}, 12, none));
+    QVERIFY(none.isEmpty());
+}
+
 #include "tst_records.moc"

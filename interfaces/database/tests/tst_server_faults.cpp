@@ -40,6 +40,7 @@ private slots:
     void aProgramKilledWhileSendingSendsAtMostAFewAgain();
     void aStalledOrLockedServerHoldsNoRunAndNoProgram_data();
     void aStalledOrLockedServerHoldsNoRunAndNoProgram();
+    void aProgramEndedByExitStillWritesItsWaitingSaves();
     void runsOfTwoComputersAreNumberedInTheOrderTheyFinished();
     void serverProblemsAreToldByTheirCause_data();
     void serverProblemsAreToldByTheirCause();
@@ -242,6 +243,26 @@ void TestServerFaults::aStalledOrLockedServerHoldsNoRunAndNoProgram() {
     QCOMPARE(serverRows(), 2);
     QCOMPARE(admin().value("select count(*) from t_digit").toLongLong(), 2);
     QCOMPARE(waitingRuns(), 0);
+}
+
+// Qt ends a program by exit() when its display goes: nothing of the application is torn down first, and the
+// statics go in the reverse order they were made.
+void TestServerFaults::aProgramEndedByExitStillWritesItsWaitingSaves() {
+    StallingProxy proxy(m_clusterPath);
+    proxy.setStalling(true); // the first run's send hangs when the program ends
+    const QString viaProxy =
+        QStringLiteral("postgresql://postgres@127.0.0.1:%1/%2?sslmode=disable&gssencmode=disable")
+            .arg(proxy.port())
+            .arg(databaseOf(m_target));
+    QProcess* program = startProgram({QStringLiteral("exit")}, viaProxy);
+    QElapsedTimer ending;
+    ending.start();
+    QVERIFY(program->waitForFinished(20000));
+    qInfo("ended %lld ms after it started", static_cast<long long>(ending.elapsed()));
+    QVERIFY2(program->exitStatus() == QProcess::NormalExit && program->exitCode() == 0,
+             program->readAllStandardError().constData());
+    QCOMPARE(Peek(m_local).rows(QStringLiteral("select count(*) from T_Digit")).first().first().toInt(), 3);
+    QCOMPARE(waitingRuns(), 3);
 }
 
 void TestServerFaults::runsOfTwoComputersAreNumberedInTheOrderTheyFinished() {

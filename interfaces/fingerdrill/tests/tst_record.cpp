@@ -189,6 +189,36 @@ private slots:
         QVERIFY(r[0]["ERR2"].isNull());
     }
 
+    void theKeysAskedAreStoredWithTheRun_data() {
+        QTest::addColumn<bool>("digit");
+        QTest::addColumn<int>("drill");
+        QTest::newRow("windmill") << true << 12;
+        QTest::newRow("blocks") << false << 11;
+    }
+
+    void theKeysAskedAreStoredWithTheRun() {
+        QFETCH(bool, digit);
+        QFETCH(int, drill);
+        FingerRecord run = digit ? digitRun(1, "fj", {2, 0, 0, 0}) : keyRun(drill, "fj", 60);
+        run.units = {{"f", 130, 2, 310, "g"}, {"j", 120, 0, 295, {}}};
+        QVERIFY(halvor::RecordRun(path_, run, QDate(2026, 5, 14)).stored);
+        const auto parent = rows(path_, digit ? "T_Digit" : "T_Key");
+        QStringList got;
+        for (const QVariantMap& u : rows(path_, "T_Unit")) {
+            QCOMPARE(u["RunId"], parent.value(0)["RunId"]);
+            got << QStringList{u["Y4mmdd"].toString(),
+                               u["Drill"].toString(),
+                               u["Unit"].toString(),
+                               u["Attempts"].toString(),
+                               u["Misses"].toString(),
+                               u["MeanMs"].toString(),
+                               u["WrongKey"].isNull() ? "-" : u["WrongKey"].toString()}
+                       .join(' ');
+        }
+        QCOMPARE(got, QStringList({"2026-05-14 %1 f 130 2 310 g", "2026-05-14 %1 j 120 0 295 -"})
+                          .replaceInStrings("%1", QString::number(drill)));
+    }
+
     // The live class view reports a finished run as its row stores it.
     void theLiveViewSeesWhatTheRowStores_data() {
         QTest::addColumn<bool>("windmill");

@@ -27,15 +27,10 @@ public:
         if (!process_.waitForStarted())
             return false;
         QString id;
-        QElapsedTimer waited;
-        waited.start();
-        while (!xdotool({"search", "--onlyvisible", "--name", caption}, &id)) {
-            if (waited.elapsed() > 10000)
-                return false;
-            QTest::qWait(100);
-        }
+        if (!waitForWindows(caption, 1, &id))
+            return false;
         QString geometry;
-        if (!xdotool({"getwindowgeometry", "--shell", id.section(u'\n', 0, 0)}, &geometry))
+        if (!xdotool({"getwindowgeometry", "--shell", id}, &geometry))
             return false;
         for (const QString& line : geometry.split(u'\n')) {
             if (line.startsWith(QLatin1String("X=")))
@@ -45,6 +40,26 @@ public:
         }
         QTest::qWait(300);
         return true;
+    }
+
+    // Waits until `count` windows showing `caption` are up (a message box has its window's caption); false
+    // after 10 s. *first: the first of them.
+    bool waitForWindows(const QString& caption, int count, QString* first = nullptr) {
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            QString ids;
+            xdotool({"search", "--onlyvisible", "--name", caption}, &ids); // fails when there is none
+            const QStringList shown = ids.split(u'\n', Qt::SkipEmptyParts);
+            if (shown.size() == count) {
+                if (first)
+                    *first = shown.value(0);
+                return true;
+            }
+            if (waited.elapsed() > 10000)
+                return false;
+            QTest::qWait(100);
+        }
     }
 
     bool running() const { return process_.state() != QProcess::NotRunning; }

@@ -1,5 +1,6 @@
 // The record of one run's units, the history's summary and the choice of the weakest.
 #include "KanaUnits.h"
+#include "UnitMap.h"
 #include "UnitTally.h"
 #include "Weakness.h"
 
@@ -56,6 +57,8 @@ private slots:
     void weakest_data();
     void weakest();
     void summaryOfRuns();
+    void changeSinceThePeriodBefore();
+    void kanaPerMinute();
 };
 
 void UnitsTest::tallyKeepsOrderMeanAndMostWrongKey() {
@@ -139,6 +142,40 @@ void UnitsTest::summaryOfRuns() {
     QCOMPARE(f.score, f.smoothed);
     QCOMPARE(BestKnownUnits(units, 3, {}).size(), 1); // only f has enough data
     QCOMPARE(BestKnownUnits(units, 3, {"f"}).first().unit, QStringLiteral("j"));
+}
+
+void UnitsTest::changeSinceThePeriodBefore() {
+    // The week of 11 to 17 May, and the week before it; a row of the week before that counts in neither.
+    const auto on = [](UnitHistory h, int day) {
+        h.day = QDate(2026, 5, day);
+        return h;
+    };
+    const QList<UnitHistory> history = {on(row("a", "き", 20, 10), 1), on(row("b", "き", 20, 8), 4),
+                                        on(row("c", "き", 20, 2), 11), on(row("d", "き", 20, 2), 12),
+                                        on(row("e", "き", 20, 2), 17), on(row("f", "し", 30, 0), 17),
+                                        on(row("g", "あ", 30, 0), 18)};
+    const QList<UnitChange> units =
+        UnitsWithChange(history, QDate(2026, 5, 11), QDate(2026, 5, 17), Weighting::KanaFrequency);
+    QCOMPARE(units.size(), 2);
+    QCOMPARE(units[0].now.unit, QStringLiteral("き")); // the weak one first
+    QCOMPARE(units[0].now.attempts, 60);
+    QVERIFY(units[0].before);
+    QCOMPARE(units[0].then.attempts, 20);
+    QCOMPARE(units[0].change, 0.1 - 0.4);
+    QCOMPARE(units[1].now.unit, QStringLiteral("し"));
+    QVERIFY(!units[1].before);
+    // Without a start there is no period before.
+    QVERIFY(!UnitsWithChange(history, QDate(), QDate(2026, 5, 17), Weighting::None).first().before);
+}
+
+void UnitsTest::kanaPerMinute() {
+    // きゃ is two kana: 3 x 2 + 4 x 1 = 10 kana in 15 seconds.
+    const QList<UnitHistory> run = {row("r", "きゃ", 3, 1), row("r", "か", 4, 0)};
+    QCOMPARE(KanaTyped(run), 10);
+    QCOMPARE(KanaPerMinute(KanaTyped(run), 15), 40.0);
+    QCOMPARE(KanaPerMinute(50, 0), 0.0);
+    QCOMPARE(LessonKana("ga"), 106);
+    QCOMPARE(LessonKana("XY"), 0);
 }
 
 QTEST_APPLESS_MAIN(UnitsTest)
