@@ -10,6 +10,7 @@
 #include "UnitMapView.h"
 #include "UnitRecord.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
@@ -176,6 +177,46 @@ void SeisekiWindow::buildMenus() {
     item(view, QStringLiteral("読みなおす"), QKeySequence::Refresh, &SeisekiWindow::reload);
     QMenu* learners = menuBar()->addMenu(QStringLiteral("学習者(&L)"));
     item(learners, QStringLiteral("学習者の 登録と 名簿…"), QKeySequence(), &SeisekiWindow::manageLearners);
+    // Which romaji the hiragana drill accepts on this computer's login: a parent's choice here comes before
+    // the school's in the system-wide file.
+    QMenu* settings = menuBar()->addMenu(QStringLiteral("せってい(&S)"));
+    QMenu* romaji = settings->addMenu(QStringLiteral("ひらがな ドリルの ローマ字"));
+    auto* spellings = new QActionGroup(this);
+    const auto spelling = [&](const QString& text, const QString& name, const QString& value) {
+        QAction* action = romaji->addAction(text);
+        action->setObjectName(name);
+        action->setCheckable(true);
+        spellings->addAction(action);
+        connect(action, &QAction::triggered, this, [this, value] { chooseSpellings(value); });
+        return action;
+    };
+    actSpellingsTable_ = spelling(QStringLiteral("ドリルの 表の つづり だけ"),
+                                  QStringLiteral("actSpellingsTable"), QStringLiteral("table"));
+    actSpellingsIme_ = spelling(QStringLiteral("IMEと おなじ つづりも つかう (n' xn ca qa など)"),
+                                QStringLiteral("actSpellingsIme"), QStringLiteral("ime"));
+    connect(romaji, &QMenu::aboutToShow, this, &SeisekiWindow::showSpellings);
+    showSpellings();
+}
+
+void SeisekiWindow::showSpellings() {
+    const bool ime = DB_Setting(QStringLiteral("Romaji/Spellings"))
+                         .toString()
+                         .trimmed()
+                         .compare(QLatin1String("ime"), Qt::CaseInsensitive) == 0;
+    (ime ? actSpellingsIme_ : actSpellingsTable_)->setChecked(true);
+}
+
+void SeisekiWindow::chooseSpellings(const QString& value) {
+    if (!DB_SetSetting(QStringLiteral("Romaji/Spellings"), value)) {
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("せってい"),
+                                    QStringLiteral("せっていを ほぞんできませんでした。 このパソコンの "
+                                                   "ユーザーの せっていファイルに 書けません。"),
+                                    QMessageBox::Ok, this);
+        box->setObjectName(QStringLiteral("settingNotSaved"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    }
+    showSpellings();
 }
 
 QWidget* SeisekiWindow::buildFilterBar() {

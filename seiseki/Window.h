@@ -105,6 +105,8 @@ private:
     void fitSummary();
     void exportChosen(Export kind);
     void manageLearners();
+    void showSpellings();
+    void chooseSpellings(const QString& value);
 
     QString databasePath_;
     Today today_;
@@ -115,6 +117,8 @@ private:
     QList<QThread*> readers_; // waited for when the window goes, so none outlives what it reads for
     Shown shown_;
     QList<QAction*> exportActions_;
+    QAction* actSpellingsTable_ = nullptr;
+    QAction* actSpellingsIme_ = nullptr;
     std::unique_ptr<ExportJob> job_;
 
     QComboBox* comRange_ = nullptr;

@@ -214,6 +214,9 @@ bool DB_SharedComputer();
 // A setting of the suite: the user's file (~/.config/Halvor/Halvor.conf), then the system-wide one a school
 // deploys (/etc/xdg/Halvor/Halvor.conf). Null when neither sets it.
 QVariant DB_Setting(const QString& key);
+// Writes a setting into the user's file (the school's stays as it is); false, with the reason recorded, when
+// the file cannot be written.
+bool DB_SetSetting(const QString& key, const QVariant& value);
 
 struct DB_LEARNER {
     QString name;

@@ -81,6 +81,24 @@ QVariant DB_Setting(const QString& key) {
     return settings.value(key);
 }
 
+bool DB_SetSetting(const QString& key, const QVariant& value) {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Halvor"),
+                       QStringLiteral("Halvor"));
+    settings.setFallbacksEnabled(false);
+    const QVariant before = settings.value(key);
+    settings.setValue(key, value);
+    settings.sync();
+    if (settings.status() == QSettings::NoError)
+        return true;
+    // Qt keeps what was set for the rest of the process; this program must see what the file holds.
+    if (before.isValid())
+        settings.setValue(key, before);
+    else
+        settings.remove(key);
+    return fail(Problem::CannotOpen,
+                QStringLiteral("The setting %1 could not be written to %2.").arg(key, settings.fileName()));
+}
+
 bool DB_IsServerAddress(const QString& path) {
     return path.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
            path.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);

@@ -10,6 +10,7 @@
 #include "UnitMapView.h"
 #include "Window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,8 +20,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -80,6 +84,8 @@ private slots:
     void learnersAreRegisteredImportedUndoneAndRemovedAfterAsking();
     void theRosterPreviewShowsWhatWillBeRegistered();
     void qtsOwnDialogsSpeakJapanese();
+    void theRomajiSpellingsAreTheParentsChoice_data();
+    void theRomajiSpellingsAreTheParentsChoice();
 
 private:
     // The window once its first read is shown.
@@ -524,6 +530,53 @@ void TestWindow::qtsOwnDialogsSpeakJapanese() {
     QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Yes | QDialogButtonBox::No);
     QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
     QVERIFY(!box.button(QDialogButtonBox::Yes)->text().contains(QStringLiteral("Yes")));
+}
+
+void TestWindow::theRomajiSpellingsAreTheParentsChoice_data() {
+    QTest::addColumn<QString>("school");  // the system-wide file's value
+    QTest::addColumn<QString>("choice");  // the menu entry the parent picks
+    QTest::addColumn<bool>("writable");   // whether the user's file can be written
+    QTest::addColumn<QString>("setting"); // what the drill then reads
+    QTest::newRow("the input method's spellings allowed") << ""
+                                                          << "actSpellingsIme" << true << "ime";
+    QTest::newRow("the table kept where the school allows more") << "ime"
+                                                                 << "actSpellingsTable" << true << "table";
+    QTest::newRow("a file that cannot be written: told, nothing changes")
+        << "ime"
+        << "actSpellingsTable" << false << "ime";
+}
+
+void TestWindow::theRomajiSpellingsAreTheParentsChoice() {
+    QFETCH(QString, school);
+    QFETCH(QString, choice);
+    QFETCH(bool, writable);
+    QFETCH(QString, setting);
+    const QString key = QStringLiteral("Romaji/Spellings");
+    QSettings system(QSettings::NativeFormat, QSettings::SystemScope, "Halvor", "Halvor");
+    QSettings user(QSettings::NativeFormat, QSettings::UserScope, "Halvor", "Halvor");
+    const QString userFile = user.fileName();
+    user.remove(key);
+    user.sync();
+    system.setValue(key, school);
+    system.sync();
+    QVERIFY(QFile::remove(userFile) || !QFile::exists(userFile));
+    if (!writable)
+        QVERIFY(QDir().mkpath(userFile)); // a folder where the file would go: not even root writes it
+    const auto restore = qScopeGuard([&] {
+        QDir(userFile).removeRecursively();
+        system.remove(key);
+        system.sync();
+    });
+    const auto w = open(m_db);
+    auto* table = w->findChild<QAction*>(QStringLiteral("actSpellingsTable"));
+    auto* ime = w->findChild<QAction*>(QStringLiteral("actSpellingsIme"));
+    QVERIFY(table && ime);
+    QCOMPARE(ime->isChecked(), school == QLatin1String("ime")); // the school's choice until the parent's
+    w->findChild<QAction*>(choice)->trigger();
+    QCOMPARE(DB_Setting(key).toString(), setting);
+    QCOMPARE(ime->isChecked(), setting == QLatin1String("ime"));
+    auto* told = w->findChild<QMessageBox*>(QStringLiteral("settingNotSaved"));
+    QCOMPARE(told != nullptr, !writable);
 }
 
 QTEST_MAIN(TestWindow)
