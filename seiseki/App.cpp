@@ -102,7 +102,7 @@ int watchFromCommandLine(int argc, char* argv[]) {
 
 // The live page among the class's views, on a computer whose results go to a server.
 void addLivePage(SeisekiWindow& window, const QString& path) {
-    auto* feed = new LiveFeed(path, &window);
+    auto* feed = new LiveFeed(path, &window, true);
     auto* page = new LivePage([feed] { return feed->serverNow(); });
     QObject::connect(feed, &LiveFeed::heard, page, &LivePage::apply);
     QObject::connect(feed, &LiveFeed::state, page, [page](halvor::db::Problem p) {

@@ -110,6 +110,8 @@ std::optional<int> LiveClass::rosterIndex(const QString& learner) const {
 
 QString LiveClass::apply(const Record& r, const QDateTime& now) {
     const QDateTime at = r.time.isValid() ? r.time : now;
+    if (!opened_.isValid())
+        opened_ = now;
     if (r.event == Event::Stale)
         return {};
     if (r.event == Event::Run) {
@@ -117,15 +119,16 @@ QString LiveClass::apply(const Record& r, const QDateTime& now) {
             return {};
         if (!r.runId.isEmpty())
             runIds_.insert(r.runId);
-        runs_.append({r.learner, activityText(r.program, r.course), r.program, r.figures});
+        runs_.append({r.learner, activityText(r.program, r.course), r.program, r.figures, at});
         // The learner's tile shows the run as its last result when no finish was heard (a viewer that
-        // started late); the tile of the login it came through first.
+        // started late); the tile of the login it came through first. A run of earlier in the day is not
+        // the session's.
         QString key;
         for (auto it = tiles_.cbegin(); it != tiles_.cend(); ++it) {
             if (folded(it->learner) == folded(r.learner) && (key.isEmpty() || it->login == r.login))
                 key = it.key();
         }
-        if (key.isEmpty() || tiles_[key].last)
+        if (key.isEmpty() || tiles_[key].last || at < tiles_[key].started)
             return {};
         tiles_[key].last = Tile::Result{r.program, r.course, r.figures};
         return key;
@@ -343,14 +346,23 @@ QList<SummaryLine> LiveClass::summary(const QDateTime& now) const {
         seconds += secondsBetween(from, to);
         lines[at[it.key()]].seconds = seconds;
     }
-    QHash<QString, QHash<QString, const Run*>> bests; // learner → activity → best run
-    QHash<QString, QStringList> bestOrder;
+    QDateTime lessonFrom = opened_;
+    for (const Session* s : std::as_const(sessions))
+        lessonFrom = lessonFrom.isValid() ? std::min(lessonFrom, s->from) : s->from;
     for (const Run& run : runs_) {
+        if (run.at < lessonFrom)
+            continue;
         SummaryLine& l = line(run.learner);
         ++l.runs;
         if (!l.practised.contains(run.activity))
             l.practised << run.activity;
+    }
+    QHash<QString, QHash<QString, const Run*>> bests; // learner → activity → best run of the day
+    QHash<QString, QStringList> bestOrder;
+    for (const Run& run : runs_) {
         const QString key = folded(run.learner);
+        if (!at.contains(key))
+            continue; // not in the lesson: only earlier in the day
         const Run*& best = bests[key][run.activity];
         if (!best)
             bestOrder[key] << run.activity;

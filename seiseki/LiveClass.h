@@ -107,7 +107,8 @@ public:
     bool manyMistakes(const Tile& tile) const;
 
     // The lesson so far: every learner of the roster (in its order, also those who did not practise), then
-    // every other learner heard of.
+    // every other learner heard of. The lesson began with the first program heard of, or when the viewer
+    // started; runs that landed today before it count only for the day's best results.
     QList<SummaryLine> summary(const QDateTime& now) const;
 
 private:
@@ -123,6 +124,7 @@ private:
         QString activity;
         QString program;
         halvor::presence::Figures figures;
+        QDateTime at; // it landed
     };
     std::optional<int> rosterIndex(const QString& learner) const;
     void noteSession(const Tile& tile);
@@ -134,6 +136,7 @@ private:
     QHash<QString, Session> sessions_; // computer + start → the session
     QList<Run> runs_;
     QSet<QString> runIds_;
+    QDateTime opened_; // the first record was heard
 };
 
 // What `Seiseki --watch` prints: one JSON object a line for every record heard, and a "stale" line when a

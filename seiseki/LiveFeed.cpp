@@ -4,7 +4,7 @@
 
 namespace seiseki {
 
-LiveFeed::LiveFeed(const QString& uri, QObject* parent) : QObject(parent) {
+LiveFeed::LiveFeed(const QString& uri, QObject* parent, bool todaysRuns) : QObject(parent) {
     // The listener's thread hands each record over; one that comes after the feed is gone is dropped.
     listener_ = std::make_unique<halvor::db::LiveListener>(
         uri,
@@ -17,7 +17,8 @@ LiveFeed::LiveFeed(const QString& uri, QObject* parent) : QObject(parent) {
                                                     offsetMs_ = offset;
                                                 QMetaObject::invokeMethod(
                                                     this, [this, p] { emit state(p); }, Qt::QueuedConnection);
-                                            }});
+                                            }},
+        todaysRuns);
 }
 
 LiveFeed::~LiveFeed() = default;

@@ -19,7 +19,8 @@ namespace seiseki {
 class LiveFeed : public QObject {
     Q_OBJECT
 public:
-    explicit LiveFeed(const QString& uri, QObject* parent = nullptr);
+    // `todaysRuns`: the runs that landed earlier today are heard too as it starts (the lesson's summary).
+    explicit LiveFeed(const QString& uri, QObject* parent = nullptr, bool todaysRuns = false);
     ~LiveFeed() override;
     QDateTime serverNow() const;
 

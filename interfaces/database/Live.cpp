@@ -125,6 +125,7 @@ struct LiveListener::Private {
     ~Private() { ::close(wakeFd); }
 
     QString uri;
+    bool todaysRuns = false;
     int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     std::atomic<bool> stopping{false};
     ServerCut cut;
@@ -178,6 +179,16 @@ bool LiveListener::Private::readRows(QSqlDatabase& db) {
                                "ORDER BY updated")
                     .arg(kFreshRows)))
         return failServerQuery(q.lastError(), QStringLiteral("The live view cannot read who is practising"));
+    while (q.next())
+        deliver(q.value(0).toString());
+    if (!todaysRuns)
+        return true;
+    if (!q.exec(QStringLiteral(
+            "SELECT record::text FROM (SELECT halvor_run_record('t_key', runid) AS record, received FROM "
+            "t_key "
+            "WHERE y4mmdd = current_date UNION ALL SELECT halvor_run_record('t_digit', runid), received FROM "
+            "t_digit WHERE y4mmdd = current_date) runs WHERE record IS NOT NULL ORDER BY received")))
+        return failServerQuery(q.lastError(), QStringLiteral("The live view cannot read today's runs"));
     while (q.next())
         deliver(q.value(0).toString());
     return true;
@@ -298,8 +309,10 @@ void LiveListener::Private::stop() {
     thread.join();
 }
 
-LiveListener::LiveListener(const QString& uri, Callbacks callbacks) : d(std::make_shared<Private>()) {
+LiveListener::LiveListener(const QString& uri, Callbacks callbacks, bool todaysRuns)
+    : d(std::make_shared<Private>()) {
     d->uri = uri;
+    d->todaysRuns = todaysRuns;
     d->callbacks = std::move(callbacks);
     d->atExit = stopAtExit([p = d] { p->stop(); });
     d->thread = std::thread([p = d] { p->run(); });

@@ -38,7 +38,8 @@ public:
         // records' times are the server's.
         std::function<void(Problem problem, qint64 clockOffsetMs)> state;
     };
-    LiveListener(const QString& uri, Callbacks callbacks);
+    // With `todaysRuns`, the runs that landed earlier today are read with the rows, for a lesson's summary.
+    LiveListener(const QString& uri, Callbacks callbacks, bool todaysRuns = false);
     // Stops at once, cutting off a round trip or a connection under way: it never waits two seconds. Also
     // stopped when the process ends by exit().
     ~LiveListener();

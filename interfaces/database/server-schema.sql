@@ -217,8 +217,10 @@ $$;
 -- Version 5: who is at which computer now. One row per login and computer, replaced at each report of a
 -- program that is open there; nothing is kept for later. Every change, and every run that lands, is
 -- announced on the channel halvor_live with the row's key only ({"login", "computer"} or {"table",
--- "runId"}); a viewer reads the row itself, so an announcement anyone may send can forge nothing.
-CREATE TABLE IF NOT EXISTS halvor_presence (login text NOT NULL, computer text NOT NULL, event text NOT NULL,
+-- "runId"}); a viewer reads the row itself, so an announcement anyone may send can forge nothing. Unlogged:
+-- the rows are ephemeral (a server that crashed starts with none, and the programs report again), and a
+-- report then writes nothing to the server's log, which keeps a classroom's presence cheap.
+CREATE UNLOGGED TABLE IF NOT EXISTS halvor_presence (login text NOT NULL, computer text NOT NULL, event text NOT NULL,
   learner text, program text NOT NULL, course text, started timestamptz NOT NULL, last_input timestamptz,
   running boolean NOT NULL, figures jsonb NOT NULL, updated timestamptz NOT NULL, PRIMARY KEY (login, computer));
 

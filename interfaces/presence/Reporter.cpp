@@ -36,13 +36,15 @@ void Schedule::taken(qint64 now) {
 
 struct Reporter::Private {
     Private(const Clock& c, std::unique_ptr<Transport> t, Timing timing)
-        : clock(c), transport(std::move(t)), schedule(timing), lastTick(c.tickCount()) {}
+        : clock(c), transport(std::move(t)), schedule(timing), pauseMs(timing.pauseMs),
+          lastTick(c.tickCount()) {}
 
     const Clock& clock;
     std::unique_ptr<Transport> transport;
     std::mutex mutex;
     std::condition_variable wake;
     Schedule schedule;
+    const qint64 pauseMs;
     Report state;
     std::uint32_t startTick = 0;
     std::optional<std::uint32_t> inputTick;
@@ -159,13 +161,15 @@ void Reporter::runStarted() {
     d->state.event = Event::Start;
     d->state.running = true;
     d->state.figures = {};
-    d->change(false);
+    d->change(true);
 }
 
 void Reporter::input() {
     const std::lock_guard lock(d->mutex);
-    d->inputTick = d->clock.tickCount();
-    d->change(false);
+    const std::uint32_t tick = d->clock.tickCount();
+    const bool back = !d->inputTick || static_cast<std::uint32_t>(tick - *d->inputTick) >= d->pauseMs;
+    d->inputTick = tick;
+    d->change(back);
 }
 
 void Reporter::progress(const Figures& figures) {
@@ -192,7 +196,7 @@ void Reporter::runStopped() {
     d->state.event = Event::Progress;
     d->state.running = false;
     d->state.figures = {};
-    d->change(false);
+    d->change(true);
 }
 
 void Reporter::close(int waitMs) {

@@ -11,14 +11,17 @@
 
 namespace halvor::presence {
 
+// A change in kind (a program opened or closed, a run started, finished or dropped, a learner back at the
+// keys after a pause) goes at once; the figures of a run wait for the interval, which sets the server's load.
 struct Timing {
-    qint64 minIntervalMs = 5000; // between two reports of a run's figures
-    qint64 heartbeatMs = 15000;  // a sign of life when nothing changed
-    qint64 retryMs = 30000;      // after a report the server did not take
+    qint64 minIntervalMs = 20000; // between two reports of a run's figures
+    qint64 heartbeatMs = 20000;   // a sign of life when nothing changed
+    qint64 retryMs = 30000;       // after a report the server did not take
+    qint64 pauseMs = 30000;       // an input after this long without one: the learner is back
 };
 // A viewer takes a computer not heard of for this long as gone away (killed, or cut off): three
 // heartbeats missed.
-constexpr qint64 kStaleMs = 45000;
+constexpr qint64 kStaleMs = 60000;
 // How long a program's end waits for its close to reach the server ...
 constexpr int kCloseWaitMs = 300;
 // ... and then for a send it cut off to return; one that still does not is left to end by itself.

@@ -85,6 +85,7 @@ private slots:
     void tileView();
     void oldNewsOtherLoginsAndRuns();
     void summary();
+    void aLateViewerTakesTodaysEarlierRunsForTheBestOnly();
     void watchLines();
 };
 
@@ -118,9 +119,9 @@ void LiveTest::tileState_data() {
     QTest::newRow("run over") << QStringList{"open@0", "start@1 run", "finish@9 acc=50 keys=40"} << 12
                               << "スタート まえ" << false;
     QTest::newRow("closed") << QStringList{"open@0", "close@20"} << 21 << "おわり" << false;
-    QTest::newRow("44 s without news") << QStringList{"open@0"} << 44 << "スタート まえ" << false;
-    QTest::newRow("45 s without news") << QStringList{"open@0"} << 45 << "れんらくが ありません" << false;
-    QTest::newRow("no news hides a run's mistakes") << sloppy << 55 << "れんらくが ありません" << false;
+    QTest::newRow("59 s without news") << QStringList{"open@0"} << 59 << "スタート まえ" << false;
+    QTest::newRow("60 s without news") << QStringList{"open@0"} << 60 << "れんらくが ありません" << false;
+    QTest::newRow("no news hides a run's mistakes") << sloppy << 70 << "れんらくが ありません" << false;
 }
 
 void LiveTest::tileState() {
@@ -144,10 +145,10 @@ void LiveTest::tilesGo_data() {
     QTest::newRow("closed: gone a minute later")
         << QStringList{"open@0", "close@10"} << QList<int>{30, 69, 70} << QStringList{"-", "-", "gone"};
     QTest::newRow("killed: stale once, gone after five minutes")
-        << QStringList{"open@0", "progress@15"} << QList<int>{59, 60, 61, 314, 315}
+        << QStringList{"open@0", "progress@15"} << QList<int>{74, 75, 76, 314, 315}
         << QStringList{"-", "stale", "-", "-", "gone"};
     QTest::newRow("heard again after going stale")
-        << QStringList{"open@0"} << QList<int>{45, 46} << QStringList{"stale", "-"};
+        << QStringList{"open@0"} << QList<int>{60, 61} << QStringList{"stale", "-"};
 }
 
 void LiveTest::tilesGo() {
@@ -166,8 +167,8 @@ void LiveTest::tilesGo() {
     }
     // A computer that is heard of again after going stale is told stale again only after new silence.
     live.apply(record(QStringLiteral("progress@100")), at(100));
-    QVERIFY(live.tick(at(144)).stale.isEmpty());
-    QCOMPARE(live.tick(at(145)).stale, QStringList{QStringLiteral("l1/pc1")});
+    QVERIFY(live.tick(at(159)).stale.isEmpty());
+    QCOMPARE(live.tick(at(160)).stale, QStringList{QStringLiteral("l1/pc1")});
 }
 
 void LiveTest::tileView_data() {
@@ -270,20 +271,39 @@ void LiveTest::summary() {
                     }));
 }
 
+void LiveTest::aLateViewerTakesTodaysEarlierRunsForTheBestOnly() {
+    LiveClass live;
+    live.setRoster({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}});
+    // The viewer starts at 1000 and reads the rows: A's drill came up at 600; the runs of the day, one of
+    // them from a morning's lesson.
+    for (const char* line :
+         {"open@900 started=600", "run@100 speed=200 id=e1", "run@150 who=B speed=90 id=e2",
+          "run@700 speed=150 id=l1", "run@120 who=Zed speed=80 id=e3"})
+        live.apply(record(QString::fromLatin1(line)), at(1000));
+    QCOMPARE(live.tile(QStringLiteral("l1/pc1"))->last->figures.speed, std::optional<double>(150));
+    const QList<SummaryLine> lines = live.summary(at(1200));
+    QCOMPARE(lines.size(), 2); // Zed practised only earlier in the day
+    QCOMPARE(lines[0].runs, 1);
+    QCOMPARE(lines[0].best, QStringList(QStringLiteral("風車 レベル3 200回／分")));
+    QCOMPARE(lines[1].runs, 0);
+    QVERIFY(lines[1].practised.isEmpty());
+    QCOMPARE(lines[1].best, QStringList(QStringLiteral("風車 レベル3 90回／分")));
+}
+
 void LiveTest::watchLines() {
     WatchLines watch;
     const QByteArray line = watch.heard(record(QStringLiteral("start@0 run input=0")), at(0));
     QCOMPARE(line, record(QStringLiteral("start@0 run input=0")).toJsonLine());
-    QVERIFY(watch.tick(at(44)).isEmpty());
-    const QList<QByteArray> stale = watch.tick(at(45));
+    QVERIFY(watch.tick(at(59)).isEmpty());
+    const QList<QByteArray> stale = watch.tick(at(60));
     QCOMPARE(stale.size(), 1);
     const std::optional<Record> r = Record::fromJson(stale[0], nullptr);
     QVERIFY(r);
     QCOMPARE(r->event, Event::Stale);
-    QCOMPARE(r->time, at(45));
+    QCOMPARE(r->time, at(60));
     QCOMPARE(r->computer, QStringLiteral("pc1"));
     QCOMPARE(r->lastInput, at(0));
-    QVERIFY(watch.tick(at(46)).isEmpty());
+    QVERIFY(watch.tick(at(61)).isEmpty());
 }
 
 QTEST_APPLESS_MAIN(LiveTest)

@@ -107,7 +107,7 @@ void WatchTest::aDrillIsWatchedFromItsStartToItsLandedRunAndItsEnd() {
             return r.program == "Tavrel23" && r.running && r.lastInput.isValid() &&
                    r.lastInput.secsTo(r.time) >= 10;
         },
-        int(halvor::presence::Timing{}.heartbeatMs) + 10000);
+        2 * int(halvor::presence::Timing{}.heartbeatMs) + 10000);
     QVERIFY(quiet);
     seiseki::LiveClass live;
     const QString key = live.apply(quiet->first, quiet->first.time);

@@ -182,6 +182,14 @@ void TestLive::aLandedRunIsHeardWithItsFigures() {
     QCOMPARE(run.figures.seconds, 61.5);
     QCOMPARE(run.figures.weakest, QString("J"));
     QVERIFY(!run.runId.isEmpty());
+    // A viewer that starts later reads the day's runs with the rows when it asks for them.
+    for (const bool todays : {false, true}) {
+        Heard late;
+        halvor::db::LiveListener viewer(m_uri, late.callbacks(), todays);
+        QTRY_VERIFY(late.hearing());
+        QCOMPARE(late.last(Event::Run).has_value(), todays);
+        QCOMPARE(late.last(Event::Run).value_or(Record{}).runId, todays ? run.runId : QString());
+    }
 }
 
 void TestLive::aLateViewerReadsTheRowsAndAnnouncementsForgeNothing() {
