@@ -86,8 +86,7 @@ int endAtExit(std::function<bool()> stop) {
             all.all[id] = std::move(stop);
         addRoutine = !std::exchange(all.postRoutine, true);
     }
-    // Qt's SQL drivers go with the application object; a program whose event loop never ends gets no other
-    // call before them.
+    // Qt's SQL drivers, which the stopping threads use, go with the application object.
     if (addRoutine)
         qAddPostRoutine(runAllAsTheApplicationGoes);
     return id;
