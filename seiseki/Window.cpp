@@ -532,7 +532,8 @@ void SeisekiWindow::apply(const std::shared_ptr<Shown>& data, bool ok, halvor::d
         comClass_->setCurrentIndex(std::max(0, comClass_->findData(chosen)));
     }
     if (!ok) {
-        lblProblem_->setText(QStringLiteral("せいせきを 読めませんでした。\n%1").arg(DB_ProblemText(problem)));
+        lblProblem_->setText(
+            QStringLiteral("せいせきを 読めませんでした。\n%1").arg(DB_ProblemText(problem)));
         pages_->setCurrentWidget(lblProblem_);
     } else if (data->overview) {
         const QList<OverviewRow> rows = buildOverview(data->learners, data->groups);
