@@ -18,7 +18,7 @@ halvor::TrendChart chartOf(Drill drill, const QList<const DB_RUN*>& runs) {
     for (const DB_RUN* run : runs) {
         const bool has = byTime ? run->fields.TimeFlag != 0 : run->fields.result3Flag != 0;
         const QDate day = run->fields.Y4mmdd;
-        if (!has || !day.isValid())
+        if (!has || !day.isValid() || !comparable(*run))
             continue;
         const double value = byTime ? run->fields.Time : run->fields.result3;
         auto [it, fresh] = best[courseOf(*run)].try_emplace(day, value);
@@ -73,25 +73,54 @@ std::array<halvor::TrendChart, kCharts> learnerCharts(const QList<DB_RUN>& runs)
             chartOf(Drill::Hiragana, byDrill[2])};
 }
 
-halvor::TrendChart kanaPerMinuteChart(const QList<DB_RUN>& runs) {
+halvor::TrendChart kanaPerMinuteChart(const QList<DB_RUN>& runs,
+                                      const QList<halvor::UnitHistory>& kanaUnits) {
     halvor::TrendChart chart;
     chart.title = QStringLiteral("ひらがな 1分に うった かな");
     chart.valueAxisTitle = QStringLiteral("かな／分");
     chart.emptyText = QStringLiteral("この きかんには ひらがなの れんしゅうが ありません。");
+    // A にがて run's lines are made for it, so its kana are counted from its units; a run stored before
+    // units were recorded has none and stays out.
+    const QHash<QString, int> typed = halvor::KanaTypedByRun(kanaUnits);
+    struct Point {
+        QString label;
+        double value;
+        bool nigate;
+    };
+    QList<Point> points;
+    bool lessons = false;
+    bool nigate = false;
     for (const DB_RUN& run : runs) {
-        // The にがて lessons differ from run to run; their kana are not counted here.
-        const int kana = halvor::LessonKana(run.fields.COND1);
-        if (drillOf(run) != Drill::Hiragana || kana == 0 || !run.fields.TimeFlag || run.fields.Time <= 0)
+        if (drillOf(run) != Drill::Hiragana || !run.fields.TimeFlag || run.fields.Time <= 0)
             continue;
-        chart.rowLabels << QStringLiteral("%1_%2")
-                               .arg(run.fields.Y4mmdd.toString(QStringLiteral("yyyy/MM/dd")))
-                               .arg(run.fields.Round);
-        chart.cells << QVector<double>{halvor::KanaPerMinute(kana, run.fields.Time), halvor::kPrimaryTarget,
-                                       halvor::kJuniorHighTarget};
+        const bool isNigate = courseOf(run) == kNigate;
+        const int kana = isNigate ? typed.value(run.runId) : halvor::LessonKana(run.fields.COND1);
+        if (kana <= 0)
+            continue;
+        (isNigate ? nigate : lessons) = true;
+        points << Point{QStringLiteral("%1_%2")
+                            .arg(run.fields.Y4mmdd.toString(QStringLiteral("yyyy/MM/dd")))
+                            .arg(run.fields.Round),
+                        halvor::KanaPerMinute(kana, run.fields.Time), isNigate};
     }
-    if (!chart.rowLabels.isEmpty())
-        chart.seriesNames = {QStringLiteral("かな／分"), QStringLiteral("小学校の めやす"),
-                             QStringLiteral("中学校の めやす")};
+    if (points.isEmpty())
+        return chart;
+    // A line for the lessons and one for にがて, each only when practised, then the targets.
+    if (lessons)
+        chart.seriesNames << QStringLiteral("いつもの れんしゅう");
+    if (nigate)
+        chart.seriesNames << QStringLiteral("にがて れんしゅう");
+    chart.seriesNames << QStringLiteral("小学校の めやす") << QStringLiteral("中学校の めやす");
+    const double none = std::nan("");
+    for (const Point& p : points) {
+        chart.rowLabels << p.label;
+        QVector<double> cells;
+        if (lessons)
+            cells << (p.nigate ? none : p.value);
+        if (nigate)
+            cells << (p.nigate ? p.value : none);
+        chart.cells << (cells << halvor::kPrimaryTarget << halvor::kJuniorHighTarget);
+    }
     return chart;
 }
 

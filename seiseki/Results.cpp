@@ -1,5 +1,7 @@
 #include "Results.h"
 
+#include "UnitMap.h"
+
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
@@ -50,6 +52,8 @@ int courseOf(Drill drill, int drillNumber, const QString& course) {
     case Drill::Hiragana: {
         // As the drill's own chart reads it: a missing code is the first kind, an unknown one the third.
         const QString code = course.trimmed().toUpper();
+        if (halvor::IsNigateCode(code))
+            return kNigate;
         return code.isEmpty() || code == QLatin1String("AI") ? 1 : code == QLatin1String("GA") ? 2 : 3;
     }
     case Drill::Other:
@@ -63,6 +67,10 @@ int courseOf(const DB_RUN& run) {
     return courseOf(drill, run.fields.Tavrel, drill == Drill::Windmill ? run.fields.REM : run.fields.COND1);
 }
 
+bool comparable(const DB_RUN& run) {
+    return drillOf(run) != Drill::Hiragana || courseOf(run) != kNigate;
+}
+
 QString courseName(Drill drill, int course) {
     switch (drill) {
     case Drill::Windmill:
@@ -71,8 +79,8 @@ QString courseName(Drill drill, int course) {
         return QStringLiteral("%1文字").arg(course);
     case Drill::Hiragana: {
         static const QString kinds[] = {QStringLiteral("あいうえお"), QStringLiteral("濁音"),
-                                        QStringLiteral("促音")};
-        return course >= 1 && course <= kKinds ? kinds[course - 1] : QString();
+                                        QStringLiteral("促音"), QStringLiteral("にがて")};
+        return course >= 1 && course <= kNigate ? kinds[course - 1] : QString();
     }
     case Drill::Other:
         break;
@@ -179,7 +187,7 @@ QList<OverviewRow> buildOverview(const QList<DB_LEARNER>& learners, const QList<
             break;
         case Drill::Hiragana:
             row.hiraganaRuns += g.runs;
-            if (g.hasTime)
+            if (g.hasTime && course <= kKinds)
                 keepBest(row.hiraganaBest[course - 1], g.bestTime, false);
             break;
         case Drill::Other:
@@ -289,7 +297,7 @@ Gain biggestGain(const QList<DB_RUN>& runs) {
         const Drill drill = drillOf(run);
         const bool byTime = drill == Drill::Hiragana;
         const bool has = byTime ? run.fields.TimeFlag != 0 : run.fields.result3Flag != 0;
-        if (drill == Drill::Other || !has || !run.fields.Y4mmdd.isValid())
+        if (drill == Drill::Other || !has || !run.fields.Y4mmdd.isValid() || !comparable(run))
             continue;
         Bests& b = bests[{drill, courseOf(run)}];
         const QDate day = run.fields.Y4mmdd;

@@ -20,7 +20,7 @@ Drill drillOf(const DB_RUN& run);
 Drill drillOf(bool windmill, int drillNumber);
 QString drillName(Drill drill); // "風車", "ブロック", "ひらがな"
 // The course within the drill: 1 to 7 for the windmill's level, 2 or 4 characters for the blocks, 1 to 3
-// for the hiragana kind (あいうえお, 濁音, 促音); 0 when it cannot be told.
+// for the hiragana kind (あいうえお, 濁音, 促音) and kNigate for its にがて runs; 0 when it cannot be told.
 int courseOf(Drill drill, int drillNumber, const QString& course);
 int courseOf(const DB_RUN& run);
 QString courseName(Drill drill, int course); // "レベル3", "2文字", "濁音"
@@ -32,6 +32,11 @@ QString dayText(const QDate& day, DateForm form = DateForm::Screen);
 
 constexpr int kLevels = 7;
 constexpr int kKinds = 3;
+// The hiragana drill's にがて runs: lines made for each run from the learner's weak kana, so their times are
+// not compared with each other or with the kinds'.
+constexpr int kNigate = kKinds + 1;
+// False for a run whose time or speed is not compared (a にがて run).
+bool comparable(const DB_RUN& run);
 
 // One learner's line of the class overview.
 struct OverviewRow {

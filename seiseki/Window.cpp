@@ -584,13 +584,14 @@ void SeisekiWindow::fillLearner(const Shown& data) {
             tblRuns_->setItem(int(r), int(c), item);
         }
     }
-    kanaSpeed_->setChart(kanaPerMinuteChart(data.runs));
     QList<DB_UNIT_ROW> kana;
     QList<DB_UNIT_ROW> keys;
     for (const DB_UNIT_ROW& row : data.units)
         (row.drill == kHiraganaDrill ? kana : keys) << row;
-    learnerMap_->setUnits(halvor::UnitsWithChange(halvor::ToUnitHistory(kana), data.filter.from,
-                                                  data.filter.to, halvor::Weighting::KanaFrequency),
+    const QList<halvor::UnitHistory> kanaHistory = halvor::ToUnitHistory(kana);
+    kanaSpeed_->setChart(kanaPerMinuteChart(data.runs, kanaHistory));
+    learnerMap_->setUnits(halvor::UnitsWithChange(kanaHistory, data.filter.from, data.filter.to,
+                                                  halvor::Weighting::KanaFrequency),
                           halvor::UnitsWithChange(halvor::ToUnitHistory(keys), data.filter.from,
                                                   data.filter.to, halvor::Weighting::None));
 }

@@ -263,6 +263,7 @@ struct DB_RUN {
     QString learner;
     bool windmill = false; // a T_Digit row; else a T_Key row
     DB_T_KEY fields;
+    QString runId; // as its unit rows carry it (DB_UNIT_ROW); empty in a file older than this version
 };
 // In order of learner, day, table (T_Key first), drill number and run number.
 int DB_ReadRuns(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN>& runs);

@@ -151,7 +151,7 @@ namespace {
 // The runs as the viewer reads them, in order of learner, day, table, drill number and run number; `row` is
 // called with the query on each row and the column numbers of the shape.
 struct RunColumns {
-    int learner, windmill, day, drill, round, rem, cond1, time, speed, errors, worstKey;
+    int learner, windmill, day, drill, round, rem, cond1, time, speed, errors, worstKey, runId;
 };
 
 // `start` is called before each attempt (a server that went away part way is followed by this computer's
@@ -164,9 +164,11 @@ bool eachRun(const QString& path, const DB_RUN_FILTER& filter, bool ordered,
             return fail(Problem::Offline, QStringLiteral("The server went away while the runs were read."));
         const Selection s = selection(filter, dialect, hasLearner);
         QSqlQuery q(db);
-        // Course comes along as in the overview's select; the runs are read by their own columns.
+        // Course comes along as in the overview's select; the runs are read by their own columns. A file
+        // read in an older shape has no units to join, so its runs need no id.
         const QString columns = QStringLiteral("Y4mmdd, %1 AS Tavrel, %2 AS Course, Round, REM, COND1, Time, "
-                                               "result1, result3, result4, ERR1");
+                                               "result1, result3, result4, ERR1, ") +
+                                (hasLearner ? QStringLiteral("RunId") : QStringLiteral("NULL AS RunId"));
         const QString around = ordered ? QStringLiteral("SELECT * FROM (%1) runs ORDER BY Learner, Y4mmdd, "
                                                         "Windmill, Tavrel, Round")
                                        : QStringLiteral("%1");
@@ -176,7 +178,7 @@ bool eachRun(const QString& path, const DB_RUN_FILTER& filter, bool ordered,
         const auto at = [&](const char* name) { return shape.indexOf(QLatin1String(name)); };
         const RunColumns c{at("Learner"), at("Windmill"), at("Y4mmdd"), at("Tavrel"),
                            at("Round"),   at("REM"),      at("COND1"),  at("Time"),
-                           at("result3"), at("result4"),  at("ERR1")};
+                           at("result3"), at("result4"),  at("ERR1"),   at("RunId")};
         while (q.next()) {
             if (!row(q, c))
                 return fail(Problem::Failed, QStringLiteral("Reading the runs was stopped."));
@@ -207,6 +209,7 @@ int DB_ReadRuns(const QString& path, const DB_RUN_FILTER& filter, QList<DB_RUN>&
         DB_RUN run;
         run.learner = q.value(c.learner).toString();
         run.windmill = q.value(c.windmill).toInt() == 1;
+        run.runId = q.value(c.runId).toString();
         for (const auto& [i, col] : map)
             readValue(*col, q.value(i), run.fields);
         runs.append(std::move(run));

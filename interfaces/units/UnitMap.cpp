@@ -109,11 +109,30 @@ int LessonKana(const QString& code) {
     return kana.value(code.toUpper(), 0);
 }
 
+namespace {
+
+int kanaOf(const UnitHistory& u) {
+    return int(u.unit.size()) * std::max(u.attempts, 0);
+}
+
+} // namespace
+
 int KanaTyped(const QList<UnitHistory>& unitsOfRun) {
     int kana = 0;
     for (const UnitHistory& u : unitsOfRun)
-        kana += int(u.unit.size()) * std::max(u.attempts, 0);
+        kana += kanaOf(u);
     return kana;
+}
+
+QHash<QString, int> KanaTypedByRun(const QList<UnitHistory>& units) {
+    QHash<QString, int> kana;
+    for (const UnitHistory& u : units)
+        kana[u.runId] += kanaOf(u);
+    return kana;
+}
+
+bool IsNigateCode(const QString& code) {
+    return code.trimmed().compare(QLatin1String("NG"), Qt::CaseInsensitive) == 0;
 }
 
 double KanaPerMinute(int kana, double seconds) {

@@ -5,6 +5,7 @@
 #include "Weakness.h"
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QStringList>
 
@@ -38,10 +39,15 @@ QList<UnitChange> UnitsWithChange(const QList<UnitSummary>& now, const QList<Uni
 // The period of the same length just before from..to; invalid dates when either is open.
 std::pair<QDate, QDate> PeriodBefore(const QDate& from, const QDate& to);
 
-// The kana a hiragana run typed: its units' characters times their attempts.
+// The kana a hiragana run typed: its units' characters times their attempts. A run's units count each
+// kana of every line that passed once, so a whole run's count is the kana of its lines.
 int KanaTyped(const QList<UnitHistory>& unitsOfRun);
+// The same for every run of the rows, by run id.
+QHash<QString, int> KanaTypedByRun(const QList<UnitHistory>& units);
 // The kana of a lesson by its code (AI, GA, NN), for runs stored before units were recorded; 0 for another.
 int LessonKana(const QString& code);
+// True for the code (COND1) of the hiragana drill's にがて runs, whose lines are made for each run.
+bool IsNigateCode(const QString& code);
 // Kana per minute, 0 for a run without time.
 double KanaPerMinute(int kana, double seconds);
 // The national targets for kana typed per minute: the end of primary school, and junior high school.

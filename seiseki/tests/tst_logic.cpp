@@ -31,6 +31,18 @@ DB_RUN run(const QDate& day, bool windmill, int drill, const QString& course, do
     return r;
 }
 
+// Rows as "label value" per line, "-" where a series has none; the series names first.
+QStringList chartText(const halvor::TrendChart& c) {
+    QStringList got{c.seriesNames.join(' ')};
+    for (qsizetype r = 0; r < c.rowLabels.size(); ++r) {
+        QStringList cells{c.rowLabels[r]};
+        for (const double v : c.cells[r])
+            cells << (std::isfinite(v) ? number(v) : QStringLiteral("-"));
+        got << cells.join(' ');
+    }
+    return got;
+}
+
 } // namespace
 
 class TestLogic : public QObject {
@@ -48,6 +60,8 @@ private slots:
     void searchIgnoresWidthCaseKanaAndSpaces();
     void chartsHaveALinePerCoursePractisedAndGaps_data();
     void chartsHaveALinePerCoursePractisedAndGaps();
+    void kanaPerMinuteOfLessonsAndNigateRuns_data();
+    void kanaPerMinuteOfLessonsAndNigateRuns();
     void csvFieldsRoundTrip();
 };
 
@@ -100,6 +114,9 @@ void TestLogic::summarySentence_data() {
         << "この きかんに 2日、 2回 れんしゅうしました。 ひらがな 濁音の さいこうタイムが 95.5秒 から 80秒 "
            "に "
            "ちぢまりました。";
+    QTest::newRow("a にがて run's time is no kind's gain")
+        << QList<DB_RUN>{run({2026, 11, 1}, false, 23, "NN", 120), run({2026, 11, 2}, false, 23, "NG", 30)}
+        << "この きかんに 2日、 2回 れんしゅうしました。";
     QTest::newRow("practised but no better") << QList<DB_RUN>{run({2026, 11, 1}, true, 12, "LEVEL1", 50),
                                                               run({2026, 11, 1}, true, 12, "LEVEL1", 55),
                                                               run({2026, 12, 7}, true, 12, "LEVEL1", 40)}
@@ -264,6 +281,9 @@ void TestLogic::chartsHaveALinePerCoursePractisedAndGaps_data() {
                          run({2026, 11, 3}, false, 23, "GA", 85)}
         << 2 << QStringList{"あいうえお 濁音", "2026/11/02 60 -", "2026/11/03 - 85"};
     QTest::newRow("nothing practised") << QList<DB_RUN>{} << 2 << QStringList{""};
+    QTest::newRow("にがて runs stay off the kinds' times")
+        << QList<DB_RUN>{run({2026, 11, 2}, false, 23, "NN", 60), run({2026, 11, 3}, false, 23, "NG", 20)}
+        << 2 << QStringList{"促音", "2026/11/02 60"};
 }
 
 void TestLogic::chartsHaveALinePerCoursePractisedAndGaps() {
@@ -271,15 +291,48 @@ void TestLogic::chartsHaveALinePerCoursePractisedAndGaps() {
     QFETCH(int, chart);
     QFETCH(QStringList, expected);
     const halvor::TrendChart c = learnerCharts(runs)[chart];
-    QStringList got{c.seriesNames.join(' ')};
-    for (qsizetype r = 0; r < c.rowLabels.size(); ++r) {
-        QStringList cells{c.rowLabels[r]};
-        for (const double v : c.cells[r])
-            cells << (std::isfinite(v) ? number(v) : QStringLiteral("-"));
-        got << cells.join(' ');
-    }
-    QCOMPARE(got, expected);
+    QCOMPARE(chartText(c), expected);
     QCOMPARE(c.hasValues(), !runs.isEmpty());
+}
+
+void TestLogic::kanaPerMinuteOfLessonsAndNigateRuns_data() {
+    QTest::addColumn<QList<DB_RUN>>("runs");
+    QTest::addColumn<QList<halvor::UnitHistory>>("units");
+    QTest::addColumn<QStringList>("expected"); // as chartText gives it
+    const auto ng = [](const QString& id, int day, double seconds) {
+        DB_RUN r = run({2026, 11, day}, false, 23, "NG", seconds);
+        r.runId = id;
+        r.fields.Round = 1;
+        return r;
+    };
+    const auto unit = [](const QString& id, const QString& kana, int attempts) {
+        return halvor::UnitHistory{id, {2026, 11, 2}, kana, attempts, 0, -1, {}};
+    };
+    QTest::newRow("lessons only: no にがて line")
+        << QList<DB_RUN>{run({2026, 11, 2}, false, 23, "AI", 60)} << QList<halvor::UnitHistory>{}
+        << QStringList{"いつもの れんしゅう 小学校の めやす 中学校の めやす", "2026/11/02_0 50 40 60"};
+    // きゃ is two kana: 6 x 2 + 8 x 1 = 20 kana in 30 s; the other run's units are not this run's.
+    QTest::newRow("にがて kana from its own units, on a line of its own")
+        << QList<DB_RUN>{run({2026, 11, 2}, false, 23, "AI", 60), ng("r1", 3, 30)}
+        << QList<halvor::UnitHistory>{unit("r1", "きゃ", 6), unit("r1", "か", 8), unit("r2", "ぬ", 50)}
+        << QStringList{"いつもの れんしゅう にがて れんしゅう 小学校の めやす 中学校の めやす",
+                       "2026/11/02_0 50 - 40 60", "2026/11/03_1 - 40 40 60"};
+    QTest::newRow("a にがて run without units stays out")
+        << QList<DB_RUN>{ng("r1", 3, 30), ng("old", 4, 30)}
+        << QList<halvor::UnitHistory>{unit("r1", "ぬ", 15)}
+        << QStringList{"にがて れんしゅう 小学校の めやす 中学校の めやす", "2026/11/03_1 30 40 60"};
+    QTest::newRow("untimed runs and other drills stay out")
+        << QList<DB_RUN>{ng("r1", 3, 0), run({2026, 11, 2}, false, 12, "4", 60)}
+        << QList<halvor::UnitHistory>{unit("r1", "ぬ", 15)} << QStringList{""};
+}
+
+void TestLogic::kanaPerMinuteOfLessonsAndNigateRuns() {
+    QFETCH(QList<DB_RUN>, runs);
+    QFETCH(QList<halvor::UnitHistory>, units);
+    QFETCH(QStringList, expected);
+    const halvor::TrendChart c = kanaPerMinuteChart(runs, units);
+    QCOMPARE(chartText(c), expected);
+    QCOMPARE(c.hasValues(), expected.size() > 1);
 }
 
 void TestLogic::csvFieldsRoundTrip() {

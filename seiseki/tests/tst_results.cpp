@@ -5,6 +5,7 @@
 #include "RunData.h"
 #include "Server.h"
 
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -59,6 +60,7 @@ private slots:
     void overviewFiguresPerLearner_data();
     void overviewFiguresPerLearner();
     void runsOfOneLearnerInDayOrder();
+    void aNigateRunJoinsItsUnitsAndStaysOffTheKindsBest();
     void registeringAndRemovingLearnersKeepsTheirResults();
     void theClassListsOrderIsClassNumberThenReading();
     void runsOfAClassOrOfListedLearners_data();
@@ -159,6 +161,35 @@ void TestResults::runsOfOneLearnerInDayOrder() {
     QCOMPARE(runs[1].fields.result3, 90.0);
     QCOMPARE(runs[1].fields.ERR1, QStringLiteral("f"));
     QCOMPARE(runs.last().learner, kHaruto);
+}
+
+void TestResults::aNigateRunJoinsItsUnitsAndStaysOffTheKindsBest() {
+    const QString yuki = QStringLiteral("ゆき");
+    QVERIFY(store(m_target, {yuki, {2026, 12, 3}, 'H', "NG", 30}, 1,
+                  {{"き", 10, 1, 700, {}}, {"ぬ", 5, 2, 900, {}}}));
+    QVERIFY(store(m_target, {yuki, {2026, 12, 3}, 'H', "AI", 60}));
+    QVERIFY(store(m_target, {yuki, {2026, 12, 3}, 'W', "2", 100}));
+    QList<DB_RUN> runs;
+    QList<DB_UNIT_ROW> units;
+    QVERIFY2(DB_ReadRuns(m_target, {yuki, {}, {}, {}, {}}, runs), qPrintable(DB_LastError()));
+    QVERIFY2(DB_ReadUnits(m_target, {yuki, {}, {}, {}, {}}, 0, units), qPrintable(DB_LastError()));
+    QSet<QString> ids;
+    QString nigate;
+    for (const DB_RUN& r : runs) {
+        ids.insert(r.runId);
+        if (courseName(drillOf(r), courseOf(r)) == QStringLiteral("にがて"))
+            nigate = r.runId;
+    }
+    QCOMPARE(runs.size(), 3);
+    QCOMPARE(ids.size(), 3); // each run its own id, none empty
+    QVERIFY(!ids.contains(QString()));
+    QCOMPARE(units.size(), 2);
+    for (const DB_UNIT_ROW& u : units)
+        QCOMPARE(u.runId, nigate);
+    // Counted as a hiragana run, but its time is no kind's best.
+    QList<DB_RUN_GROUP> groups;
+    QVERIFY(DB_ReadRunGroups(m_target, {yuki, {}, {}, {}, {}}, groups));
+    QCOMPARE(describe(buildOverview({}, groups).value(0)), yuki + " 1/0/2 L2=100 H=60/-/- 2026-12-03");
 }
 
 void TestResults::registeringAndRemovingLearnersKeepsTheirResults() {

@@ -33,6 +33,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 using namespace seiseki;
 using namespace seisekitest;
 
@@ -309,14 +311,24 @@ void TestWindow::theMapsShowWhatIsHard() {
     QVERIFY(learnerMap->listedRows().join(' ').contains(QStringLiteral("f 90 27 30% d")));
     w->findChild<QTabWidget*>("learnerViews")->setCurrentWidget(learnerMap);
     screenshot(*w, QStringLiteral("learner_map"));
-    // Kana per minute of the lessons' runs (alice typed あいうえお's 50 kana in 95 s in the whole year),
-    // beside the targets.
+    // Kana per minute of the lessons' runs (alice typed あいうえお's 50 kana in 95 s in the whole year) and,
+    // on a line of their own, of her にがて runs from their units (ね 12 + きゃ 2 × 9 = 30 kana in 45 s, then
+    // in 36 s), beside the targets.
+    const QList<DB_UNIT> nigate{{"ね", 12, 0, 600, {}}, {"きゃ", 9, 1, 700, "k"}};
+    QVERIFY(store(m_db, {"alice", {2026, 12, 3}, 'H', "NG", 45}, 1, nigate));
+    QVERIFY(store(m_db, {"alice", {2026, 12, 5}, 'H', "NG", 36}, 1, nigate));
     w->findChild<QComboBox*>("comRange")->setCurrentIndex(int(Range::All));
     QVERIFY(waitLoaded(*w));
     auto* speed = w->findChild<ChartView*>("chtKanaSpeed");
-    QCOMPARE(speed->chart().rowLabels, (QStringList{"2026/11/02_1", "2026/12/07_1"}));
-    QCOMPARE(speed->chart().cells.value(0), (QVector<double>{50 / 95.0 * 60, 40, 60}));
-    QCOMPARE(speed->chart().cells.value(1), (QVector<double>{106 / 80.0 * 60, 40, 60}));
+    const halvor::TrendChart& kana = speed->chart();
+    QCOMPARE(kana.seriesNames.mid(0, 2), (QStringList{"いつもの れんしゅう", "にがて れんしゅう"}));
+    QCOMPARE(kana.rowLabels, (QStringList{"2026/11/02_1", "2026/12/03_1", "2026/12/05_1", "2026/12/07_1"}));
+    QCOMPARE(kana.cells.value(0).value(0), 50 / 95.0 * 60);
+    QCOMPARE(kana.cells.value(1).value(1), 40.0);
+    QCOMPARE(kana.cells.value(2).value(1), 50.0);
+    QCOMPARE(kana.cells.value(3).value(0), 106 / 80.0 * 60);
+    QVERIFY(std::isnan(kana.cells.value(1).value(0)) && std::isnan(kana.cells.value(3).value(1)));
+    QCOMPARE(kana.cells.value(3).mid(2), (QVector<double>{40, 60}));
     w->findChild<QTabWidget*>("learnerViews")->setCurrentWidget(speed);
     screenshot(*w, QStringLiteral("kana_speed"));
 }
