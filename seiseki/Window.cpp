@@ -74,6 +74,15 @@ QTabWidget* views(QWidget* parent, const char* name) {
     return tabs;
 }
 
+// A centred note in large type in the place of a page.
+QLabel* bigNote(QWidget* parent, const char* name) {
+    QLabel* note = label({}, parent, name);
+    note->setAlignment(Qt::AlignCenter);
+    note->setWordWrap(true);
+    note->setFont(gothic(14));
+    return note;
+}
+
 qsizetype runsOf(const OverviewRow& row) {
     return row.windmillRuns + row.blocksRuns + row.hiraganaRuns;
 }
@@ -115,13 +124,11 @@ SeisekiWindow::SeisekiWindow(const QString& databasePath, Today today, QWidget* 
     layout->addWidget(fraServer_);
 
     pages_ = new QStackedWidget(central);
+    pages_->setObjectName(QStringLiteral("pages"));
     pages_->addWidget(buildOverviewPage());
     pages_->addWidget(buildLearnerPage());
-    lblEmpty_ = label({}, pages_, "lblEmpty");
-    lblEmpty_->setAlignment(Qt::AlignCenter);
-    lblEmpty_->setWordWrap(true);
-    lblEmpty_->setFont(gothic(14));
-    pages_->addWidget(lblEmpty_);
+    lblProblem_ = bigNote(pages_, "lblProblem");
+    pages_->addWidget(lblProblem_);
     layout->addWidget(pages_, 1);
     setCentralWidget(central);
 
@@ -309,7 +316,16 @@ QWidget* SeisekiWindow::buildOverviewPage() {
         showLearner(overview_->index(index.row(), kNameColumn).data().toString());
     });
     tableLayout->addWidget(tblOverview_, 1);
-    classViews_->addTab(table, QStringLiteral("一覧"));
+    // With no run yet the list's place says how to start; the class's other views (the live page of a new
+    // school server among them) stay within reach.
+    listOrEmpty_ = new QStackedWidget(classViews_);
+    listOrEmpty_->addWidget(table);
+    lblEmpty_ = bigNote(listOrEmpty_, "lblEmpty");
+    lblEmpty_->setText(QStringLiteral(
+        "まだ れんしゅうの きろくが ありません。\n\nトップメニューから ドリルを えらんで、 "
+        "れんしゅうを はじめましょう。\nれんしゅうが おわると、 ここに きろくと グラフが でます。"));
+    listOrEmpty_->addWidget(lblEmpty_);
+    classViews_->addTab(listOrEmpty_, QStringLiteral("一覧"));
     classMap_ = new UnitMapView(UnitMapView::Scope::Class, classViews_);
     classMap_->setObjectName(QStringLiteral("classMap"));
     classViews_->addTab(classMap_, QStringLiteral("にがてな もじ"));
@@ -516,26 +532,22 @@ void SeisekiWindow::apply(const std::shared_ptr<Shown>& data, bool ok, halvor::d
         comClass_->setCurrentIndex(std::max(0, comClass_->findData(chosen)));
     }
     if (!ok) {
-        lblEmpty_->setText(QStringLiteral("せいせきを 読めませんでした。\n%1").arg(DB_ProblemText(problem)));
-        pages_->setCurrentWidget(lblEmpty_);
+        lblProblem_->setText(
+            QStringLiteral("せいせきを 読めませんでした。\n%1").arg(DB_ProblemText(problem)));
+        pages_->setCurrentWidget(lblProblem_);
     } else if (data->overview) {
         const QList<OverviewRow> rows = buildOverview(data->learners, data->groups);
         const bool first = std::exchange(firstLoad_, false);
-        if (rows.isEmpty()) {
-            lblEmpty_->setText(QStringLiteral(
-                "まだ れんしゅうの きろくが ありません。\n\nトップメニューから ドリルを えらんで、 "
-                "れんしゅうを はじめましょう。\nれんしゅうが おわると、 ここに きろくと グラフが でます。"));
-            pages_->setCurrentWidget(lblEmpty_);
-        } else if (first && rows.size() == 1) {
+        if (first && rows.size() == 1) {
             // One learner, the home case: straight to that learner's page.
             showLearner(rows.first().learner);
             return;
-        } else {
-            overview_->setRows(rows);
-            overview_->setClass(comClass_->currentData().toString());
-            fillClassMap();
-            pages_->setCurrentWidget(pageOverview_);
         }
+        overview_->setRows(rows);
+        overview_->setClass(comClass_->currentData().toString());
+        fillClassMap();
+        listOrEmpty_->setCurrentIndex(rows.isEmpty() ? 1 : 0);
+        pages_->setCurrentWidget(pageOverview_);
     } else {
         fillLearner(*data);
         pages_->setCurrentWidget(pageLearner_);

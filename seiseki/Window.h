@@ -135,7 +135,9 @@ private:
     QWidget* pageLearner_ = nullptr;
     QTabWidget* classViews_ = nullptr;
     QTabWidget* learnerViews_ = nullptr;
-    QLabel* lblEmpty_ = nullptr;
+    QLabel* lblEmpty_ = nullptr;   // no run yet, in the list's place
+    QLabel* lblProblem_ = nullptr; // the results could not be read
+    QStackedWidget* listOrEmpty_ = nullptr;
     QTableView* tblOverview_ = nullptr;
     OverviewModel* overview_ = nullptr;
     QLabel* lblLearner_ = nullptr;

@@ -144,7 +144,7 @@ QStringList column(QAbstractItemModel* model, int c) {
 void TestWindow::theFirstPageFollowsWhatTheDatabaseHolds_data() {
     QTest::addColumn<int>("runs"); // how many of the class's runs are stored
     QTest::addColumn<QString>("page");
-    QTest::newRow("empty: how to start") << 0 << "lblEmpty";
+    QTest::newRow("empty: how to start, the class's views at hand") << 0 << "pageOverview";
     QTest::newRow("one learner at home: that learner's page") << 8 << "pageLearner";
     QTest::newRow("a class: the overview") << int(kClass.size()) << "pageOverview";
 }
@@ -155,11 +155,19 @@ void TestWindow::theFirstPageFollowsWhatTheDatabaseHolds() {
     for (int i = 0; i < runs; ++i)
         QVERIFY(store(m_db, kClass[i]));
     auto w = open(m_db);
-    auto* pages = w->findChild<QStackedWidget*>();
+    // A view of the class added as the live page is.
+    auto* added = new QLabel(QStringLiteral("いまの ようす"));
+    w->addClassView(added, added->text());
+    auto* pages = w->findChild<QStackedWidget*>("pages");
     QCOMPARE(pages->currentWidget()->objectName(), page);
-    if (page == QLatin1String("lblEmpty")) {
-        QVERIFY(w->findChild<QLabel*>("lblEmpty")->text().contains(QStringLiteral("ドリルを えらんで")));
+    auto* empty = w->findChild<QLabel*>("lblEmpty");
+    QCOMPARE(empty->isVisible(), runs == 0);
+    if (runs == 0) {
+        QVERIFY(empty->text().contains(QStringLiteral("ドリルを えらんで")));
         screenshot(*w, QStringLiteral("empty"));
+        auto* views = w->findChild<QTabWidget*>("classViews");
+        views->setCurrentWidget(added);
+        QVERIFY(added->isVisible());
     }
     if (page == QLatin1String("pageLearner")) {
         QCOMPARE(w->learner(), QStringLiteral("alice"));
