@@ -8,6 +8,8 @@
 #include "SaveQueue.h"
 #include "TestData.h"
 #include "TestDoubles.h"
+#include "UnitMap.h"
+#include "UnitRecord.h"
 #include "frmHelp.h"
 #include "modCommon.h"
 #include "modMain.h"
@@ -356,6 +358,16 @@ void WindowTest::aWeakKanaBringsTheNigateKind() {
     QList<DB_UNIT_ROW> practised;
     QVERIFY(DB_ReadUnits(dbPath_, {}, 23, practised));
     QCOMPARE(practised.size(), runs * units.size() + window.run().units().rows().size());
+    // The viewer counts a にがて run's kana from its unit rows: they come to the kana of its lines.
+    QList<DB_RUN> read;
+    QVERIFY(DB_ReadRuns(dbPath_, {}, read));
+    const auto nigate = std::find_if(read.cbegin(), read.cend(),
+                                     [](const DB_RUN& r) { return halvor::IsNigateCode(r.fields.COND1); });
+    QVERIFY(nigate != read.cend());
+    int kana = 0;
+    for (const QString& line : std::as_const(lines))
+        kana += int(ExpectedText(line).size());
+    QCOMPARE(halvor::KanaTypedByRun(halvor::ToUnitHistory(practised)).value(nigate->runId), kana);
 }
 
 void WindowTest::playRun(FrmMain& window, FakeClock& clock, int secondsPerLine, bool typeWrongFirst,
