@@ -3,6 +3,7 @@
 // only; the viewer reads the row itself, so an announcement that anyone may send forges nothing.
 #pragma once
 
+#include "AtExit.h"
 #include "Database.h"
 #include "Presence.h"
 #include "Reporter.h"
@@ -11,12 +12,6 @@
 #include <memory>
 
 namespace halvor::db {
-
-// Runs `stop` before the process's static teardown (Qt SQL's connection registry, the round trips'
-// watchdog) also when the process ends by exit() and no destructor of its objects runs, as Qt does when
-// its display is lost. For a thread that uses the server; `forgetAtExit` once it has ended.
-int stopAtExit(std::function<void()> stop);
-void forgetAtExit(int id);
 
 // How long one report may take before it is cut off: the next one says the same, newer.
 constexpr int kReportBoundMs = 3000;

@@ -2,17 +2,14 @@
 // charts' rows). None waits for another, and the program's end waits for none of them for long.
 #include "SaveQueue.h"
 
+#include "AtExit.h"
 #include "Outbox.h"
 #include "Server.h"
 #include "WorkThread.h"
 
-#include <QCoreApplication>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QThread>
 
 #include <atomic>
-#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -24,26 +21,21 @@ namespace {
 // Runs that could not be sent are offered again this often while the program runs.
 constexpr int kResendMs = 60000;
 
-void endThreads();
+bool endThreads();
 
 std::atomic<WorkThread*> g_threads[3] = {};
 
 WorkThread& thread(int which) {
     static std::once_flag made;
     std::call_once(made, [] {
-        // Qt's SQL connections, drivers and queries keep statics that it makes when first used; made now,
-        // they outlive the threads' ending at the program's end.
-        QSqlDatabase::drivers();
-        QSqlQuery();
+        endAtExit(endThreads); // first, so that what the threads use is made before them
         static WorkThread saves(QStringLiteral("halvor.db.saves"), kConnectTimeoutSeconds);
         static WorkThread sender(QStringLiteral("halvor.db.sender"), kSenderConnectTimeoutSeconds);
         static WorkThread reads(QStringLiteral("halvor.db.reads"), kConnectTimeoutSeconds);
         g_threads[0] = &saves;
         g_threads[1] = &sender;
         g_threads[2] = &reads;
-        // The saves need Qt's SQL drivers, which go with the application object.
-        qAddPostRoutine(endThreads);
-        endThreadsBeforeTheStaticsMadeSoFar();
+        stopBeforeTheStaticsMadeSoFar();
     });
     return *g_threads[which];
 }
@@ -59,11 +51,12 @@ WorkThread& reads() {
 
 // After the window has closed: the saves still waiting are written (this computer only, so quickly), a send
 // or read that is running may end by itself within the second, then it is cut off; the program ends within
-// two seconds whatever the network does. What was not sent goes at the next start.
-void endThreads() {
+// two seconds whatever the network does. What was not sent goes at the next start. False when a thread is
+// still running then.
+bool endThreads() {
     using namespace std::chrono_literals;
     if (!g_threads[0])
-        return; // never made; the end of the program must not make them
+        return true; // never made; the end of the program must not make them
     const auto start = WorkThread::Clock::now();
     sender().stop(start, false); // no new work
     reads().stop(start, false);
@@ -73,8 +66,7 @@ void endThreads() {
         cutOffServerCalls();
         ended = sender().stop(start + 1700ms, false) && reads().stop(start + 1700ms, false);
     }
-    if (!ended || !saves().stop(start + 1700ms, true))
-        endProgramNow();
+    return ended && saves().stop(start + 1700ms, true);
 }
 
 struct Watcher {
@@ -139,13 +131,6 @@ void watch(const QString& server, const QString& local, const SaveOutcome& outco
 }
 
 } // namespace
-
-void endThreadsBeforeTheStaticsMadeSoFar() {
-    // Handlers run in the reverse order of their registration, interleaved with the destructors of the
-    // statics: so this one runs before those of everything made until now, on any ending that runs them
-    // (return from main, exit(), the display going away). Ending twice does nothing more.
-    std::atexit(endThreads);
-}
 
 SaveQueue& SaveQueue::instance() {
     static SaveQueue queue;

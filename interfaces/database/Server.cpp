@@ -1,10 +1,9 @@
 #include "Server.h"
 
+#include "AtExit.h"
 #include "Libpq.h"
-#include "Live.h"
 #include "Schema.h"
 #include "ServerSchemaSql.h"
-#include "WorkThread.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -16,7 +15,6 @@
 #include <map>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include <netdb.h>
 #include <sys/eventfd.h>
@@ -459,57 +457,6 @@ void ServerCut::watch(int socket) {
         ::shutdown(socket_, SHUT_RDWR);
 }
 
-namespace {
-
-struct AtExit {
-    std::mutex mutex;
-    std::map<int, std::function<void()>> stops;
-    int next = 0;
-};
-AtExit& atExit() {
-    static AtExit* all = new AtExit; // never destroyed: it is what runs in the teardown
-    return *all;
-}
-
-void stopAllAtExit() {
-    std::map<int, std::function<void()>> stops;
-    {
-        const std::lock_guard lock(atExit().mutex);
-        stops.swap(atExit().stops);
-    }
-    // Side by side: each waits at most its own bound, and the process no longer than the longest.
-    std::vector<std::thread> stopping;
-    for (auto& [id, stop] : stops)
-        stopping.emplace_back(std::move(stop));
-    for (std::thread& t : stopping)
-        t.join();
-}
-
-} // namespace
-
-int stopAtExit(std::function<void()> stop) {
-    static const bool registered = [] {
-        // What such a thread uses is made before the handler is registered, so it is torn down after the
-        // handler has run (the order of exit's handlers is the reverse of their registration).
-        QSqlDatabase::contains(QString());
-        QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"));
-        Watchdog::instance();
-        lcDb();
-        return std::atexit(stopAllAtExit) == 0;
-    }();
-    AtExit& all = atExit();
-    const std::lock_guard lock(all.mutex);
-    const int id = ++all.next;
-    if (registered)
-        all.stops[id] = std::move(stop);
-    return id;
-}
-
-void forgetAtExit(int id) {
-    const std::lock_guard lock(atExit().mutex);
-    atExit().stops.erase(id);
-}
-
 void ServerLink::drop() {
     if (t_session)
         t_session->erase(uri_);
@@ -555,7 +502,7 @@ ServerLink connectServer(const QString& uri, ServerCut* cut) {
     const Attempt attempt = attemptConnection(keywords, t_connectSeconds * 1000 + 1000, cut ? cut->fd() : -1);
     // libpq and its TLS library keep statics of their own from the first attempt, the watchdog from its
     // first use; the threads may still use all of them while they end.
-    static const bool threadsEndFirst = (Watchdog::instance(), endThreadsBeforeTheStaticsMadeSoFar(), true);
+    static const bool threadsEndFirst = (Watchdog::instance(), stopBeforeTheStaticsMadeSoFar(), true);
     Q_UNUSED(threadsEndFirst);
     const auto cutOff = [&] {
         return fail(

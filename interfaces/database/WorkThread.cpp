@@ -1,12 +1,10 @@
 #include "WorkThread.h"
 
+#include "AtExit.h"
 #include "Server.h"
 #include "SqliteFile.h"
 
 #include <QThread>
-
-#include <cstdio>
-#include <unistd.h>
 
 #include <condition_variable>
 #include <deque>
@@ -14,11 +12,6 @@
 #include <utility>
 
 namespace halvor::db {
-
-void endProgramNow() {
-    std::fflush(nullptr);
-    ::_exit(0);
-}
 
 struct WorkThread::Private {
     struct Entry {
@@ -70,7 +63,7 @@ struct WorkThread::Private {
             job();
             job = nullptr; // what it holds goes on this thread
             if (std::exchange(first, false))
-                endThreadsBeforeTheStaticsMadeSoFar(); // and those the first job made
+                stopBeforeTheStaticsMadeSoFar(); // and those the first job made
             lock.lock();
             running = false;
             changed.notify_all();

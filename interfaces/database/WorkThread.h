@@ -38,14 +38,4 @@ private:
     std::unique_ptr<Private> d;
 };
 
-// The library's threads end before the static objects made so far are destroyed, however the program ends
-// (return from main, exit(), a lost display): the saves still waiting are written, sends and reads cut off,
-// within two seconds. Called as the threads are made, after each thread's first job, and after the first
-// use of the server's libraries: each call puts the ending ahead of the statics made until then.
-void endThreadsBeforeTheStaticsMadeSoFar();
-
-// Ends the program at once, without waiting for any thread: what a thread holds of the local file is safe
-// (SQLite rolls back what was not committed), and the server drops a connection that goes.
-[[noreturn]] void endProgramNow();
-
 } // namespace halvor::db

@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include "AtExit.h"
 #include "Clock.h"
 #include "Common.h"
 #include "Database.h"
@@ -63,8 +64,8 @@ void HalvorStartPresence(const QString& path, const QString& as) {
     presence::install(g_presence->reporter.get());
     qApp->installEventFilter(new InputWatch(qApp));
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, stopPresence);
-    qAddPostRoutine(stopPresence); // a program that ends without its event loop ending
-    g_presence->atExit = halvor::db::stopAtExit(stopPresence); // or by exit(), as on a lost display
+    // A program that ends without its event loop ending, or by exit() as on a lost display.
+    g_presence->atExit = halvor::db::stopAtExit(stopPresence);
 }
 
 void HalvorInitApplication() {

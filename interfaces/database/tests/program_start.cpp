@@ -8,6 +8,7 @@
 //                          being written and the third waits
 //   program_start live     a windmill drill's presence and a viewer's listener on the school's server; given
 //                          a line, it ends by exit() at once, as Qt does when the display goes
+//   program_start live save   the same, with a run saved and sent as well
 #include "Database.h"
 #include "Live.h"
 #include "SaveQueue.h"
@@ -26,8 +27,18 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     using halvor::db::SaveQueue;
-    if (argc == 2 && qstrcmp(argv[1], "live") == 0) {
+    const QString target = DB_DefaultPath();
+    const auto saveRun = [target](unsigned long writingMs) {
+        return [target, writingMs] {
+            QThread::msleep(writingMs); // as a file held by another program a moment
+            const int round = dbtest::saveDigit(target, QDate::currentDate(), 12);
+            return DB_SaveOutcome(round > 0 ? 1 : 0, round);
+        };
+    };
+    if (argc >= 2 && qstrcmp(argv[1], "live") == 0) {
         HalvorStartPresence(DB_DefaultPath(), QStringLiteral("Pelvoran12"));
+        if (argc == 3)
+            SaveQueue::instance().submit(saveRun(0), &app, {});
         new halvor::db::LiveListener(DB_DefaultPath(), {[](const halvor::presence::Record&) {}, {}});
         QSocketNotifier input(0, QSocketNotifier::Read);
         QObject::connect(&input, &QSocketNotifier::activated, [] { std::exit(1); });
@@ -38,14 +49,6 @@ int main(int argc, char** argv) {
         SaveQueue::instance().waitForIdle(60000);
         return halvor::db::waitForSender(600000) ? 0 : 1;
     }
-    const QString target = DB_DefaultPath();
-    const auto saveRun = [target](unsigned long writingMs) {
-        return [target, writingMs] {
-            QThread::msleep(writingMs); // as a file held by another program a moment
-            const int round = dbtest::saveDigit(target, QDate::currentDate(), 12);
-            return DB_SaveOutcome(round > 0 ? 1 : 0, round);
-        };
-    };
     if (QByteArray(argv[1]) == "exit") {
         // The first run's send is under way by the end.
         SaveQueue::instance().submit(saveRun(0), &app, [](const halvor::db::SaveOutcome&) {
