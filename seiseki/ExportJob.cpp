@@ -1,6 +1,6 @@
 #include "ExportJob.h"
 
-#include "Live.h"
+#include "AtExit.h"
 
 #include <QThread>
 
@@ -29,9 +29,9 @@ void ExportJob::start() {
     thread_->start();
     // A program ended by exit() (a lost display) destroys no window: the work is stopped before the statics
     // of what it reads go. What it wrote is not committed, so no half file is left.
-    atExit_ = halvor::db::stopAtExit([this] {
+    atExit_ = halvor::db::endAtExit([this] {
         cancel();
-        thread_->wait(QDeadlineTimer(kStopMs));
+        return thread_->wait(QDeadlineTimer(kStopMs));
     });
 }
 
