@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QImage>
 #include <QKeyEvent>
@@ -235,6 +236,11 @@ void FrmMain::FillKindList() {
 // the window's thread refills the conversion table when the spellings change.
 void FrmMain::ReadNigateLesson() {
     const QString path = databasePath_;
+    // A learner's first start has no results file and so no units. Reading would make the file and load
+    // SQLite before the window has anything to save; the first save makes it and reads again.
+    if (!DB_IsServerAddress(path) && !QFileInfo::exists(path)) {
+        return;
+    }
     const std::uint32_t seed = clock_.tickCount();
     if (!nigateHints_) {
         nigateHints_ = NigateHints::FromTable();

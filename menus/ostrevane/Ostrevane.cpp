@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLoggingCategory>
+#include <QPalette>
 #include <QPointer>
 #include <QSettings>
 #include <QTimer>
@@ -52,7 +53,11 @@ COstrevaneDlg::COstrevaneDlg(QWidget* parent) : MenuWindow(kLook, kButtons, kTab
     version_ = new QLabel(this);
     version_->setObjectName(QStringLiteral("lblVersion"));
     version_->setFont(CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), 11, true));
-    version_->setStyleSheet(QStringLiteral("color: #2b3a67; background: transparent;"));
+    // Its colour through the palette: a style sheet would bring Qt's style-sheet machinery into the first
+    // frame for one label. A label draws no background of its own.
+    QPalette colours = version_->palette();
+    colours.setColor(QPalette::WindowText, QColor(0x2b, 0x3a, 0x67));
+    version_->setPalette(colours);
     setVersionText(QStringLiteral("Ver %1").arg(QStringLiteral(HALVOR_VERSION)));
 }
 

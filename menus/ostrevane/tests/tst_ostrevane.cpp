@@ -193,6 +193,17 @@ void TestOstrevane::versionLabelKeepsItsRightMargin() {
         menu.setVersionText(text);
     QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(label->text()));
     QCOMPARE(label->geometry().right() + 1, 720 - 16);
+    // Navy letters straight on the menu's picture, with no box of their own.
+    const QRect at = label->geometry();
+    const QImage shown = menu.grab().toImage();
+    label->hide();
+    const QImage bare = menu.grab().toImage();
+    QCOMPARE(shown.pixel(at.topLeft()), bare.pixel(at.topLeft()));
+    bool navy = false;
+    for (int y = at.top(); y <= at.bottom() && !navy; ++y)
+        for (int x = at.left(); x <= at.right() && !navy; ++x)
+            navy = shown.pixel(x, y) == qRgb(0x2b, 0x3a, 0x67);
+    QVERIFY(navy);
 }
 
 void TestOstrevane::homePageAddress_data() {
