@@ -39,6 +39,7 @@ private:
     std::atomic<bool> cancelled_{false};
     bool ok_ = false;
     QString message_;
+    int atExit_ = 0;
 };
 
 } // namespace seiseki

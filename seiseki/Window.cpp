@@ -7,6 +7,7 @@
 #include "LearnersDialog.h"
 #include "OverviewModel.h"
 #include "Report.h"
+#include "SaveQueue.h"
 #include "UnitMapView.h"
 #include "UnitRecord.h"
 
@@ -30,7 +31,6 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -154,11 +154,6 @@ SeisekiWindow::SeisekiWindow(const QString& databasePath, Today today, QWidget* 
 
 SeisekiWindow::~SeisekiWindow() {
     job_.reset(); // stops an export and waits for it
-    for (QThread* reader : std::as_const(readers_)) {
-        reader->disconnect(this);
-        reader->wait();
-        delete reader;
-    }
     for (; running_ > 0; --running_)
         QApplication::restoreOverrideCursor();
 }
@@ -472,7 +467,9 @@ void SeisekiWindow::start(bool overview) {
         halvor::db::Problem serverAway = halvor::db::Problem::None;
     };
     auto outcome = std::make_shared<Outcome>();
-    QThread* reader = QThread::create([data, outcome, path = databasePath_] {
+    // On the library's thread for reads, which ends before the program's statics however it ends (a lost
+    // display too); a window gone meanwhile gets nothing.
+    const auto read = [data, outcome, path = databasePath_] {
         bool ok = DB_KnownLearners(path, data->learners) != 0;
         ok = ok && (data->overview ? DB_ReadRunGroups(path, data->filter, data->groups)
                                    : DB_ReadRuns(path, data->filter, data->runs)) != 0;
@@ -491,18 +488,14 @@ void SeisekiWindow::start(bool overview) {
         outcome->ok = ok;
         outcome->problem = ok ? halvor::db::Problem::None : DB_LastProblem();
         outcome->serverAway = ok ? DB_ServerProblem() : halvor::db::Problem::None;
-    });
-    readers_ << reader;
-    connect(reader, &QThread::finished, this, [this, reader, data, outcome, generation] {
-        readers_.removeOne(reader);
-        reader->deleteLater();
+    };
+    halvor::db::readInBackground(this, read, [this, data, outcome, generation] {
         --running_;
         QApplication::restoreOverrideCursor();
         // A later read (another filter, another page) has the last word.
         if (generation == generation_)
             apply(data, outcome->ok, outcome->problem, outcome->serverAway);
     });
-    reader->start();
 }
 
 void SeisekiWindow::apply(const std::shared_ptr<Shown>& data, bool ok, halvor::db::Problem problem,

@@ -25,7 +25,6 @@ class QStackedWidget;
 class QTabWidget;
 class QTableView;
 class QTableWidget;
-class QThread;
 class QWidget;
 
 namespace seiseki {
@@ -114,7 +113,6 @@ private:
     bool firstLoad_ = true;
     int generation_ = 0;
     int running_ = 0;
-    QList<QThread*> readers_; // waited for when the window goes, so none outlives what it reads for
     Shown shown_;
     QList<QAction*> exportActions_;
     QAction* actSpellingsTable_ = nullptr;

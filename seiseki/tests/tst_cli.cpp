@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -54,6 +55,7 @@ private slots:
     void classListsImportExactlyOrNotAtAll_data();
     void classListsImportExactlyOrNotAtAll();
     void calcKeepsFormulaLikeNamesAsText();
+    void aLostDisplayWhileTheServerStallsEndsWithoutACrash();
 
 private:
     Outcome seiseki(const QStringList& arguments, const QString& database);
@@ -351,6 +353,35 @@ void TestCli::calcKeepsFormulaLikeNamesAsText() {
         names << records[r].first();
     names.sort();
     QCOMPARE(names, (QStringList{"+81 3", kFormula, "@ゆき"}));
+}
+
+// The teacher's session ends (the display goes, and Qt ends the program by exit()) while the window still
+// reads from a server that took the connection and never answers.
+void TestCli::aLostDisplayWhileTheServerStallsEndsWithoutACrash() {
+    QTcpServer stalling; // the kernel takes the connections; nothing ever answers them
+    QVERIFY(stalling.listen(QHostAddress::LocalHost));
+    QProcess display;
+    display.start(QStringLiteral("Xvfb"),
+                  {"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+    QVERIFY(display.waitForReadyRead(20000));
+    const QString number = QString::fromLatin1(display.readLine()).trimmed();
+    QProcess window;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), u':' + number);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("HALVOR_DATABASE"),
+               QStringLiteral("postgresql://u:p@127.0.0.1:%1/x?sslmode=disable").arg(stalling.serverPort()));
+    env.insert(QStringLiteral("VUR_MDB"), path(QStringLiteral("lost-display.mdb")));
+    window.setProcessEnvironment(env);
+    window.start(qEnvironmentVariable("HALVOR_BIN") + QStringLiteral("/Seiseki"), {});
+    QVERIFY(window.waitForStarted());
+    QTest::qWait(2500); // the window shows and its first read waits on the server
+    QVERIFY(window.state() == QProcess::Running);
+    display.terminate();
+    QVERIFY(display.waitForFinished(10000));
+    QVERIFY(window.waitForFinished(20000));
+    QVERIFY2(window.exitStatus() == QProcess::NormalExit,
+             window.readAllStandardError().right(2000).constData());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
@@ -216,7 +217,8 @@ void TestQuenmarlProcess::urlOpensTheGuide() {
     const QString window = waitForWindow(kTopMenu);
     QVERIFY2(!window.isEmpty(), "the top menu shows");
     click(window, 80 + 280, 360 + 20);
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opened), 10000);
+    // The shell makes the file before it writes the line: wait for the line.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(opened).size() > 0, 10000);
     QFile file(opened);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QUrl page(QString::fromUtf8(file.readAll()).trimmed());
