@@ -141,13 +141,18 @@ function(halvor_add_test name)
     endif()
 endfunction()
 
-# halvor_add_resources(<target> <folder>)
-# Packs a program's artwork and sounds as Qt resources named by id:
+# halvor_add_resources(<target> <folder> [<part>])
+# Packs a program's artwork and sounds as Qt resources named by id (<part> names a second set of one target,
+# such as pictures the build fills in):
 #   <folder>/bitmap/*.svg|png  -> :/bitmap/<file>      <folder>/cursor/*  -> :/cursor/<file>
 #   <folder>/icon/*            -> :/icon/<file>        <folder>/html/*    -> :/html/<file>
 #   <folder>/wave/<id>.notes   -> :/wave/<id>.wav, synthesised at build time by halvor-wavsynth
 #   <folder>/wave/<id>.wav     -> :/wave/<id>.wav as it is
 function(halvor_add_resources target folder)
+    set(set_name ${target})
+    if(ARGC GREATER 2)
+        set(set_name ${target}_${ARGV2})
+    endif()
     set(files)
     foreach(kind bitmap cursor icon html)
         file(GLOB found CONFIGURE_DEPENDS ${folder}/${kind}/*)
@@ -164,7 +169,7 @@ function(halvor_add_resources target folder)
         if(NOT svgs)
             continue()
         endif()
-        set(drawn_folder ${CMAKE_CURRENT_BINARY_DIR}/${target}-drawn/${kind})
+        set(drawn_folder ${CMAKE_CURRENT_BINARY_DIR}/${set_name}-drawn/${kind})
         set(drawn)
         foreach(f IN LISTS svgs)
             get_filename_component(stem ${f} NAME_WE)
@@ -178,7 +183,7 @@ function(halvor_add_resources target folder)
         add_custom_command(OUTPUT ${drawn}
             COMMAND halvor-iconrender --pictures ${drawn_folder} ${svgs}
             DEPENDS halvor-iconrender ${svgs}
-            COMMENT "Drawing the ${kind} pictures of ${target} ahead" VERBATIM)
+            COMMENT "Drawing the ${kind} pictures of ${set_name} ahead" VERBATIM)
         list(APPEND files ${drawn})
     endforeach()
     file(GLOB waves CONFIGURE_DEPENDS ${folder}/wave/*.wav)
@@ -199,7 +204,7 @@ function(halvor_add_resources target folder)
         list(APPEND files ${out})
     endforeach()
     if(files)
-        qt_add_resources(${target} ${target}_resources PREFIX / FILES ${files})
+        qt_add_resources(${target} ${set_name}_resources PREFIX / FILES ${files})
     endif()
 endfunction()
 

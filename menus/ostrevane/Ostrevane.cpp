@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLoggingCategory>
+#include <QPainter>
 #include <QPalette>
 #include <QPointer>
 #include <QSettings>
@@ -32,6 +33,42 @@ constexpr halvor::MenuLook kLook{"OSTREVANE", 133, 135, 134, 9, 2, 128};
 constexpr int kVersionRightMargin = 16;
 constexpr int kVersionTop = 12;
 
+// The label shows the project's own version as the picture the build drew ahead (so the first frame reads
+// no font), drawn again at the window's pixel ratio when that changes; any other text as text.
+class VersionLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+
+    // False when the picture is missing.
+    bool showPicture() {
+        picture_ = CMN_LoadPicture(QStringLiteral("VERSION"), CMN_PixelRatio(this));
+        return !picture_.isNull();
+    }
+    void showText() { picture_ = QImage(); }
+    QSize sizeHint() const override {
+        return picture_.isNull() ? QLabel::sizeHint() : picture_.deviceIndependentSize().toSize();
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (picture_.isNull()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        if (const qreal ratio = CMN_PixelRatio(this); !qFuzzyCompare(ratio, picture_.devicePixelRatio())) {
+            if (QImage again = CMN_LoadPicture(QStringLiteral("VERSION"), ratio); !again.isNull())
+                picture_ = std::move(again);
+        }
+        QPainter(this).drawImage(0, 0, picture_);
+    }
+
+private:
+    QImage picture_;
+};
+
+const QString kVersion = QStringLiteral("Ver %1").arg(QStringLiteral(HALVOR_VERSION));
+
 QUrl urlFromSetting(const QString& text) {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
@@ -50,7 +87,7 @@ QUrl urlFromSetting(const QString& text) {
 } // namespace
 
 COstrevaneDlg::COstrevaneDlg(QWidget* parent) : MenuWindow(kLook, kButtons, kTabOrder, parent) {
-    version_ = new QLabel(this);
+    version_ = new VersionLabel(this);
     version_->setObjectName(QStringLiteral("lblVersion"));
     version_->setFont(CMN_Font(QStringLiteral("ＭＳ Ｐゴシック"), 11, true));
     // Its colour through the palette: a style sheet would bring Qt's style-sheet machinery into the first
@@ -58,11 +95,18 @@ COstrevaneDlg::COstrevaneDlg(QWidget* parent) : MenuWindow(kLook, kButtons, kTab
     QPalette colours = version_->palette();
     colours.setColor(QPalette::WindowText, QColor(0x2b, 0x3a, 0x67));
     version_->setPalette(colours);
-    setVersionText(QStringLiteral("Ver %1").arg(QStringLiteral(HALVOR_VERSION)));
+    setVersionText(kVersion);
 }
 
 void COstrevaneDlg::setVersionText(const QString& text) {
-    version_->setText(text);
+    auto* label = static_cast<VersionLabel*>(version_);
+    label->setAccessibleName(text);
+    if (text == kVersion && label->showPicture()) {
+        label->clear();
+    } else {
+        label->showText();
+        label->setText(text);
+    }
     version_->adjustSize();
     version_->move(width() - kVersionRightMargin - version_->width(), kVersionTop);
 }

@@ -185,12 +185,16 @@ void TestOstrevane::versionLabelKeepsItsRightMargin() {
     LaunchRecorder recorder;
     COstrevaneDlg menu;
     QLabel* label = menu.versionLabel();
-    if (text.isEmpty())
-        QVERIFY2(
-            QRegularExpression(QStringLiteral("^Ver \\d+\\.\\d+\\.\\d+$")).match(label->text()).hasMatch(),
-            qPrintable(label->text()));
-    else
+    if (text.isEmpty()) {
+        // The project's version comes as the picture drawn ahead, so no font is read for it.
+        QVERIFY2(QRegularExpression(QStringLiteral("^Ver \\d+\\.\\d+\\.\\d+$"))
+                     .match(label->accessibleName())
+                     .hasMatch(),
+                 qPrintable(label->accessibleName()));
+        QVERIFY(label->text().isEmpty());
+    } else {
         menu.setVersionText(text);
+    }
     QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(label->text()));
     QCOMPARE(label->geometry().right() + 1, 720 - 16);
     // Navy letters straight on the menu's picture, with no box of their own.
